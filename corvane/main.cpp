@@ -1,0 +1,3 @@
+// Placeholder entry point until the driver lands.
+#include "modes.h"
+int main() { return RunConverter(); }

@@ -1,0 +1,300 @@
+// varnel: readers for Quake asset files.
+//
+// Every loader fills a caller-owned record and returns a result code (0 on
+// success). Records must be zeroed before their first use (`VNLMODEL_T m{};`);
+// a load empties the record first, and only the matching kill function frees
+// what a record points to. Memory handed to the caller (the block of
+// vnlPackFileLoad, the buffer of vnlPictureToRGB) comes from calloc and is
+// released with free. Nothing throws across this interface.
+//
+// Most loaders come in two forms of one name:
+//   memory form  (block, length, record)     reads a block the caller owns;
+//   file form    (packName, fileName, record) reads a file from the disk when
+//                packName is empty, else the member fileName of that pack.
+// The file forms rewrite both name strings: cleaned (see vnlCleanPath) and
+// given the loader's extension when they lack a fitting one. Cleaned names use
+// "\" as separator; it becomes "/" only where a file is opened.
+#ifndef VARNEL_VARNEL_H
+#define VARNEL_VARNEL_H
+
+#include <cstdint>
+#include <string>
+
+#if defined(VARNEL_BUILDING)
+#define VNLAPI __attribute__((visibility("default")))
+#else
+#define VNLAPI
+#endif
+
+// ---------------------------------------------------------------------------
+// Result codes (vnlErrorString gives the message of those that have one)
+// ---------------------------------------------------------------------------
+enum : int32_t {
+  VNL_OK = 0,
+  VNL_NO_BLOCK = 1,           // "no memory pointer provided"
+  VNL_NO_HANDLE = 2,          // "no file handle available"
+  VNL_NO_NAME = 3,            // "no file name specified"
+  VNL_NOT_FOUND = 4,          // "file no found" (also: pack member block not allocated)
+  VNL_EMPTY_FILE = 5,         // "file is empty"
+  VNL_IO_ERROR = 6,           // "general i/o error"
+  VNL_UNSUPPORTED = 7,        // "file type unsupported"
+  VNL_NO_MEMORY = 8,          // "not enough memory": an allocation failed, or a
+                              // header asks for more than VNL_MAX_ALLOCATION
+  VNL_NOT_PAK = 10,           // "file is not a Quake PAK"
+  VNL_PAK_CORRUPT = 11,       // "Quake PAK corrupted"
+  VNL_NOT_WAD2 = 12,          // (no message)
+  VNL_WAD2_CORRUPT = 13,      // (no message)
+  VNL_NOT_MDL = 20,           // "file is not a Quake MDL"
+  VNL_MDL_VERSION = 21,       // "model version unsupported"
+  VNL_MDL_NO_SKIN = 22,       // "no skin found"
+  VNL_MDL_SKIN_WIDTH = 23,    // "skin size invalid"
+  VNL_MDL_SKIN_HEIGHT = 24,   // "skin size invalid"
+  VNL_MDL_NO_VERTEX = 25,     // "no vertex found"
+  VNL_MDL_NO_FACE = 26,       // "no face found"
+  VNL_MDL_NO_FRAME = 27,      // "no frame found"
+  VNL_MDL_BAD_INDEX = 28,     // "face uses a vertex that does not exist"
+  VNL_NOT_PALETTE = 30,       // "file is not a Quake PALETTE"
+  VNL_NOT_COLORMAP = 31,      // "file is not a Quake COLORMAP"
+  VNL_NOT_PICTURE = 32,       // "file is not a Quake PICTURE"
+  VNL_NO_PALETTE = 33,        // "tried to load the colormap before the palette"
+  VNL_COLORMAP_LOADED = 34,   // "colormap already loaded for this palette"
+  VNL_MAP_SCOPE_HIGH = 40,    // "scope too high (higher than 2)"
+  VNL_MAP_SCOPE_LOW = 41,     // "scope too low (lower than 0)"
+  VNL_MAP_ROOT_STATEMENT = 42,// "statements found on the root scope"
+  VNL_MAP_BAD_ENTITY = 43,    // "corrupted entity definition"
+  VNL_NOT_SPRITE = 50,        // (no message)
+  VNL_SPR_VERSION = 51,       // (no message)
+  VNL_SPR_NO_WIDTH = 52,      // (no message)
+  VNL_SPR_NO_HEIGHT = 53,     // (no message)
+  VNL_SPR_NO_FRAME = 54,      // (no message)
+};
+
+// The most one load may allocate for a record (all its arrays together).
+// Real assets need a few megabytes; a header asking for more is hostile.
+constexpr uint64_t VNL_MAX_ALLOCATION = uint64_t(1) << 30;
+
+// Type codes written by vnlWhatIs.
+enum : int32_t {
+  VNL_TYPE_UNKNOWN = 0,
+  VNL_TYPE_PAK = 1,
+  VNL_TYPE_WAD2 = 2,
+  VNL_TYPE_MDL = 4,
+  VNL_TYPE_SPR = 8,
+  VNL_TYPE_RIFF = 9,
+  VNL_TYPE_PICTURE = 10,
+  VNL_TYPE_PALETTE = 11,
+  VNL_TYPE_COLORMAP = 12,
+  VNL_TYPE_4000 = 13,
+};
+
+// ---------------------------------------------------------------------------
+// Records
+// ---------------------------------------------------------------------------
+
+// 256 colours packed 0xFFRRGGBB, with an optional colormap attached.
+struct VNLPALETTE_T {
+  uint8_t brightCount;     // the colormap's trailing byte; 0 without colormap
+  uint32_t shadingLevels;  // colormap rows; 0 without colormap
+  uint8_t* colorMap;       // shadingLevels x 256 indices, or null
+  uint32_t* colors;        // 256 colours, or null in an empty palette
+};
+
+// An image of palette indices: lumps, model skins and sprite frames.
+struct VNLPICTURE_T {
+  uint32_t width;
+  uint32_t height;
+  uint8_t* pixels;  // width x height indices, first stored row first; or null
+};
+
+// One entry of a pack directory.
+struct VNLPACKENTRY_T {
+  char name[64];    // cleaned member name ("\" separators), zero-terminated
+  uint32_t offset;  // where the member's bytes start in the pack
+  uint32_t length;  // the member's length in bytes
+  uint8_t usable;   // 1 when the bytes lie inside the file; others are never loaded
+};
+
+// A pack archive's directory.
+struct VNLPACKINFO_T {
+  char magic[5];  // "PACK" and a zero byte
+  uint32_t dirOffset;
+  uint32_t dirLength;
+  uint32_t entryCount;  // dirLength / 64
+  VNLPACKENTRY_T* entries;
+};
+
+// A position, or a skin coordinate (u, v, 0).
+struct VNLVEC3_T {
+  float x;
+  float y;
+  float z;
+};
+
+// Three vertex indices, in drawing order; each addresses skinCoords and one
+// frame's run of frameVertices.
+struct VNLTRIANGLE_T {
+  uint16_t index[3];
+};
+
+// An alias model with skin and frame groups flattened and vertices decoded.
+// Per frame there are vertexCount + seamCount positions: the file's vertices,
+// then a copy of every on-seam vertex (whose skin coordinate is u + 0.5).
+struct VNLMODEL_T {
+  uint32_t ofsSkins;      // 84, the header's length
+  uint32_t ofsTriangles;
+  uint32_t ofsVertices;
+  uint32_t ofsFrames;
+  uint32_t fileSize;      // length of the block the model was loaded from
+  uint32_t flags;
+  uint32_t syncType;
+  uint16_t skinCount;     // the header's skin entries (a group counts once)
+  uint16_t skinExtra;     // pictures added by skin groups
+  VNLPICTURE_T* skins;    // skinCount + skinExtra pictures
+  uint16_t frameCount;    // the header's frame entries (a group counts once)
+  uint16_t frameExtra;    // frames added by frame groups
+  char (*frameNames)[16]; // one 16-byte name per flattened frame, not always terminated
+  uint8_t* frameGroup;    // group size at a group's first frame, else 0
+  uint16_t vertexCount;
+  uint16_t triangleCount;
+  VNLTRIANGLE_T* triangles;
+  uint32_t* seamIndex;       // index of vertex i's on-seam copy, or 0
+  VNLVEC3_T* skinCoords;     // vertexCount + seamCount coordinates
+  VNLVEC3_T* frameVertices;  // (frameCount + frameExtra) x (vertexCount + seamCount)
+  uint32_t seamCount;
+};
+
+// A sprite with frame groups flattened; arrays hold sheetCount + frameExtra entries.
+struct VNLSPRITE_T {
+  uint8_t spriteType;
+  uint8_t syncType;
+  uint32_t sheetCount;   // the header's frame entries (a group counts once)
+  uint32_t frameExtra;   // frames added by groups
+  int32_t* originX;
+  int32_t* originY;
+  float* rate;           // a grouped frame's interval, 0 for a single frame
+  VNLPICTURE_T* frames;
+};
+
+// One lump of a WAD2 directory.
+struct VNLWADENTRY_T {
+  char name[18];  // up to 16 characters, zero-terminated
+  uint32_t offset;
+  uint32_t diskLength;
+  uint32_t length;
+  uint8_t type;
+  uint8_t compression;
+};
+
+// A WAD2 archive's directory.
+struct VNLWADINFO_T {
+  char magic[4];  // "WAD2" after a successful read (not terminated)
+  uint32_t dirOffset;
+  uint32_t dirLength;  // 32 x entryCount
+  uint32_t entryCount;
+  VNLWADENTRY_T* entries;
+};
+
+// ---------------------------------------------------------------------------
+// Frame: messages, names, detection
+// ---------------------------------------------------------------------------
+
+// Writes the message of `code` into `text`; leaves `text` alone for codes without one.
+VNLAPI void vnlErrorString(const int32_t& code, std::string& text);
+// Normalises a path in place: "\" separators, no "." or empty parts, ".." resolved,
+// blanks trimmed around parts; a leading separator (an absolute path) is kept.
+// fileFlag 0 ends a non-empty folder path with "\".
+VNLAPI void vnlCleanPath(std::string& path, const int32_t& fileFlag);
+// Cleans `path` and appends the first of `extensions` (".ase .obj") unless its own
+// extension occurs in them; `extensions` becomes trimmed and lower-cased.
+VNLAPI void vnlForceType(std::string& path, std::string& extensions);
+// Tells a block's format from its content: 0 with a VNL_TYPE_*, or 7 with type 0.
+VNLAPI int32_t vnlWhatIs(uint8_t* const& block, const uint32_t& length, int32_t& type);
+VNLAPI int32_t vnlWhatIs(std::string& packName, std::string& fileName, int32_t& type);
+
+// ---------------------------------------------------------------------------
+// Pack archives
+// ---------------------------------------------------------------------------
+
+// Reads the directory of a pack (".pak" is forced on the name).
+VNLAPI int32_t vnlPackInfoRead(std::string& packName, VNLPACKINFO_T& info);
+// Frees the directory; the magic text stays.
+VNLAPI void vnlPackInfoKill(VNLPACKINFO_T& info);
+// Frees the old `block`, then reads a disk file (empty packName) or a pack member
+// into a new calloc block that the caller frees. On failure block is null, length 0.
+VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block,
+                               uint32_t& length);
+
+// ---------------------------------------------------------------------------
+// Palettes, colormaps, pictures
+// ---------------------------------------------------------------------------
+
+// Loads a 768-byte palette (drops any attached colormap).
+VNLAPI int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette);
+VNLAPI int32_t vnlPaletteLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette);
+// Attaches a colormap (256 x k + 1 bytes) to a loaded palette.
+VNLAPI int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette);
+VNLAPI int32_t vnlColorMapLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette);
+// Frees the colours and the colormap.
+VNLAPI void vnlPaletteKill(VNLPALETTE_T& palette);
+// Loads a picture lump (width, height, indices).
+VNLAPI int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE_T& picture);
+VNLAPI int32_t vnlPictureLoad(std::string& packName, std::string& fileName, VNLPICTURE_T& picture);
+// Frees the pixels.
+VNLAPI void vnlPictureKill(VNLPICTURE_T& picture);
+// Returns width x height colours (free them), or null. A level below 0 uses the
+// plain palette; 0 or more uses that colormap row, clamped, and `level` becomes
+// row x 256. A colormap of 0 rows falls back to the plain palette.
+VNLAPI uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette,
+                                 int32_t& level);
+
+// ---------------------------------------------------------------------------
+// Alias models
+// ---------------------------------------------------------------------------
+
+// Loads an "IDPO" version 6 model; the result has v inverted and triangles reversed.
+VNLAPI int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& model);
+VNLAPI int32_t vnlModelLoad(std::string& packName, std::string& fileName, VNLMODEL_T& model);
+// Frees every array and clears the counts (fileSize, flags, syncType stay).
+VNLAPI void vnlModelKill(VNLMODEL_T& model);
+// Index of the first frame whose name matches (blank- and case-insensitive), else 0.
+VNLAPI int32_t vnlFrameNumber(const VNLMODEL_T& model, const std::string& frameName);
+// Index in frameVertices of the named frame's first vertex.
+VNLAPI uint32_t vnlFrameOffset(const VNLMODEL_T& model, const std::string& frameName);
+// Multiplies every position by `factor` (nothing for 0, 1 or nan).
+VNLAPI void vnlModelScale(VNLMODEL_T& model, const float& factor);
+// v becomes |v - 1|.
+VNLAPI void vnlModelSkinInv(VNLMODEL_T& model);
+// Folds the skin's back half onto the front half: u > 0.5 loses 0.5, then doubles.
+VNLAPI void vnlModelSkinNoBack(VNLMODEL_T& model);
+// Exchanges every triangle's first and third index.
+VNLAPI void vnlModelSwapTris(VNLMODEL_T& model);
+
+// ---------------------------------------------------------------------------
+// Sprites
+// ---------------------------------------------------------------------------
+
+// Loads an "IDSP" version 1 sprite.
+VNLAPI int32_t vnlSpriteLoad(uint8_t* const& block, const uint32_t& length, VNLSPRITE_T& sprite);
+VNLAPI int32_t vnlSpriteLoad(std::string& packName, std::string& fileName, VNLSPRITE_T& sprite);
+// Frees the frames and their arrays.
+VNLAPI void vnlSpriteKill(VNLSPRITE_T& sprite);
+
+// ---------------------------------------------------------------------------
+// Map entity text
+// ---------------------------------------------------------------------------
+
+// Checks the brace structure, printing every entity key/value pair and the line,
+// entity and brush counts to stdout.
+VNLAPI int32_t vnlMapLoad(uint8_t* const& block, const uint32_t& length);
+VNLAPI int32_t vnlMapLoad(std::string& packName, std::string& fileName);
+
+// ---------------------------------------------------------------------------
+// WAD2 directories
+// ---------------------------------------------------------------------------
+
+// Reads a WAD2 directory (0, 12 or 13); on failure the record is untouched.
+VNLAPI int32_t VNLWADGETINFO(uint8_t* const& block, const uint32_t& length, VNLWADINFO_T& wad);
+// Frees the directory and empties the record.
+VNLAPI void VNLWADKILL(VNLWADINFO_T& wad);
+
+#endif  // VARNEL_VARNEL_H

@@ -1,0 +1,91 @@
+// Path cleaning and extension forcing.
+#include <cctype>
+#include <vector>
+
+#include "text.h"
+#include "varnel/varnel.h"
+
+namespace vnl {
+
+std::string TrimBlanks(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::string LowerCase(const std::string& text) {
+  std::string result = text;
+  for (char& c : result) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 'A' && byte <= 'Z') c = char(byte - 'A' + 'a');
+    else c = char(std::tolower(byte));
+  }
+  return result;
+}
+
+}  // namespace vnl
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Splits into components, resolving "." and ".." as they come. A ".." cancels the
+// slot before it (even an empty one) unless that slot is itself "..".
+std::vector<std::string> CollectSlots(const std::string& path) {
+  std::vector<std::string> slots(1);
+  for (char c : path) {
+    if (!IsSeparator(c)) {
+      slots.back() += c;
+      continue;
+    }
+    std::string& slot = slots.back();
+    slot = vnl::TrimBlanks(slot);
+    if (slot == ".") {
+      slot.clear();
+    } else if (slot == ".." && slots.size() > 1 && slots[slots.size() - 2] != "..") {
+      slots.pop_back();
+      slots.back().clear();
+    } else {
+      slots.emplace_back();
+    }
+  }
+  return slots;
+}
+
+}  // namespace
+
+void vnlCleanPath(std::string& path, const int32_t& fileFlag) {
+  if (vnl::TrimBlanks(path).empty()) {
+    path.clear();
+    return;
+  }
+  // A leading separator makes the path absolute on this platform: keep that root,
+  // and let no ".." climb above it.
+  std::string work = vnl::TrimBlanks(path);
+  bool rooted = IsSeparator(work.front());
+  if (!IsSeparator(work.back())) work += '/';
+
+  std::vector<std::string> slots = CollectSlots(work);
+  std::string joined;
+  size_t first = 0;
+  if (rooted) {
+    while (first < slots.size() && (slots[first].empty() || slots[first] == "..")) ++first;
+  }
+  for (size_t i = first; i < slots.size(); ++i)
+    if (!slots[i].empty() && slots[i] != ".") joined += slots[i] + "\\";
+  if (rooted) joined.insert(joined.begin(), '\\');
+  if (fileFlag != 0 && !joined.empty()) joined.pop_back();
+  path = vnl::TrimBlanks(joined);
+}
+
+void vnlForceType(std::string& path, std::string& extensions) {
+  vnlCleanPath(path, 1);
+  extensions = vnl::LowerCase(vnl::TrimBlanks(extensions));
+  if (path.empty()) return;
+  size_t dot = path.rfind('.');
+  std::string tail = vnl::LowerCase(dot == std::string::npos ? path : path.substr(dot));
+  if (dot != std::string::npos && extensions.find(tail) != std::string::npos) return;
+  size_t blank = extensions.find(' ');
+  path += blank == std::string::npos ? extensions : extensions.substr(0, blank);
+}
