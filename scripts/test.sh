@@ -1,8 +1,17 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs the whole test suite.
+# Installs what is missing, builds, and runs the whole test suite twice: once as
+# shipped, once with AddressSanitizer + UndefinedBehaviorSanitizer (leaks fail).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+jobs="$(nproc)"
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVARNEL_SANITIZE=ON -DVARNEL_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+# The install test builds an uninstrumented consumer; it runs in the first pass.
+ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" -E '^Install\.'
