@@ -1,5 +1,161 @@
-// Placeholder until the writer lands.
 #include "images.h"
-void SaveImage(const std::string&, const uint32_t*, int32_t, int32_t, int32_t, int32_t, bool) {}
-void BuildSkinHint() {}
-void DrawHintLine(uint32_t*, int32_t, int32_t, float, float, float, float) {}
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "console.h"
+#include "image_library.h"
+#include "output_file.h"
+#include "state.h"
+
+namespace {
+
+constexpr int kBilinearFilter = 2;
+constexpr uint32_t kHintBackground = 0xFF000000;
+constexpr uint32_t kHintLine = 0xFFFFFFFF;
+// The largest image the converter makes itself (a rescaled skin, a hint): 8192 x 8192.
+// Quake skins are a few hundred pixels wide; anything near this is a typing slip.
+constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
+// Mapped coordinates farther out than this cannot be stepped exactly in double
+// precision; no real skin coordinate comes near it.
+constexpr double kMaxHintCoordinate = double(int64_t(1) << 40);
+
+bool SizeIsSane(int64_t width, int64_t height) {
+  return width >= 1 && height >= 1 && width * height <= kMaxImagePixels;
+}
+
+// The 32-bit buffer as a 24-bit bitmap of imageWidth x height, rescaled when asked;
+// null when FreeImage could not make it.
+ImageBitmap* MakeBitmap(const ImageLibrary& fi, const uint32_t* pixels, int32_t width, int32_t imageWidth,
+                        int32_t height, int32_t targetWidth, int32_t targetHeight) {
+  // FreeImage only reads the bits, whatever its prototype says.
+  uint8_t* bits = reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(pixels));
+  ImageBitmap* bitmap =
+      fi.ConvertFromRawBits(bits, imageWidth, height, width * 4, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 1);
+  if (bitmap == nullptr) return nullptr;
+  if (targetWidth != imageWidth || targetHeight != height) {
+    ImageBitmap* scaled = fi.Rescale(bitmap, targetWidth, targetHeight, kBilinearFilter);
+    fi.Unload(bitmap);
+    if (scaled == nullptr) return nullptr;
+    bitmap = scaled;
+  }
+  ImageBitmap* flat = fi.ConvertTo24Bits(bitmap);
+  fi.Unload(bitmap);
+  return flat;
+}
+
+// A mapped coordinate, or false when it is too far out to draw with.
+bool MapToPixel(double coordinate, int32_t size, int64_t& pixel) {
+  double mapped = std::floor(coordinate * size);
+  if (!(std::fabs(mapped) <= kMaxHintCoordinate)) return false;  // also catches nan
+  pixel = int64_t(mapped);
+  return true;
+}
+
+}  // namespace
+
+void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
+               int32_t newWidth, int32_t newHeight, bool halve) {
+  std::string failure;
+  const ImageLibrary* fi = BindImageLibrary(failure);
+  if (fi == nullptr) {
+    // Said once, on the first image; the later ones are not attempted.
+    if (!failure.empty()) ConsoleLine("  Images are not written: FreeImage is not available (" + failure + ")");
+    return;
+  }
+
+  const std::string fileName = name + "." + gState.imageExt;
+  const int32_t imageWidth = halve ? width / 2 : width;
+  ValueLine("  Picture:", fileName);
+  if (!ConfirmReplace(fileName, &gState.flags, OPT_REPLACE)) return;
+  if (pixels == nullptr || !SizeIsSane(imageWidth, height) || int64_t(width) * 4 > std::numeric_limits<int>::max())
+    return;
+
+  // The wanted size is compared with the image as saved, so that an explicit size
+  // is honoured also when only the front half is kept.
+  const int32_t targetWidth = newWidth != 0 ? newWidth : imageWidth;
+  const int32_t targetHeight = newHeight != 0 ? newHeight : height;
+  if (targetWidth > 0 && targetHeight > 0 && !SizeIsSane(targetWidth, targetHeight)) return;
+
+  ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, targetWidth, targetHeight);
+  if (bitmap == nullptr) return;
+  WriteOutputVia(fileName, [&](const std::string& tempPath) {
+    return fi->Save(gState.imageFormat, bitmap, tempPath.c_str(), gState.imageFlags) != 0;
+  });
+  fi->Unload(bitmap);
+}
+
+void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, float vA, float uB, float vB) {
+  if (pixels == nullptr || width < 1 || height < 1) return;
+  // v grows upwards in skin space; rows are counted from the top.
+  int64_t xA, yA, xB, yB;
+  if (!MapToPixel(uA, width, xA) || !MapToPixel(std::fabs(double(vA) - 1.0), height, yA) ||
+      !MapToPixel(uB, width, xB) || !MapToPixel(std::fabs(double(vB) - 1.0), height, yB))
+    return;
+  const int64_t dx = xB - xA;
+  const int64_t dy = yB - yA;
+
+  // Step one pixel at a time along the longer axis, from its smaller end.
+  const bool alongX = std::llabs(dx) > std::llabs(dy);
+  int64_t startX, startY;
+  double stepX, stepY;
+  int64_t steps;
+  if (alongX) {
+    const bool fromA = xA < xB;
+    startX = fromA ? xA : xB;
+    startY = fromA ? yA : yB;
+    steps = std::llabs(dx);
+    stepX = 1;
+    stepY = double(dy) / double(dx);
+  } else {
+    const bool fromA = yA < yB;
+    startX = fromA ? xA : xB;
+    startY = fromA ? yA : yB;
+    steps = std::llabs(dy);
+    stepY = 1;
+    stepX = dy != 0 ? double(dx) / double(dy) : 0.0;
+  }
+
+  // Points off the image are skipped one by one; along the major axis those are
+  // exactly the steps before and after the image, so they are not walked at all.
+  const int64_t majorStart = alongX ? startX : startY;
+  const int64_t majorSize = alongX ? width : height;
+  const int64_t first = std::max<int64_t>(0, -majorStart);
+  const int64_t last = std::min<int64_t>(steps, majorSize - 1 - majorStart);
+  for (int64_t k = first; k <= last; ++k) {
+    const double x = std::nearbyint(double(startX) + double(k) * stepX);
+    const double y = std::nearbyint(double(startY) + double(k) * stepY);
+    if (x >= 0 && x < width && y >= 0 && y < height) pixels[int64_t(y) * width + int64_t(x)] = kHintLine;
+  }
+}
+
+void BuildSkinHint() {
+  if (!ConfirmReplace(gState.hintFile, &gState.flags, OPT_REPLACE)) return;
+  const int32_t width = gState.skinWidth;
+  const int32_t height = gState.skinHeight;
+  if (!SizeIsSane(width, height)) return;
+
+  const size_t count = size_t(int64_t(width) * height);
+  auto* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+  if (pixels == nullptr) return;
+  for (size_t i = 0; i < count; ++i) pixels[i] = kHintBackground;
+
+  const VNLMODEL_T& model = gState.model;
+  const uint64_t coordCount = uint64_t(model.vertexCount) + model.seamCount;
+  if (model.triangles != nullptr && model.skinCoords != nullptr) {
+    for (uint32_t t = 0; t < model.triangleCount; ++t) {
+      const uint16_t* corner = model.triangles[t].index;
+      if (corner[0] >= coordCount || corner[1] >= coordCount || corner[2] >= coordCount) continue;
+      const VNLVEC3_T& a = model.skinCoords[corner[0]];
+      const VNLVEC3_T& b = model.skinCoords[corner[1]];
+      const VNLVEC3_T& c = model.skinCoords[corner[2]];
+      DrawHintLine(pixels, width, height, a.x, a.y, b.x, b.y);
+      DrawHintLine(pixels, width, height, a.x, a.y, c.x, c.y);
+      DrawHintLine(pixels, width, height, b.x, b.y, c.x, c.y);
+    }
+  }
+  SaveImage(gState.hintFile, pixels, width, height, 0, 0, false);
+  std::free(pixels);
+}

@@ -1,0 +1,31 @@
+// FreeImage, bound at run time on the first image. Linking it would cost every
+// run its start-up, also the many runs that save no image at all.
+#ifndef CORVANE_IMAGE_LIBRARY_H
+#define CORVANE_IMAGE_LIBRARY_H
+
+#include <cstdint>
+#include <string>
+
+struct ImageBitmap;  // FreeImage's FIBITMAP, only ever handled by pointer
+
+// The five functions the converter calls, with FreeImage's own signatures
+// (its BOOL is a 32-bit int, its format and filter ids are plain enums).
+struct ImageLibrary {
+  ImageBitmap* (*ConvertFromRawBits)(uint8_t* bits, int width, int height, int pitch, unsigned bpp,
+                                     unsigned redMask, unsigned greenMask, unsigned blueMask, int32_t topDown);
+  ImageBitmap* (*Rescale)(ImageBitmap* bitmap, int width, int height, int filter);
+  ImageBitmap* (*ConvertTo24Bits)(ImageBitmap* bitmap);
+  int32_t (*Save)(int format, ImageBitmap* bitmap, const char* fileName, int flags);
+  void (*Unload)(ImageBitmap* bitmap);
+};
+
+// The shared library bound by default (Debian's runtime package).
+extern const char* const kImageLibraryName;
+
+// The bound functions, loading the library on the first call. Null when it cannot
+// be used; `failure` then receives the reason, on the first failing call only.
+const ImageLibrary* BindImageLibrary(std::string& failure);
+// Forgets the binding, so that the next BindImageLibrary tries `soname` (tests).
+void RebindImageLibrary(const std::string& soname);
+
+#endif
