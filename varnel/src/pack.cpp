@@ -1,8 +1,10 @@
 // Pack archives: the directory, and vnlPackFileLoad, the one door through which
 // every file form gets its bytes (from the disk or from a pack member).
+//
+// A member is copied out with one positioned read of its own bytes; the pack
+// itself is never read whole (real packs run to hundreds of megabytes).
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "files.h"
 #include "text.h"
@@ -13,9 +15,18 @@ namespace {
 constexpr uint32_t kHeaderSize = 12;
 constexpr uint32_t kEntrySize = 64;
 constexpr uint32_t kNameSize = 56;
+// Directory entries are read this many at a time: few reads, bounded scratch.
+constexpr uint32_t kEntriesPerRead = 256;
 
 uint32_t WordAt(const uint8_t* bytes) {
   return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+// Names inside a pack are relative to the pack. The path cleaner keeps a leading
+// separator because on the disk it means the root; here it means nothing, and
+// "/progs/x.mdl" must find "progs/x.mdl" as it always has.
+void DropLeadingSeparator(std::string& name) {
+  if (!name.empty() && name.front() == '\\') name.erase(0, 1);
 }
 
 // The stored name: the whole 56-byte field cleaned (bytes after a zero byte may
@@ -25,6 +36,7 @@ void StoreEntryName(const uint8_t* field, char (&name)[64]) {
   vnlCleanPath(text, 1);
   size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);
+  DropLeadingSeparator(text);
   if (text.size() > sizeof name - 1) text.resize(sizeof name - 1);
   std::memcpy(name, text.data(), text.size());
   name[text.size()] = '\0';
@@ -34,7 +46,29 @@ bool EntryIsUsable(uint32_t offset, uint32_t length, uint64_t fileSize) {
   return offset >= kHeaderSize && length != 0 && uint64_t(offset) + uint64_t(length) <= fileSize;
 }
 
-// Reads and checks the header, then the directory, from an open pack.
+void DecodeEntry(const uint8_t* at, uint64_t fileSize, VNLPACKENTRY_T& entry) {
+  StoreEntryName(at, entry.name);
+  entry.offset = WordAt(at + kNameSize);
+  entry.length = WordAt(at + kNameSize + 4);
+  entry.usable = EntryIsUsable(entry.offset, entry.length, fileSize) ? 1 : 0;
+}
+
+// Reads `count` entries from `dirOffset` into `entries`, a chunk at a time.
+bool ReadEntries(const vnl::FileHandle& file, uint32_t dirOffset, uint32_t count, uint64_t fileSize,
+                 VNLPACKENTRY_T* entries) {
+  static_assert(kEntriesPerRead * kEntrySize <= 16 * 1024, "scratch stays small");
+  uint8_t scratch[kEntriesPerRead * kEntrySize];
+  for (uint32_t first = 0; first < count; first += kEntriesPerRead) {
+    uint32_t chunk = count - first < kEntriesPerRead ? count - first : kEntriesPerRead;
+    uint64_t bytes = uint64_t(chunk) * kEntrySize;
+    if (file.readAt(uint64_t(dirOffset) + uint64_t(first) * kEntrySize, scratch, bytes) != bytes) return false;
+    for (uint32_t i = 0; i < chunk; ++i) DecodeEntry(scratch + size_t(i) * kEntrySize, fileSize, entries[first + i]);
+  }
+  return true;
+}
+
+// Reads and checks the header, then the directory, from an open pack. The
+// record is written only on success.
 int32_t ReadDirectory(const vnl::FileHandle& file, VNLPACKINFO_T& info) {
   uint64_t fileSize = file.size();
   if (fileSize == 0) return VNL_EMPTY_FILE;
@@ -47,19 +81,13 @@ int32_t ReadDirectory(const vnl::FileHandle& file, VNLPACKINFO_T& info) {
       uint64_t(dirOffset) + uint64_t(dirLength) > fileSize)
     return VNL_PAK_CORRUPT;
 
-  // One read for the whole directory, then the entries from memory.
-  std::vector<uint8_t> raw(dirLength);
-  if (file.readAt(dirOffset, raw.data(), dirLength) != dirLength) return VNL_IO_ERROR;
   uint32_t count = dirLength / kEntrySize;
+  if (uint64_t(count) * sizeof(VNLPACKENTRY_T) > VNL_MAX_ALLOCATION) return VNL_NO_MEMORY;
   auto* entries = static_cast<VNLPACKENTRY_T*>(std::calloc(count, sizeof(VNLPACKENTRY_T)));
   if (entries == nullptr) return VNL_NO_MEMORY;
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* at = raw.data() + size_t(i) * kEntrySize;
-    VNLPACKENTRY_T& entry = entries[i];
-    StoreEntryName(at, entry.name);
-    entry.offset = WordAt(at + kNameSize);
-    entry.length = WordAt(at + kNameSize + 4);
-    entry.usable = EntryIsUsable(entry.offset, entry.length, fileSize) ? 1 : 0;
+  if (!ReadEntries(file, dirOffset, count, fileSize, entries)) {
+    std::free(entries);
+    return VNL_IO_ERROR;
   }
   std::memcpy(info.magic, "PACK", 5);
   info.dirOffset = dirOffset;
@@ -69,12 +97,30 @@ int32_t ReadDirectory(const vnl::FileHandle& file, VNLPACKINFO_T& info) {
   return VNL_OK;
 }
 
-const VNLPACKENTRY_T* FindMember(const VNLPACKINFO_T& info, const std::string& cleanedName) {
+// The first usable entry of that name, in directory order.
+const VNLPACKENTRY_T* FindMember(const VNLPACKINFO_T& info, const std::string& memberName) {
   for (uint32_t i = 0; i < info.entryCount; ++i) {
     const VNLPACKENTRY_T& entry = info.entries[i];
-    if (entry.usable && vnl::TrimBlanks(entry.name) == cleanedName) return &entry;
+    if (entry.usable && vnl::TrimBlanks(entry.name) == memberName) return &entry;
   }
   return nullptr;
+}
+
+// Copies `length` bytes at `offset` of the pack into a new block.
+int32_t ReadMember(const std::string& packName, uint32_t offset, uint32_t length, uint8_t*& block) {
+  auto* data = static_cast<uint8_t*>(std::calloc(length, 1));
+  if (data == nullptr) return VNL_NOT_FOUND;
+  int32_t code = VNL_OK;
+  vnl::FileHandle file;
+  if (!file.acquired()) code = VNL_NO_HANDLE;
+  else if (!file.open(packName)) code = VNL_IO_ERROR;
+  else if (file.readAt(offset, data, length) != length) code = VNL_IO_ERROR;
+  if (code != VNL_OK) {
+    std::free(data);
+    return code;
+  }
+  block = data;
+  return VNL_OK;
 }
 
 }  // namespace
@@ -108,6 +154,7 @@ int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& 
   vnlForceType(packName, extension);
   if (packName.empty()) return vnl::DiskRead(fileName, block, length);
 
+  DropLeadingSeparator(fileName);
   VNLPACKINFO_T info{};
   int32_t code = vnlPackInfoRead(packName, info);
   if (code != VNL_OK) return code;
@@ -119,17 +166,7 @@ int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& 
   uint32_t memberOffset = entry->offset, memberLength = entry->length;
   vnlPackInfoKill(info);
 
-  auto* data = static_cast<uint8_t*>(std::calloc(memberLength, 1));
-  if (data == nullptr) return VNL_NOT_FOUND;
-  vnl::FileHandle file;
-  if (!file.acquired()) code = VNL_NO_HANDLE;
-  else if (!file.open(packName)) code = VNL_IO_ERROR;
-  else if (file.readAt(memberOffset, data, memberLength) != memberLength) code = VNL_IO_ERROR;
-  if (code != VNL_OK) {
-    std::free(data);
-    return code;
-  }
-  block = data;
-  length = memberLength;
-  return VNL_OK;
+  code = ReadMember(packName, memberOffset, memberLength, block);
+  if (code == VNL_OK) length = memberLength;
+  return code;
 }
