@@ -174,6 +174,21 @@ TEST(PackDirectory, FilesThatAreNoPackGiveTheirCodes) {
   EXPECT_EQ(blank->packName, "");
 }
 
+TEST(PackDirectory, DirectoryBeyondTheAllocationBudgetGivesNoMemory) {
+  // A sparse file whose directory would need more than VNL_MAX_ALLOCATION of entries.
+  const uint64_t entries = VNL_MAX_ALLOCATION / sizeof(VNLPACKENTRY_T) + 1;
+  const uint32_t dirLength = uint32_t(entries * 64);
+  testdata::TempDir dir;
+  std::string path = dir.file("huge.pak");
+  ASSERT_TRUE(testdata::WriteFile(path, testdata::ByteWriter().text("PACK").u32(12).u32(dirLength).take()));
+  ASSERT_EQ(truncate(path.c_str(), off_t(12) + dirLength), 0);
+  auto read = ReadDirectory(path);
+  EXPECT_EQ(read->code, VNL_NO_MEMORY);
+  EXPECT_EQ(read->info.entries, nullptr);
+  EXPECT_EQ(read->info.entryCount, 0u);
+  EXPECT_EQ(vnl::FreeHandleCount(), vnl::kHandleCount);
+}
+
 TEST(PackDirectory, PackNameWithoutExtensionOpensDotPak) {
   testdata::TempDir dir;
   ASSERT_TRUE(testdata::WriteFile(dir.file("pak0.pak"), testdata::BuildPack({{"x", Text("1")}})));
