@@ -1,0 +1,117 @@
+// Shared setup of the model writer tests: a model in gState, the names the
+// writers read, the files' lines, and an answer for the replace prompt.
+#ifndef TESTS_CORVANE_WRITER_FIXTURE_H
+#define TESTS_CORVANE_WRITER_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "builders.h"
+#include "files.h"
+#include "state.h"
+
+namespace writertest {
+
+// Starts from a fresh state and loads a model file's bytes into gState.model.
+inline int32_t LoadModel(const testdata::Bytes& bytes) {
+  ResetState();
+  uint8_t* block = const_cast<uint8_t*>(bytes.data());
+  uint32_t length = uint32_t(bytes.size());
+  return vnlModelLoad(block, length, gState.model);
+}
+
+// The names the writers read, as the option handlers would have stored them.
+inline void SetNames(const std::string& dstFile, const std::string& modelFile, const std::string& baseName,
+                     const std::string& frameName, const std::string& imageExt = "tga") {
+  gState.dstFile = dstFile;
+  gState.modelFile = modelFile;
+  gState.baseName = baseName;
+  gState.frameName = frameName;
+  gState.imageExt = imageExt;
+}
+
+// A loaded-looking record filled by hand, for shapes the file builder cannot
+// reach cheaply (many skins, high vertex indices, chosen float values). Arrays
+// come from calloc so that vnlModelKill releases them. One frame, named "base".
+inline void HandModel(uint16_t vertexCount, uint32_t seamCount, uint16_t triangleCount, uint16_t skinCount,
+                      uint16_t skinExtra) {
+  ResetState();
+  VNLMODEL_T& m = gState.model;
+  const uint32_t n = uint32_t(vertexCount) + seamCount;
+  m.vertexCount = vertexCount;
+  m.seamCount = seamCount;
+  m.triangleCount = triangleCount;
+  m.skinCount = skinCount;
+  m.skinExtra = skinExtra;
+  m.frameCount = 1;
+  m.skins = static_cast<VNLPICTURE_T*>(calloc(size_t(skinCount) + skinExtra, sizeof(VNLPICTURE_T)));
+  m.frameNames = static_cast<char(*)[16]>(calloc(1, 16));
+  std::memcpy(m.frameNames[0], "base", 4);
+  m.frameGroup = static_cast<uint8_t*>(calloc(1, 1));
+  m.triangles = static_cast<VNLTRIANGLE_T*>(calloc(triangleCount, sizeof(VNLTRIANGLE_T)));
+  m.seamIndex = static_cast<uint32_t*>(calloc(n, sizeof(uint32_t)));
+  m.skinCoords = static_cast<VNLVEC3_T*>(calloc(n, sizeof(VNLVEC3_T)));
+  m.frameVertices = static_cast<VNLVEC3_T*>(calloc(n, sizeof(VNLVEC3_T)));
+}
+
+// The lines of a file whose every line ends with CR LF; a stray CR or LF, or a
+// last line without its end, fails the test.
+inline std::vector<std::string> CrLfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "last line has no CR LF: " << text.substr(start);
+      break;
+    }
+    std::string line = text.substr(start, end - start);
+    if (line.find_first_of("\r\n") != std::string::npos) ADD_FAILURE() << "bare CR or LF in: " << line;
+    lines.push_back(line);
+    start = end + 2;
+  }
+  return lines;
+}
+
+inline size_t CountStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
+  size_t count = 0;
+  for (const std::string& line : lines)
+    if (line.compare(0, prefix.size(), prefix) == 0) ++count;
+  return count;
+}
+
+// Puts `answers` on standard input for the life of the object, so that a replace
+// prompt reads them instead of waiting for a key; the end of them reads as the
+// end of input.
+class StdinFeed {
+ public:
+  explicit StdinFeed(const std::string& answers) {
+    int ends[2];
+    if (pipe(ends) != 0) return;
+    ssize_t written = write(ends[1], answers.data(), answers.size());
+    (void)written;
+    close(ends[1]);
+    saved_ = dup(STDIN_FILENO);
+    dup2(ends[0], STDIN_FILENO);
+    close(ends[0]);
+  }
+  ~StdinFeed() {
+    if (saved_ < 0) return;
+    dup2(saved_, STDIN_FILENO);
+    close(saved_);
+  }
+  StdinFeed(const StdinFeed&) = delete;
+  StdinFeed& operator=(const StdinFeed&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+}  // namespace writertest
+
+#endif
