@@ -1,0 +1,325 @@
+// The pack list, pack extraction and picture conversion modes, called directly with
+// the state that the option handlers would have set.
+#include <gtest/gtest.h>
+
+#include "builders.h"
+#include "files.h"
+#include "image_check.h"
+#include "modes.h"
+#include "state.h"
+
+namespace {
+
+using imagecheck::ConsoleCapture;
+using testdata::Bytes;
+
+class ModesTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetState();
+    gState.imageExt = "tga";
+    gState.imageFormat = 17;
+  }
+  void TearDown() override { ResetState(); }
+
+  // Runs a mode with the console caught; the text lands in `said`.
+  int Run(int (*mode)()) {
+    ConsoleCapture console;
+    int result = mode();
+    said = console.text();
+    return result;
+  }
+
+  std::string Write(const std::string& name, const Bytes& bytes) {
+    EXPECT_TRUE(testdata::WriteFile(dir.file(name), bytes));
+    return dir.file(name);
+  }
+
+  testdata::TempDir dir;
+  std::string said;
+};
+
+Bytes MemberBytes() {
+  Bytes bytes;
+  for (int i = 0; i < 300; ++i) bytes.push_back(uint8_t(i * 13 + 7));
+  return bytes;
+}
+
+// ---- pack list ----
+
+TEST_F(ModesTest, PackListWithoutTheSeparatorFails) {
+  gState.listFile = "PAK0.PAK";
+  EXPECT_EQ(Run(RunPackList), 1);
+  EXPECT_EQ(said, ":: PACK LIST\n");
+  EXPECT_EQ(gState.errorMessage, "Pack list: please use the packed ressource syntax (PAK::FILE)");
+}
+
+TEST_F(ModesTest, PackListOfAFileThatIsNoPackGivesTheLibraryMessage) {
+  gState.listPack = Write("junk.pak", Bytes(64, 'x'));
+  gState.listFile = dir.file("list.txt");
+  EXPECT_EQ(Run(RunPackList), 1);
+  EXPECT_EQ(gState.errorMessage, "Pack list: file is not a Quake PAK");
+  EXPECT_EQ(gState.packInfo.entries, nullptr);
+}
+
+TEST_F(ModesTest, PackListOfAMissingPackSaysSo) {
+  gState.listPack = dir.file("absent.pak");
+  gState.listFile = dir.file("list.txt");
+  EXPECT_EQ(Run(RunPackList), 1);
+  EXPECT_EQ(gState.errorMessage, "Pack list: file no found");
+}
+
+TEST_F(ModesTest, PackListNamesThePackAndReleasesTheDirectory) {
+  gState.listPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
+  gState.listFile = dir.file("list.txt");
+  gState.reportFile = gState.listFile;
+  EXPECT_EQ(Run(RunPackList), 0);
+  EXPECT_EQ(said.rfind(":: PACK LIST\n  Source:  \"" + gState.listPack + "\"\n", 0), 0u) << said;
+  EXPECT_EQ(gState.errorMessage, "");
+  EXPECT_EQ(gState.packInfo.entries, nullptr);
+  EXPECT_NE(testdata::ReadText(dir.file("list.txt")).find("gfx\\b.lmp"), std::string::npos)
+      << "the listing names every member";
+}
+
+// ---- pack extraction ----
+
+class PackExtractTest : public ModesTest {
+ protected:
+  void UsePack() {
+    gState.extractPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
+    gState.extractFile = "progs\\a.mdl";
+    gState.baseName = dir.file("a.mdl");
+  }
+};
+
+TEST_F(PackExtractTest, WritesTheMemberByteForByte) {
+  UsePack();
+  EXPECT_EQ(Run(RunPackExtract), 0);
+  EXPECT_EQ(said, ":: PACK EXTRACT\n  Source:  \"" + gState.extractPack + "\"\n  Extract: \"progs\\a.mdl\"\n");
+  EXPECT_EQ(testdata::ReadFile(dir.file("a.mdl")), MemberBytes());
+}
+
+TEST_F(PackExtractTest, WithoutTheSeparatorFails) {
+  gState.extractFile = "progs\\a.mdl";
+  EXPECT_EQ(Run(RunPackExtract), 1);
+  EXPECT_EQ(said, ":: PACK EXTRACT\n");
+  EXPECT_EQ(gState.errorMessage, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
+}
+
+TEST_F(PackExtractTest, AMissingMemberIsNotFound) {
+  UsePack();
+  gState.extractFile = "progs\\b.mdl";
+  gState.baseName = dir.file("b.mdl");
+  EXPECT_EQ(Run(RunPackExtract), 1);
+  EXPECT_EQ(gState.errorMessage, "Pack info: file no found");
+  EXPECT_EQ(said, ":: PACK EXTRACT\n");
+  EXPECT_FALSE(testdata::FileExists(dir.file("b.mdl")));
+}
+
+TEST_F(PackExtractTest, ANoAnswerKeepsTheOldFileAndStillSucceeds) {
+  UsePack();
+  testdata::WriteText(dir.file("a.mdl"), "old");
+  imagecheck::StdinFrom answers("n");
+  EXPECT_EQ(Run(RunPackExtract), 0);
+  EXPECT_EQ(testdata::ReadText(dir.file("a.mdl")), "old");
+  EXPECT_NE(said.find("already exists, replace? [Yes/No/Always]"), std::string::npos) << said;
+}
+
+TEST_F(PackExtractTest, TheReplaceSwitchOverwritesWithoutAsking) {
+  UsePack();
+  testdata::WriteText(dir.file("a.mdl"), "an old file that is longer than nothing");
+  gState.flags |= OPT_REPLACE;
+  EXPECT_EQ(Run(RunPackExtract), 0);
+  EXPECT_EQ(testdata::ReadFile(dir.file("a.mdl")), MemberBytes());
+  EXPECT_EQ(said.find("already exists"), std::string::npos);
+}
+
+TEST_F(PackExtractTest, TheDogHeadComesOutAsTheLooseFile) {
+  SKIP_WITHOUT_CORPUS();
+  gState.extractPack = testdata::CorpusFile("pak0.pak");
+  gState.extractFile = "progs\\h_dog.mdl";
+  gState.baseName = dir.file("h_dog.mdl");
+  ASSERT_EQ(Run(RunPackExtract), 0) << gState.errorMessage;
+  Bytes loose = testdata::ReadFile(testdata::CorpusFile("progs/h_dog.mdl"));
+  ASSERT_FALSE(loose.empty());
+  EXPECT_EQ(testdata::ReadFile(dir.file("h_dog.mdl")), loose);
+}
+
+// ---- picture conversion ----
+
+class PictureTest : public ModesTest {
+ protected:
+  void UsePalette() { gState.paletteFile = Write("pal.lmp", testdata::DistinctPalette()); }
+  void UseLump(uint32_t width, uint32_t height) {
+    Bytes pixels;
+    for (uint32_t i = 0; i < width * height; ++i) pixels.push_back(uint8_t(i * 3 + 1));
+    gState.lumpFile = Write("pic.lmp", testdata::BuildLump(width, height, pixels));
+    gState.baseName = dir.file("pic");
+  }
+  void UseSprite(const testdata::SpriteSpec& spec) {
+    gState.spriteFile = Write("s.spr", testdata::BuildSprite(spec));
+    gState.baseName = dir.file("s");
+  }
+};
+
+// Every pixel of a saved image against the frame's indices.
+void ExpectFrame(const std::string& path, const testdata::SpriteFrame& frame) {
+  imagecheck::Decoded image = imagecheck::Decode(path);
+  ASSERT_TRUE(image.loaded) << path;
+  ASSERT_EQ(image.width, frame.width);
+  ASSERT_EQ(image.height, frame.height);
+  for (uint32_t y = 0; y < frame.height; ++y)
+    for (uint32_t x = 0; x < frame.width; ++x)
+      ASSERT_EQ(image.at(x, y), imagecheck::DistinctRgb(frame.pixels[y * frame.width + x])) << path;
+}
+
+TEST_F(PictureTest, ALumpWithoutPaletteFails) {
+  UseLump(4, 4);
+  EXPECT_EQ(Run(RunPictureConversion), 1);
+  EXPECT_EQ(said, ":: CONVERT LUMP\n");
+  EXPECT_EQ(gState.errorMessage, "Palette: you must specify a palette file to convert pictures");
+}
+
+TEST_F(PictureTest, ABadPaletteGivesTheLibraryMessage) {
+  UseLump(4, 4);
+  const std::string palette = gState.paletteFile = Write("pal.lmp", Bytes(767, 1));
+  EXPECT_EQ(Run(RunPictureConversion), 1);
+  EXPECT_EQ(gState.errorMessage, "Palette: file is not a Quake PALETTE");
+  // The names are shown as the options gave them, before the library cleans them.
+  EXPECT_EQ(said, ":: CONVERT LUMP\n  Palette: \"" + palette + "\"\n");
+}
+
+TEST_F(PictureTest, ABadLumpGivesTheLibraryMessage) {
+  UsePalette();
+  gState.lumpFile = Write("pic.lmp", testdata::BuildLump(4, 4, Bytes(15, 0)));
+  gState.baseName = dir.file("pic");
+  EXPECT_EQ(Run(RunPictureConversion), 1);
+  EXPECT_EQ(gState.errorMessage, "Source lump: file is not a Quake PICTURE");
+  EXPECT_FALSE(testdata::FileExists(dir.file("pic.tga")));
+}
+
+TEST_F(PictureTest, ALumpIsSavedUnderItsBaseNameAfterTheOutputsLine) {
+  UsePalette();
+  UseLump(6, 3);
+  const std::string palette = gState.paletteFile, lump = gState.lumpFile;
+  EXPECT_EQ(Run(RunPictureConversion), 0);
+  EXPECT_EQ(said, ":: CONVERT LUMP\n"
+                  "  Palette: \"" + palette + "\"\n"
+                  "  Source:  \"" + lump + "\"\n"
+                  ":: OUTPUTS\n"
+                  "  Picture: \"" + dir.file("pic.tga") + "\"\n");
+  testdata::SpriteFrame expected = testdata::SpriteFrame{0, 0, 6, 3, {}};
+  for (uint32_t i = 0; i < 18; ++i) expected.pixels.push_back(uint8_t(i * 3 + 1));
+  ExpectFrame(dir.file("pic.tga"), expected);
+}
+
+TEST_F(PictureTest, ALumpIsNeverRescaled) {
+  UsePalette();
+  UseLump(6, 3);
+  gState.skinWidth = 512;
+  gState.skinHeight = 512;
+  gState.flags |= OPT_SKINNOBACK;
+  EXPECT_EQ(Run(RunPictureConversion), 0);
+  imagecheck::Decoded image = imagecheck::Decode(dir.file("pic.tga"));
+  ASSERT_TRUE(image.loaded);
+  EXPECT_EQ(image.width, 6u);
+  EXPECT_EQ(image.height, 3u);
+}
+
+TEST_F(PictureTest, SpriteFramesAreSavedOneByOneWithoutOutputsLine) {
+  UsePalette();
+  testdata::SpriteSpec spec;
+  spec.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, -2, 1, 0)}},
+                  {true, {0.1f, 0.2f}, {testdata::MakeSpriteFrame(5, 2, 0, 0, 40), testdata::MakeSpriteFrame(3, 6, 1, 1, 90)}}};
+  UseSprite(spec);
+  gState.skinWidth = 512;  // a skin size does not touch sprite frames
+  gState.skinHeight = 512;
+  const std::string palette = gState.paletteFile, sprite = gState.spriteFile;
+  EXPECT_EQ(Run(RunPictureConversion), 0);
+  EXPECT_EQ(said, ":: CONVERT SPRITE\n"
+                  "  Palette: \"" + palette + "\"\n"
+                  "  Source:  \"" + sprite + "\"\n"
+                  "  Picture: \"" + dir.file("s_0.tga") + "\"\n"
+                  "  Picture: \"" + dir.file("s_1.tga") + "\"\n"
+                  "  Picture: \"" + dir.file("s_2.tga") + "\"\n");
+  ExpectFrame(dir.file("s_0.tga"), spec.entries[0].frames[0]);
+  ExpectFrame(dir.file("s_1.tga"), spec.entries[1].frames[0]);
+  ExpectFrame(dir.file("s_2.tga"), spec.entries[1].frames[1]);
+}
+
+TEST_F(PictureTest, ASpriteWinsOverALump) {
+  UsePalette();
+  UseLump(4, 4);
+  testdata::SpriteSpec spec;
+  spec.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
+  UseSprite(spec);
+  EXPECT_EQ(Run(RunPictureConversion), 0);
+  EXPECT_EQ(said.rfind(":: CONVERT SPRITE\n", 0), 0u) << said;
+  EXPECT_TRUE(testdata::FileExists(dir.file("s_0.tga")));
+  EXPECT_FALSE(testdata::FileExists(dir.file("pic.tga")));
+}
+
+TEST_F(PictureTest, AFrameWithoutPixelsIsSkippedAndTheOthersAreSaved) {
+  UsePalette();
+  testdata::SpriteSpec spec;
+  spec.maxWidth = 4;
+  spec.maxHeight = 4;
+  spec.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}},
+                  {false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
+  UseSprite(spec);
+  EXPECT_EQ(Run(RunPictureConversion), 0);
+  EXPECT_FALSE(testdata::FileExists(dir.file("s_0.tga")));
+  ExpectFrame(dir.file("s_1.tga"), spec.entries[1].frames[0]);
+}
+
+TEST_F(PictureTest, ASpriteThatFailsWithoutMessageLeavesThePrefixAlone) {
+  UsePalette();
+  testdata::SpriteSpec spec;
+  spec.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
+  Bytes bytes = testdata::BuildSprite(spec);
+  testdata::PutU32(bytes, 4, 2);  // version 2
+  gState.spriteFile = Write("s.spr", bytes);
+  gState.baseName = dir.file("s");
+  EXPECT_EQ(Run(RunPictureConversion), 1);
+  EXPECT_EQ(gState.errorMessage, "Source sprite: ");
+}
+
+TEST_F(PictureTest, AMissingSpriteSaysSo) {
+  UsePalette();
+  gState.spriteFile = dir.file("absent.spr");
+  EXPECT_EQ(Run(RunPictureConversion), 1);
+  EXPECT_EQ(gState.errorMessage, "Source sprite: file no found");
+}
+
+TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
+  UsePalette();
+  testdata::SpriteSpec spec;
+  spec.maxWidth = 4;
+  spec.maxHeight = 4;
+  spec.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}}};
+  UseSprite(spec);
+  gState.reportFile = dir.file("report.txt");
+  EXPECT_EQ(Run(RunPictureConversion), 0);
+  EXPECT_FALSE(testdata::FileExists(dir.file("s_0.tga")));
+  EXPECT_FALSE(testdata::ReadText(dir.file("report.txt")).empty());
+}
+
+TEST_F(PictureTest, TheExplosionGivesOneImagePerFrame) {
+  SKIP_WITHOUT_CORPUS();
+  gState.palettePack = testdata::CorpusFile("pak0.pak");
+  gState.paletteFile = "gfx\\palette.lmp";
+  gState.spriteFile = testdata::CorpusFile("progs/s_explod.spr");
+  gState.baseName = dir.file("s_explod");
+  ASSERT_EQ(Run(RunPictureConversion), 0) << gState.errorMessage;
+  const uint32_t frames = gState.sprite.sheetCount + gState.sprite.frameExtra;
+  ASSERT_GT(frames, 1u);
+  for (uint32_t i = 0; i < frames; ++i) {
+    imagecheck::Decoded image = imagecheck::Decode(dir.file("s_explod_" + std::to_string(i) + ".tga"));
+    ASSERT_TRUE(image.loaded) << i;
+    EXPECT_EQ(image.width, gState.sprite.frames[i].width);
+    EXPECT_EQ(image.height, gState.sprite.frames[i].height);
+  }
+  EXPECT_FALSE(testdata::FileExists(dir.file("s_explod_" + std::to_string(frames) + ".tga")));
+}
+
+}  // namespace
