@@ -1,5 +1,10 @@
-// The terminal layer: log lines, colours and cursor moves (ANSI, only when stdout
-// is a terminal), the console width, key reads, and the replace prompt.
+// The terminal layer: log lines, colours and cursor moves (ANSI sequences, only
+// when stdout is a terminal), the console width, key reads, and the replace prompt.
+//
+// Keys come from the terminal in raw mode when stdin is one. When stdin is a pipe
+// or a file, nobody can press a key: WaitKey returns at once, and AskChoice reads
+// its answer characters from stdin (`printf 'n' | corvane ...` answers No), the end
+// of input picking the prompt's fallback answer (No for the replace prompt).
 #ifndef CORVANE_CONSOLE_H
 #define CORVANE_CONSOLE_H
 
@@ -16,25 +21,43 @@ void SectionLine(const std::string& title);
 void ValueLabel(const std::string& label);
 // `label`, blanks up to column 12, then the value between double quotes.
 void ValueLine(const std::string& label, const std::string& value);
+// The column (from 0) where the next character written through this layer lands.
+int ConsoleColumn();
 
 bool StdoutIsTerminal();
 bool StdinIsTerminal();
 // Columns of the terminal, 80 when stdout is not one.
 int ConsoleWidth();
-// One of the 16 console colours (7 is light grey); nothing unless on a terminal.
+// One of the 16 console colours (0 black, 1 blue, 2 green, 4 red, bit 3 brightens);
+// 7, the console's usual light grey, restores the terminal's own foreground.
+// Nothing is written unless stdout is a terminal.
 void SetColour(int colour);
 
-// A key without waiting more than `timeoutMs`: its byte, or -1 for none, -2 at the
-// end of input. Extended keys (arrows, function keys) come back as -1.
+// What PollKey returns besides a key's byte.
+enum : int {
+  kNoKey = -1,        // nothing arrived in time
+  kEndOfInput = -2,   // stdin is closed
+  kExtendedKey = -3,  // an arrow, a function key, Escape: never an answer
+};
+// A key, waiting at most `timeoutMs` (in poll(), so an idle wait costs no CPU).
 int PollKey(int timeoutMs);
-// Waits for a key press on a terminal; returns at once when stdin is not one.
+// Waits for any key press on a terminal; returns at once when stdin is not one.
 void WaitKey();
 
-// Asks `question`? [choices] and returns the 1-based number of the answer whose
-// first letter was typed. With stdin not a terminal, answer characters are read
-// from stdin and the end of input picks `fallback`.
+// Writes `question`? [choices] where the cursor stands and returns the 1-based
+// number of the answer whose first letter was typed (case-insensitive); other keys
+// are passed over. `choices` are separated by "/", empty meaning "Yes/No". On a
+// terminal the prompt is erased afterwards, so the next line writes over it; on a
+// pipe the line is ended instead. The end of input picks `fallback`.
 int AskChoice(const std::string& question, const std::string& choices, int fallback = 2);
-// 1 when `fileName` may be written (absent, or deleted after consent), else 0.
+
+// Answers whether `fileName` may be written: 1 when it does not exist, when `bit`
+// is set in `*flagWord`, or when the user says Yes or Always (Always sets `bit`);
+// 0 when the user says No. Any existing file counts, hidden ones too.
+//
+// It never deletes the old file. Writers go through output_file.h, which writes a
+// temporary file beside the target and renames it over the target, so the old
+// file stays intact until the new one is complete, and a failed write keeps it.
 int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit);
 
 #endif

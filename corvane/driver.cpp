@@ -1,6 +1,106 @@
-// Placeholder until the driver lands.
+// The driver: start-up, banner, command line, the choice of one mode, the exit path.
+#include "driver.h"
+
+#include "console.h"
 #include "modes.h"
-int RunConverter() { return 1; }
-int RunModelConversion() { return 1; }
-void SplitPackedName(std::string&, std::string&, std::string&, const std::string&) {}
-void SwapFrameYZ() {}
+#include "options.h"
+#include "state.h"
+
+namespace {
+
+const char kNoteText[] =
+    "Note that \"-model\" is the only required parameter unless a special\n"
+    "parameter is used (see the readme file for more details). You can\n"
+    "specify a packed ressource as so: \"PAK0.PAK::progs/soldier.mdl\"";
+
+std::string Rule() {
+  std::string rule;
+  for (int i = 0; i < 80; ++i) rule += "\u2500";
+  return rule;
+}
+
+bool AnyNotEmpty(const std::string& a, const std::string& b) { return !a.empty() || !b.empty(); }
+
+}  // namespace
+
+std::string BannerText() {
+  const std::string rule = Rule();
+  return rule + "\n" +
+         "  CORVANE Quake Model Converter   Version 1.5\n" +
+         std::string(17, ' ') + "Free software, distributed under the terms it came with.\n" +
+         " One hundred bucks to whoever recognize the layout I'm shamelessly ripping off.\n" +
+         rule + "\n";
+}
+
+int FailWith(const std::string& prefix, int32_t code) {
+  std::string message;
+  vnlErrorString(code, message);
+  gState.errorMessage = prefix + message;
+  return 1;
+}
+
+int RunConverter() {
+  gProgramName = "CORVANE.EXE";
+  gUsageNote = kNoteText;
+  RegisterOptions();
+  ConsoleWrite(BannerText());
+
+  gState.imageExt = "tga";
+  gState.imageFormat = 17;
+  gState.imageFlags = 0;
+  if (ParseCommandLine() != 0) return 1;
+
+  if (AnyNotEmpty(gState.listPack, gState.listFile)) return RunPackList();
+  if (AnyNotEmpty(gState.extractPack, gState.extractFile)) return RunPackExtract();
+  if (AnyNotEmpty(gState.lumpPack, gState.lumpFile) || AnyNotEmpty(gState.spritePack, gState.spriteFile))
+    return RunPictureConversion();
+  return RunModelConversion();
+}
+
+int FinishRun(int result) {
+  if (!gState.errorMessage.empty()) {
+    ConsoleLine("!!ERROR!! " + gState.errorMessage);
+    WaitKey();
+  }
+  vnlModelKill(gState.model);
+  vnlPaletteKill(gState.palette);
+  vnlSpriteKill(gState.sprite);
+  vnlPictureKill(gState.picture);
+  return result;
+}
+
+void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList) {
+  size_t first = source.find("::");
+  if (first != std::string::npos) {
+    // Overlapping pairs count: ":::" holds two separators and is as ambiguous as "a::b::c".
+    int separators = 0;
+    for (size_t p = first; p + 1 < source.size(); ++p)
+      if (source[p] == ':' && source[p + 1] == ':') ++separators;
+    if (separators > 1) {
+      source.clear();
+      return;
+    }
+    packOut = source.substr(0, first);
+    fileOut = source.substr(first + 2);
+  } else {
+    packOut.clear();
+    fileOut = source;
+  }
+  std::string packExt = ".pak";
+  std::string fileExt = extList;
+  vnlForceType(packOut, packExt);
+  vnlForceType(fileOut, fileExt);
+}
+
+void SwapFrameYZ() {
+  const VNLMODEL_T& model = gState.model;
+  if (model.frameVertices == nullptr) return;
+  const uint64_t perFrame = uint64_t(model.vertexCount) + model.seamCount;
+  const uint64_t total = perFrame * (uint64_t(model.frameCount) + model.frameExtra);
+  const uint64_t first = vnlFrameOffset(model, gState.frameName);
+  if (first + perFrame > total) return;
+  for (uint64_t i = first; i < first + perFrame; ++i) {
+    VNLVEC3_T& v = model.frameVertices[i];
+    std::swap(v.y, v.z);
+  }
+}

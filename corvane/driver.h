@@ -1,0 +1,17 @@
+// The run around the modes: the banner, and the exit path that reports a failure
+// and releases what the modes loaded.
+#ifndef CORVANE_DRIVER_H
+#define CORVANE_DRIVER_H
+
+#include <cstdint>
+#include <string>
+
+// The five banner lines, each ended with "\n".
+std::string BannerText();
+// Writes "!!ERROR!! " + the failure text when a mode failed (and waits for a key),
+// releases the library records of gState, and returns `result` as the exit code.
+int FinishRun(int result);
+// Stores the library's message for `code` after `prefix` as the failure text; returns 1.
+int FailWith(const std::string& prefix, int32_t code);
+
+#endif

@@ -1,0 +1,130 @@
+// Model conversion: load a model (and a palette), pick the frame, apply the
+// requested operations, then write the model file, the skins, the hint and the report.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "console.h"
+#include "driver.h"
+#include "images.h"
+#include "model_writers.h"
+#include "modes.h"
+#include "report.h"
+#include "state.h"
+
+namespace {
+
+std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
+  const char* name = model.frameNames[index];
+  return std::string(name, std::find(name, name + 16, '\0'));
+}
+
+std::string Normalised(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Keeps the requested frame when the model has it (case and blanks aside), else
+// falls back to the first frame's name as stored.
+void ChooseFrame() {
+  const VNLMODEL_T& model = gState.model;
+  size_t frames = model.frameNames ? size_t(model.frameCount) + model.frameExtra : 0;
+  bool found = false;
+  for (size_t i = 0; i < frames && !gState.frameName.empty() && !found; ++i)
+    found = Normalised(FrameNameAt(model, i)) == gState.frameName;
+  if (!found) gState.frameName.clear();
+  if (gState.frameName.empty() && frames > 0) gState.frameName = FrameNameAt(model, 0);
+}
+
+// Sizes below 1 take skin 0's size (its front half with -skinnoback). A model
+// without skins keeps them below 1, and then no skin image or hint is made.
+void DefaultSkinSize() {
+  const VNLMODEL_T& model = gState.model;
+  if (model.skins == nullptr || size_t(model.skinCount) + model.skinExtra == 0) return;
+  const VNLPICTURE_T& skin = model.skins[0];
+  int32_t width = int32_t(std::min<uint32_t>(skin.width, INT32_MAX));
+  int32_t height = int32_t(std::min<uint32_t>(skin.height, INT32_MAX));
+  if (gState.skinHeight < 1) gState.skinHeight = height;
+  if (gState.skinWidth < 1) gState.skinWidth = (gState.flags & OPT_SKINNOBACK) ? width / 2 : width;
+}
+
+void ApplyOperations() {
+  if (gState.flags & OPT_SWAP) vnlModelSwapTris(gState.model);
+  if (gState.flags & OPT_INVH) vnlModelSkinInv(gState.model);
+  if (gState.flags & OPT_SKINNOBACK) vnlModelSkinNoBack(gState.model);
+  if (gState.flags & OPT_SWAPYZ) SwapFrameYZ();
+}
+
+// The factor as the console shows a float: seven significant digits, and a
+// blank where a minus sign would stand.
+std::string ShownFactor(float factor) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.7g", double(factor));
+  std::string shown = text;
+  if (!shown.empty() && shown.back() == '.') shown.pop_back();
+  return factor < 0 ? shown : " " + shown;
+}
+
+void WriteModelFile() {
+  const std::string& dst = gState.dstFile;
+  std::string ending = dst.size() >= 4 ? dst.substr(dst.size() - 4) : "";
+  for (char& c : ending)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  if (ending == ".obj") {
+    ValueLine("  Model:", dst);
+    WriteObj();
+  } else if (ending == ".ase") {
+    ValueLine("  Model:", dst);
+    WriteAse();
+  }
+}
+
+void ExportSkins() {
+  const VNLMODEL_T& model = gState.model;
+  if (model.skins == nullptr || gState.skinWidth < 1 || gState.skinHeight < 1) return;
+  const VNLPICTURE_T& first = model.skins[0];
+  const size_t count = size_t(model.skinCount) + model.skinExtra;
+  for (size_t i = 0; i < count; ++i) {
+    int32_t level = 0;
+    uint32_t* pixels = vnlPictureToRGB(model.skins[i], gState.palette, level);
+    if (pixels == nullptr) continue;
+    SaveImage(gState.baseName + "_" + std::to_string(i), pixels, int32_t(first.width), int32_t(first.height),
+              gState.skinWidth, gState.skinHeight, (gState.flags & OPT_SKINNOBACK) != 0);
+    std::free(pixels);
+  }
+}
+
+}  // namespace
+
+int RunModelConversion() {
+  SectionLine(":: SOURCES");
+  int32_t code = vnlModelLoad(gState.modelPack, gState.modelFile, gState.model);
+  if (code != 0) return FailWith("Source model: ", code);
+
+  ChooseFrame();
+  DefaultSkinSize();
+  ApplyOperations();
+  ValueLine("  Model:", gState.modelFile);
+  ValueLine("  Frame:", gState.frameName);
+
+  if (!gState.paletteFile.empty()) {
+    ValueLine("  Palette:", gState.paletteFile);
+    code = vnlPaletteLoad(gState.palettePack, gState.paletteFile, gState.palette);
+    if (code != 0) return FailWith("Palette: ", code);
+  }
+  if (gState.scale != 0) {
+    ValueLabel("  Rescale:");
+    ConsoleLine(ShownFactor(gState.scale));
+    vnlModelScale(gState.model, gState.scale);
+  }
+
+  SectionLine(":: OUTPUTS");
+  WriteModelFile();
+  if (!gState.paletteFile.empty()) ExportSkins();
+  if (!gState.hintFile.empty() && gState.skinWidth >= 1 && gState.skinHeight >= 1) BuildSkinHint();
+  if (!gState.reportFile.empty()) WriteReport();
+  return 0;
+}

@@ -1,0 +1,78 @@
+#include "corvane_run.h"
+
+#include "builders.h"
+
+namespace corvane_test {
+
+namespace {
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string CommandLine(const std::vector<std::string>& args) {
+  std::string command = Quote(CORVANE_BIN);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  return command;
+}
+
+std::string DropBanner(const std::string& out) {
+  const std::string banner = ExpectedBanner();
+  return out.compare(0, banner.size(), banner) == 0 ? out.substr(banner.size()) : "";
+}
+
+}  // namespace
+
+RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& args, const std::string& input,
+                     bool closedInput) {
+  std::string feed = closedInput ? "" : "printf '%s' " + Quote(input) + " | ";
+  std::string tail = closedInput ? " < /dev/null" : "";
+  RunResult result;
+  result.code = testdata::RunCommand("cd " + Quote(folder) + " && " + feed + CommandLine(args) + tail, &result.out, true);
+  result.after = DropBanner(result.out);
+  return result;
+}
+
+RunResult RunCorvaneOnTerminal(const std::string& folder, const std::vector<std::string>& args,
+                               const std::string& input) {
+  // `script` gives the program a terminal for stdin and stdout and copies what it
+  // is typed from its own stdin. The keys come after a pause, once the prompt waits.
+  std::string inner = "cd " + Quote(folder) + " && stty cols 80 && " + CommandLine(args);
+  std::string command = "(sleep 1; printf '%s' " + Quote(input) + "; sleep 1) | script -qefc " + Quote(inner) +
+                        " /dev/null";
+  RunResult result;
+  result.code = testdata::RunCommand(command, &result.out, true);
+  return result;
+}
+
+std::string ExpectedBanner() {
+  std::string rule;
+  for (int i = 0; i < 80; ++i) rule += "\xE2\x94\x80";  // U+2500, box drawings light horizontal
+  return rule + "\n" + "  CORVANE Quake Model Converter   Version 1.5\n" + std::string(17, ' ') +
+         "Free software, distributed under the terms it came with.\n" +
+         " One hundred bucks to whoever recognize the layout I'm shamelessly ripping off.\n" + rule + "\n";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+size_t Count(const std::string& text, const std::string& needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++count;
+  return count;
+}
+
+void WriteModelAndPalette(const testdata::TempDir& folder) {
+  testdata::WriteFile(folder.file("m.mdl"), testdata::BuildModel(testdata::SmallModel()));
+  testdata::WriteFile(folder.file("pal.lmp"), testdata::DistinctPalette());
+}
+
+}  // namespace corvane_test
