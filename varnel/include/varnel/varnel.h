@@ -208,6 +208,7 @@ VNLAPI void vnlCleanPath(std::string& path, const int32_t& fileFlag);
 // extension occurs in them; `extensions` becomes trimmed and lower-cased.
 VNLAPI void vnlForceType(std::string& path, std::string& extensions);
 // Tells a block's format from its content: 0 with a VNL_TYPE_*, or 7 with type 0.
+// A null block is not an error: its length alone decides.
 VNLAPI int32_t vnlWhatIs(uint8_t* const& block, const uint32_t& length, int32_t& type);
 VNLAPI int32_t vnlWhatIs(std::string& packName, std::string& fileName, int32_t& type);
 
@@ -228,22 +229,23 @@ VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uin
 // Palettes, colormaps, pictures
 // ---------------------------------------------------------------------------
 
-// Loads a 768-byte palette (drops any attached colormap).
+// Loads a 768-byte palette (drops any attached colormap); 8 leaves it empty.
 VNLAPI int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette);
 VNLAPI int32_t vnlPaletteLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette);
-// Attaches a colormap (256 x k + 1 bytes) to a loaded palette.
+// Attaches a colormap (256 x k + 1 bytes) to a loaded palette; 8 leaves it without one.
 VNLAPI int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette);
 VNLAPI int32_t vnlColorMapLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette);
 // Frees the colours and the colormap.
 VNLAPI void vnlPaletteKill(VNLPALETTE_T& palette);
-// Loads a picture lump (width, height, indices).
+// Loads a picture lump (width, height, indices); 8 leaves the picture empty.
 VNLAPI int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE_T& picture);
 VNLAPI int32_t vnlPictureLoad(std::string& packName, std::string& fileName, VNLPICTURE_T& picture);
 // Frees the pixels.
 VNLAPI void vnlPictureKill(VNLPICTURE_T& picture);
-// Returns width x height colours (free them), or null. A level below 0 uses the
-// plain palette; 0 or more uses that colormap row, clamped, and `level` becomes
-// row x 256. A colormap of 0 rows falls back to the plain palette.
+// Returns width x height colours (free them), or null (also when they would pass
+// VNL_MAX_ALLOCATION). A level below 0 uses the plain palette; 0 or more uses that
+// colormap row, clamped, and `level` becomes row x 256. A colormap of 0 rows falls
+// back to the plain palette and leaves `level` alone.
 VNLAPI uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette,
                                  int32_t& level);
 

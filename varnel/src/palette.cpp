@@ -1,0 +1,151 @@
+// Palettes, colormaps and picture lumps, and the conversion of a picture into
+// 32-bit colours. Each load checks the block's length before it reads any colour,
+// colormap or pixel byte, so every such read lies inside the block.
+#include <cstdlib>
+
+#include "block_reader.h"
+#include "files.h"
+#include "varnel/varnel.h"
+
+namespace {
+
+constexpr uint32_t kPaletteEntries = 256;
+constexpr uint32_t kPaletteLength = kPaletteEntries * 3;
+constexpr uint32_t kColormapRow = 256;
+constexpr uint32_t kPictureHeader = 8;
+
+bool IsAbsent(const uint8_t* block, uint32_t length) { return block == nullptr || length == 0; }
+
+uint32_t PackColour(uint8_t red, uint8_t green, uint8_t blue) {
+  return 0xFF000000u | uint32_t(red) << 16 | uint32_t(green) << 8 | uint32_t(blue);
+}
+
+// calloc that never asks for 0 bytes, so that "attached but empty" stays
+// distinguishable from "absent".
+void* AllocateZeroed(uint64_t count, uint64_t size) {
+  if (count > VNL_MAX_ALLOCATION / size) return nullptr;
+  return std::calloc(count == 0 ? 1 : static_cast<size_t>(count), static_cast<size_t>(size));
+}
+
+// The colormap row `level` asks for, clamped to the last row and turned into its
+// byte offset; false when no row can serve (no colormap, a negative level, a
+// colormap of 0 rows, or an offset that does not fit the caller's variable).
+bool ChooseRow(const VNLPALETTE_T& palette, int32_t& level) {
+  if (palette.colorMap == nullptr || level < 0 || palette.shadingLevels == 0) return false;
+  int64_t row = level;
+  int64_t lastRow = int64_t(palette.shadingLevels) - 1;
+  if (row > lastRow) row = lastRow;
+  if (row * kColormapRow > INT32_MAX) return false;
+  level = static_cast<int32_t>(row * kColormapRow);
+  return true;
+}
+
+}  // namespace
+
+int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette) {
+  if (IsAbsent(block, length)) return VNL_NO_BLOCK;
+  vnlPaletteKill(palette);
+  if (length != kPaletteLength) return VNL_NOT_PALETTE;
+  auto* colors = static_cast<uint32_t*>(AllocateZeroed(kPaletteEntries, sizeof(uint32_t)));
+  if (colors == nullptr) return VNL_NO_MEMORY;
+  vnl::BlockReader reader(block, length);
+  for (uint32_t i = 0; i < kPaletteEntries; ++i) {
+    uint8_t red = reader.u8();
+    uint8_t green = reader.u8();
+    uint8_t blue = reader.u8();
+    colors[i] = PackColour(red, green, blue);
+  }
+  palette.colors = colors;
+  return VNL_OK;
+}
+
+int32_t vnlPaletteLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette) {
+  return vnl::LoadFileForm(packName, fileName, ".lmp", [&](uint8_t* const& block, uint32_t length) {
+    return vnlPaletteLoad(block, length, palette);
+  });
+}
+
+int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette) {
+  if (IsAbsent(block, length)) return VNL_NO_BLOCK;
+  if (palette.colors == nullptr) return VNL_NO_PALETTE;
+  if ((length - 1) % kColormapRow != 0) return VNL_NOT_COLORMAP;
+  if (palette.colorMap != nullptr) return VNL_COLORMAP_LOADED;
+
+  uint32_t rows = (length - 1) / kColormapRow;
+  uint64_t size = uint64_t(rows) * kColormapRow;
+  auto* colorMap = static_cast<uint8_t*>(AllocateZeroed(size, 1));
+  if (colorMap == nullptr) return VNL_NO_MEMORY;
+  vnl::BlockReader reader(block, length);
+  reader.read(colorMap, size);
+  palette.colorMap = colorMap;
+  palette.shadingLevels = rows;
+  palette.brightCount = reader.u8();
+  return VNL_OK;
+}
+
+int32_t vnlColorMapLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette) {
+  return vnl::LoadFileForm(packName, fileName, ".lmp", [&](uint8_t* const& block, uint32_t length) {
+    return vnlColorMapLoad(block, length, palette);
+  });
+}
+
+void vnlPaletteKill(VNLPALETTE_T& palette) {
+  palette.shadingLevels = 0;
+  palette.brightCount = 0;
+  std::free(palette.colorMap);
+  palette.colorMap = nullptr;
+  std::free(palette.colors);
+  palette.colors = nullptr;
+}
+
+int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE_T& picture) {
+  if (IsAbsent(block, length)) return VNL_NO_BLOCK;
+  vnlPictureKill(picture);
+  vnl::BlockReader reader(block, length);
+  uint32_t width = reader.u32();
+  uint32_t height = reader.u32();
+  // Two 32-bit factors cannot overflow 64 bits.
+  uint64_t count = uint64_t(width) * uint64_t(height);
+  if (length < kPictureHeader || count != length - kPictureHeader) return VNL_NOT_PICTURE;
+
+  uint8_t* pixels = nullptr;
+  if (count > 0) {
+    pixels = static_cast<uint8_t*>(AllocateZeroed(count, 1));
+    if (pixels == nullptr) return VNL_NO_MEMORY;
+    reader.read(pixels, count);
+  }
+  picture.width = width;
+  picture.height = height;
+  picture.pixels = pixels;
+  return VNL_OK;
+}
+
+int32_t vnlPictureLoad(std::string& packName, std::string& fileName, VNLPICTURE_T& picture) {
+  return vnl::LoadFileForm(packName, fileName, ".lmp", [&](uint8_t* const& block, uint32_t length) {
+    return vnlPictureLoad(block, length, picture);
+  });
+}
+
+void vnlPictureKill(VNLPICTURE_T& picture) {
+  picture.width = 0;
+  picture.height = 0;
+  std::free(picture.pixels);
+  picture.pixels = nullptr;
+}
+
+uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette, int32_t& level) {
+  if (picture.width == 0 || picture.height == 0 || picture.pixels == nullptr || palette.colors == nullptr)
+    return nullptr;
+  uint64_t count = uint64_t(picture.width) * uint64_t(picture.height);
+  auto* rgb = static_cast<uint32_t*>(AllocateZeroed(count, sizeof(uint32_t)));
+  if (rgb == nullptr) return nullptr;
+
+  const uint8_t* pixels = picture.pixels;
+  if (ChooseRow(palette, level)) {
+    const uint8_t* row = palette.colorMap + level;
+    for (uint64_t i = 0; i < count; ++i) rgb[i] = palette.colors[row[pixels[i]]];
+  } else {
+    for (uint64_t i = 0; i < count; ++i) rgb[i] = palette.colors[pixels[i]];
+  }
+  return rgb;
+}
