@@ -254,6 +254,17 @@ VNLAPI uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T
 // ---------------------------------------------------------------------------
 
 // Loads an "IDPO" version 6 model; the result has v inverted and triangles reversed.
+// Header checks run in file order and the first failure decides: a count of 0, or
+// one that does not fit 16 bits (negative ones included), gives that count's code
+// (22, 25, 26, 27); so does a skin or frame group of 0 or fewer entries, or groups
+// whose extra entries add up past 65535. A face using a vertex at or beyond
+// vertexCount, or whose back side would need an on-seam copy past index 65535,
+// gives 28. All arrays of one load together must fit both VNL_MAX_ALLOCATION and
+// eight times the block's length plus 16 MiB, else 8 (also for a failed
+// allocation): a complete file needs at most about six times its length, so only
+// headers claiming far more than the block holds are refused. Codes 8 and 20 to 28
+// leave the record empty, 1 leaves it alone. A block that ends early loads, the
+// missing bytes reading as zeros.
 VNLAPI int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& model);
 VNLAPI int32_t vnlModelLoad(std::string& packName, std::string& fileName, VNLMODEL_T& model);
 // Frees every array and clears the counts (fileSize, flags, syncType stay).
