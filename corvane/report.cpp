@@ -1,4 +1,381 @@
-// Placeholder until the writer lands.
 #include "report.h"
-int WriteReport() { return 0; }
-double SkinCoverage(int32_t, int32_t) { return 0; }
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "fixed.h"
+#include "output_file.h"
+#include "state.h"
+#include "text_builder.h"
+
+namespace {
+
+const char kTitle[] = "CORVANE Report File";
+// Labels are padded so that every value starts in column 20.
+constexpr size_t kLabelField = 19;
+// Indexed keys ("Index[  5]") are padded to this width after their ":".
+constexpr size_t kKeyField = 16;
+// Coverage grids beyond this many cells are not scanned (a real skin has well
+// under a million texels; the cap keeps a hostile header from a huge allocation).
+constexpr uint64_t kMaxCoverageCells = uint64_t(64) << 20;
+
+bool gTimeFixed = false;
+std::tm gFixedTime{};
+
+std::tm ReportTime() {
+  if (gTimeFixed) return gFixedTime;
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+// ---- line pieces ----
+
+void AppendBlanks(std::string& out, size_t width, size_t used) {
+  if (used < width) out.append(width - used, ' ');
+}
+
+void LabelLine(std::string& out, const char* label, const std::string& value) {
+  size_t length = std::strlen(label);
+  out.append(label, length);
+  AppendBlanks(out, kLabelField, length);
+  AppendLine(out, value);
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+void SourceLine(std::string& out, const std::string& name) { LabelLine(out, "  Source file:", Quoted(name)); }
+
+template <typename Integer>
+std::string Decimal(Integer value) {
+  std::string text;
+  AppendInt(text, value);
+  return text;
+}
+
+// "@offset, length bytes long"
+std::string Span(int64_t offset, int64_t length) {
+  return "@" + Decimal(offset) + ", " + Decimal(length) + " bytes long";
+}
+
+int DigitCount(uint64_t value) {
+  int digits = 1;
+  while (value >= 10) {
+    value /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
+// "Frame[ 7]": the index right-aligned in `width` columns.
+std::string IndexKey(const char* word, uint64_t index, int width) {
+  std::string digits = Decimal(index);
+  std::string key = word;
+  if (digits.size() < size_t(width)) key.append(size_t(width) - digits.size(), ' ');
+  return key + digits + "]";
+}
+
+void IndexedLine(std::string& out, const std::string& key, const std::string& value) {
+  out += "  ";
+  out += key;
+  out += ':';
+  AppendBlanks(out, kKeyField, key.size());
+  AppendLine(out, value);
+}
+
+// A fixed-size name field, up to its first zero byte, without blanks around it.
+std::string TrimmedField(const char* field, size_t size) {
+  size_t end = strnlen(field, size);
+  size_t start = 0;
+  while (start < end && field[start] == ' ') ++start;
+  while (end > start && field[end - 1] == ' ') --end;
+  return std::string(field + start, end - start);
+}
+
+std::string TrimBlanks(const std::string& text) { return TrimmedField(text.c_str(), text.size()); }
+
+void SectionHead(std::string& out, const char* title) {
+  EndLine(out);
+  EndLine(out);
+  AppendLine(out, "::");
+  AppendLine(out, ":: " + UpperAscii(title));
+  AppendLine(out, "::");
+  EndLine(out);
+}
+
+// ---- header and sections ----
+
+void AppendHeader(std::string& out) {
+  AppendLine(out, "===== " + UpperAscii(kTitle) + " =====");
+  EndLine(out);
+
+  std::tm when = ReportTime();
+  char date[48], time[48];
+  std::snprintf(date, sizeof date, "%02d-%02d-%04d", when.tm_mon + 1, when.tm_mday, when.tm_year + 1900);
+  std::snprintf(time, sizeof time, "%02d:%02d:%02d", when.tm_hour, when.tm_min, when.tm_sec);
+  LabelLine(out, "  Date:", date);
+  LabelLine(out, "  Time:", time);
+
+  std::string command = gArguments.empty() ? std::string() : gArguments[0];
+  command += ' ';
+  for (size_t i = 1; i < gArguments.size(); ++i) {
+    if (i > 1) command += ' ';
+    command += gArguments[i];
+  }
+  LabelLine(out, "  Command line:", command);
+}
+
+// "1.00, 0.50, 0.00 (255 128   0)": each fraction is rounded to a float first, so its
+// digits are cut rather than rounded (254 gives 0.99).
+std::string ColourValue(uint32_t colour) {
+  uint32_t channel[3] = {(colour >> 16) & 255, (colour >> 8) & 255, colour & 255};
+  std::string value;
+  for (int c = 0; c < 3; ++c) {
+    if (c) value += ", ";
+    float fraction = float(double(channel[c]) / 255.0);
+    AppendFixed(value, fraction, 1, 2);
+  }
+  value += " (";
+  for (int c = 0; c < 3; ++c) {
+    if (c) value += ' ';
+    AppendFixed(value, float(channel[c]), 3, 0);
+  }
+  return value + ")";
+}
+
+void AppendPalette(std::string& out) {
+  const VNLPALETTE_T& palette = gState.palette;
+  SectionHead(out, "Palette infos");
+  SourceLine(out, gState.paletteFile);
+  LabelLine(out, "  Bright count:", Decimal(palette.brightCount));
+  LabelLine(out, "  Shading levels:", Decimal(palette.shadingLevels));
+  for (int i = 0; i < 256; ++i) IndexedLine(out, IndexKey("Index[", i, 3), ColourValue(palette.colors[i]));
+}
+
+void AppendPack(std::string& out) {
+  const VNLPACKINFO_T& info = gState.packInfo;
+  SectionHead(out, "Pack infos");
+  SourceLine(out, gState.listPack);
+  LabelLine(out, "  Directory:", Span(info.dirOffset, info.dirLength));
+  LabelLine(out, "  Chunk count:", Decimal(info.entryCount));
+  int width = DigitCount(info.entryCount);
+  for (uint32_t i = 0; i < info.entryCount; ++i) {
+    const VNLPACKENTRY_T& entry = info.entries[i];
+    std::string name = TrimmedField(entry.name, sizeof entry.name);
+    IndexedLine(out, IndexKey("Chunk[", i, width), Quoted(name) + " (" + Span(entry.offset, entry.length) + ")");
+  }
+}
+
+void AppendSprite(std::string& out) {
+  const VNLSPRITE_T& sprite = gState.sprite;
+  uint64_t total = uint64_t(sprite.sheetCount) + sprite.frameExtra;
+  SectionHead(out, "Sprite infos");
+  SourceLine(out, gState.spriteFile);
+  LabelLine(out, "  Sprite type:", Decimal(sprite.spriteType));
+  LabelLine(out, "  Sync type:", Decimal(sprite.syncType));
+  LabelLine(out, "  Sheets:", Decimal(sprite.sheetCount));
+  LabelLine(out, "  Total frames:", Decimal(total));
+  // Counts without their arrays (a record emptied by a failed load) list no frames.
+  if (!sprite.frames || !sprite.originX || !sprite.originY || !sprite.rate) return;
+  int width = DigitCount(total);
+  for (uint64_t i = 0; i < total; ++i) {
+    std::string value = Decimal(sprite.frames[i].width) + "x" + Decimal(sprite.frames[i].height) + "px" +
+                        " (offset: " + Decimal(sprite.originX[i]) + ", " + Decimal(sprite.originY[i]) +
+                        ") (rate: ";
+    AppendFixed(value, sprite.rate[i], 2, 2);
+    IndexedLine(out, IndexKey("Frame[", i, width), value + ")");
+  }
+}
+
+void AppendPicture(std::string& out) {
+  const VNLPICTURE_T& picture = gState.picture;
+  SectionHead(out, "Picture infos");
+  SourceLine(out, gState.lumpFile);
+  LabelLine(out, "  Size:", Decimal(picture.width) + "x" + Decimal(picture.height) + "px");
+}
+
+// One line per flattened frame; the index shown is the frame's entry in the file,
+// so every frame of a group shows its group's number.
+void AppendFrameList(std::string& out, const VNLMODEL_T& model) {
+  if (!model.frameNames) return;
+  uint32_t total = uint32_t(model.frameCount) + model.frameExtra;
+  int width = DigitCount(model.frameCount);
+  uint32_t entry = 0, remaining = 0, groupSize = 0;
+  std::string suffix;
+  for (uint32_t f = 0; f < total; ++f) {
+    uint32_t group = model.frameGroup ? model.frameGroup[f] : 0;
+    if (group != 0) {
+      suffix = " Group of " + Decimal(group) + " frames";
+      remaining = groupSize = group;
+      ++entry;
+    } else if (remaining == 0) {
+      groupSize = 0;
+      suffix.clear();
+      ++entry;
+    }
+    if (remaining != 0) {
+      if (remaining != groupSize) suffix = " Grouped";
+      --remaining;
+    }
+    std::string name = TrimmedField(model.frameNames[f], sizeof model.frameNames[f]);
+    IndexedLine(out, IndexKey("Frame[", entry - 1, width), Quoted(name) + suffix);
+  }
+}
+
+std::string CoverageText(uint32_t skinWidth, uint32_t skinHeight) {
+  int32_t width = int32_t(std::min<uint32_t>(skinWidth, INT32_MAX));
+  int32_t height = int32_t(std::min<uint32_t>(skinHeight, INT32_MAX));
+  if (gState.flags & OPT_SKINNOBACK) width /= 2;
+  float coverage = float(SkinCoverage(width, height));
+  return TrimBlanks(FormatFixed(coverage, 3, 2));
+}
+
+void AppendModel(std::string& out) {
+  const VNLMODEL_T& model = gState.model;
+  SectionHead(out, "Model infos");
+  SourceLine(out, gState.modelFile);
+  // Differences in 64 bits: a cut-short file can leave a block's end before its start.
+  LabelLine(out, "  Header block:", Span(0, model.ofsSkins));
+  LabelLine(out, "  Skins block:", Span(model.ofsSkins, int64_t(model.ofsVertices) - model.ofsSkins));
+  LabelLine(out, "  Vertices block:", Span(model.ofsVertices, int64_t(model.ofsTriangles) - model.ofsVertices));
+  LabelLine(out, "  Triangles block:", Span(model.ofsTriangles, int64_t(model.ofsFrames) - model.ofsTriangles));
+  LabelLine(out, "  Frames block:", Span(model.ofsFrames, int64_t(model.fileSize) - model.ofsFrames));
+  LabelLine(out, "  Model flags:", Decimal(model.flags));
+  LabelLine(out, "  Model sync:", Decimal(model.syncType));
+  LabelLine(out, "  Skin count:",
+            Decimal(model.skinCount) + " (+" + Decimal(model.skinExtra) + " extras 'animation')");
+
+  bool hasSkin = model.skins && uint32_t(model.skinCount) + model.skinExtra > 0;
+  uint32_t skinWidth = hasSkin ? model.skins[0].width : 0;
+  uint32_t skinHeight = hasSkin ? model.skins[0].height : 0;
+  LabelLine(out, "  Skin size:",
+            Decimal(skinWidth) + "x" + Decimal(skinHeight) + "px (" + CoverageText(skinWidth, skinHeight) +
+                "% covered)");
+
+  LabelLine(out, "  Vertex count:",
+            Decimal(model.vertexCount) + " (+" + Decimal(model.seamCount) + " extras 'on seam')");
+  LabelLine(out, "  Triangle count:", Decimal(model.triangleCount));
+  LabelLine(out, "  Frame count:",
+            Decimal(model.frameCount) + " (+" + Decimal(model.frameExtra) + " extras 'grouped')");
+  AppendFrameList(out, model);
+}
+
+// ---- coverage ----
+
+// The texel grid of the coverage scan, one byte per cell.
+struct CoverageGrid {
+  int32_t width;
+  int32_t height;
+  std::vector<uint8_t> marked;
+};
+
+double Lowest(const float v[3]) { return std::min({double(v[0]), double(v[1]), double(v[2])}); }
+double Highest(const float v[3]) { return std::max({double(v[0]), double(v[1]), double(v[2])}); }
+
+// The box from the lowest to the highest position, rounded half to even, clipped to
+// [0, limit - 1]; false when nothing of it lies in the grid.
+bool ScanRange(const float v[3], int32_t limit, int64_t& first, int64_t& last) {
+  double low = std::nearbyint(Lowest(v));
+  double high = std::nearbyint(Highest(v));
+  low = std::max(low, 0.0);
+  high = std::min(high, double(limit) - 1);
+  if (!(low <= high)) return false;
+  first = int64_t(low);
+  last = int64_t(high);
+  return true;
+}
+
+// Marks the grid cells whose integer position lies inside the triangle; returns how
+// many were not marked before. Every named value is rounded to a float when it is
+// stored and each formula is evaluated in double, so coverage figures are the same
+// on every build.
+uint64_t MarkTriangle(CoverageGrid& grid, const VNLVEC3_T* corner[3]) {
+  float pu[3], pv[3];
+  for (int i = 0; i < 3; ++i) {
+    pu[i] = float(double(corner[i]->x) * grid.width);
+    pv[i] = float(double(corner[i]->y) * grid.height);
+    if (!std::isfinite(pu[i]) || !std::isfinite(pv[i])) return 0;
+  }
+
+  float e0u = float(double(pu[1]) - pu[0]), e0v = float(double(pv[1]) - pv[0]);
+  float e1u = float(double(pu[2]) - pu[0]), e1v = float(double(pv[2]) - pv[0]);
+  float d00 = float(double(e0u) * e0u + double(e0v) * e0v);
+  float d01 = float(double(e0u) * e1u + double(e0v) * e1v);
+  float d11 = float(double(e1u) * e1u + double(e1v) * e1v);
+  double denominator = double(d00) * d11 - double(d01) * d01;
+  if (denominator == 0) return 0;  // the corners lie on one line: nothing is inside
+  float inv = float(1.0 / denominator);
+  // Beyond float range the weights are no numbers at all; such a sliver counts as a line.
+  if (inv == 0 || !std::isfinite(inv)) return 0;
+
+  int64_t x0, x1, y0, y1;
+  if (!ScanRange(pu, grid.width, x0, x1) || !ScanRange(pv, grid.height, y0, y1)) return 0;
+
+  uint64_t added = 0;
+  for (int64_t y = y0; y <= y1; ++y) {
+    uint8_t* row = grid.marked.data() + uint64_t(y) * uint64_t(grid.width);
+    for (int64_t x = x0; x <= x1; ++x) {
+      float p0 = float(double(x) - pu[0]);
+      float p1 = float(double(y) - pv[0]);
+      float q0 = float(double(p0) * e0u + double(p1) * e0v);
+      float q1 = float(double(p0) * e1u + double(p1) * e1v);
+      float a = float((double(q1) * d00 - double(q0) * d01) * inv);
+      float b = float((double(q0) * d11 - double(q1) * d01) * inv);
+      if (a >= 0 && b >= 0 && double(a) + double(b) < 1 && !row[x]) {
+        row[x] = 1;
+        ++added;
+      }
+    }
+  }
+  return added;
+}
+
+}  // namespace
+
+void SetReportTime(const std::tm* fixed) {
+  gTimeFixed = fixed != nullptr;
+  if (fixed) gFixedTime = *fixed;
+}
+
+double SkinCoverage(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return 0;
+  uint64_t cells = uint64_t(width) * uint64_t(height);
+  if (cells > kMaxCoverageCells) return 0;
+
+  const VNLMODEL_T& model = gState.model;
+  if (!model.triangles || !model.skinCoords) return 0;
+  CoverageGrid grid{width, height, std::vector<uint8_t>(cells, 0)};
+  uint64_t vertices = uint64_t(model.vertexCount) + model.seamCount;
+  uint64_t count = 0;
+  for (uint32_t t = 0; t < model.triangleCount; ++t) {
+    const uint16_t* index = model.triangles[t].index;
+    if (index[0] >= vertices || index[1] >= vertices || index[2] >= vertices) continue;
+    const VNLVEC3_T* corner[3] = {&model.skinCoords[index[0]], &model.skinCoords[index[1]],
+                                  &model.skinCoords[index[2]]};
+    count += MarkTriangle(grid, corner);
+  }
+  return double(count) / double(cells) * 100.0;
+}
+
+int WriteReport() {
+  if (gState.reportFile.empty()) return 0;
+  ValueLine("  Report:", gState.reportFile);
+  if (!ConfirmReplace(gState.reportFile, &gState.flags, OPT_REPLACE)) return 0;
+
+  std::string out;
+  AppendHeader(out);
+  if (gState.palette.colors) AppendPalette(out);
+  if (gState.packInfo.entries) AppendPack(out);
+  if (uint64_t(gState.sprite.sheetCount) + gState.sprite.frameExtra != 0) AppendSprite(out);
+  if (gState.picture.pixels) AppendPicture(out);
+  if (gState.model.fileSize != 0) AppendModel(out);
+  // A file that cannot be written is skipped without a message, like every output.
+  WriteOutput(gState.reportFile, out);
+  return 0;
+}
