@@ -2,9 +2,12 @@
 // model mode's log and failures, and the choice of mode.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "builders.h"
 #include "corvane_run.h"
 #include "files.h"
+#include "varnel/varnel.h"
 
 namespace {
 
@@ -180,6 +183,28 @@ TEST(ModelMode, ModelFromAPackLandsInTheCurrentFolder) {
   EXPECT_TRUE(testdata::FileExists(dir.file("x.obj")));
   EXPECT_TRUE(testdata::FileExists(dir.file("x.mtl")));
   EXPECT_TRUE(testdata::FileExists(dir.file("m_0.tga")));
+}
+
+TEST(ModelMode, RealModelFromTheCorpusPackConverts) {
+  SKIP_WITHOUT_CORPUS();
+  const std::string pack = testdata::CorpusFile("pak0.pak");
+  if (pack.empty()) GTEST_SKIP() << "no pak0.pak in the corpus";
+  std::string packName = pack, fileName = "progs/h_dog.mdl";
+  VNLMODEL_T model{};
+  ASSERT_EQ(vnlModelLoad(packName, fileName, model), 0);
+  const std::string first(model.frameNames[0], strnlen(model.frameNames[0], 16));
+  const size_t skins = size_t(model.skinCount) + model.skinExtra;
+  vnlModelKill(model);
+
+  testdata::TempDir dir;
+  RunResult run = RunCorvane(dir.path(), {"-model", pack + "::progs/h_dog.mdl", "-pal", pack + "::gfx/palette.lmp",
+                                          "-frame", "no such frame", "-dst", "dog.obj"}, "", true);
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.after.find("  Model:   \"progs\\h_dog.mdl\"\n  Frame:   \"" + first + "\"\n"), std::string::npos)
+      << run.after;
+  EXPECT_TRUE(testdata::FileExists(dir.file("dog.obj")));
+  for (size_t i = 0; i < skins; ++i)
+    EXPECT_TRUE(testdata::FileExists(dir.file("h_dog_" + std::to_string(i) + ".tga"))) << i;
 }
 
 TEST(ModelMode, WithoutPaletteNoSkinIsWritten) {
