@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "../support/files.h"
+#include "files.h"
 
 namespace {
 

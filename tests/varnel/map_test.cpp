@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../support/files.h"  // not the library's files.h of the same name
+#include "files.h"
 #include "varnel/varnel.h"
 
 namespace {

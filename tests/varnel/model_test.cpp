@@ -10,7 +10,7 @@
 #include <string>
 
 #include "builders.h"
-#include "../support/files.h"  // the test helpers, not the library's files.h
+#include "files.h"
 #include "varnel/varnel.h"
 
 namespace {

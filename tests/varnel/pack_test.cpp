@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "../../varnel/src/files.h"
-#include "../support/files.h"
+#include "file_io.h"
+#include "files.h"
 #include "builders.h"
 #include "pack_builder.h"
 #include "varnel/varnel.h"

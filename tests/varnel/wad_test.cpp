@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bytes.h"
-#include "../support/files.h"  // not the library's files.h of the same name
+#include "files.h"
 #include "varnel/varnel.h"
 #include "wad_builder.h"
 

@@ -8,8 +8,8 @@
 
 #include "builders.h"
 #include "bytes.h"
-#include "../../varnel/src/files.h"
-#include "../support/files.h"
+#include "file_io.h"
+#include "files.h"
 #include "varnel/varnel.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "block_reader.h"
-#include "files.h"
+#include "file_io.h"
 #include "text.h"
 #include "varnel/varnel.h"
 

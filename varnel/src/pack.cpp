@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "files.h"
+#include "file_io.h"
 #include "text.h"
 #include "varnel/varnel.h"
 

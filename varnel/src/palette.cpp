@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "block_reader.h"
-#include "files.h"
+#include "file_io.h"
 #include "varnel/varnel.h"
 
 namespace {

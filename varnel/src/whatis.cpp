@@ -1,7 +1,7 @@
 // Format detection by content: a magic first, then the lengths of the lumps
 // that have none.
 #include "block_reader.h"
-#include "files.h"
+#include "file_io.h"
 #include "varnel/varnel.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The library's only contact with the file system: the table of 255 file
 // handles, the mapping of cleaned names to host paths, and the disk read.
-#ifndef VARNEL_FILES_H
-#define VARNEL_FILES_H
+#ifndef VARNEL_FILE_IO_H
+#define VARNEL_FILE_IO_H
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "files.h"
+#include "file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

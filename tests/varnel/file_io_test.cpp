@@ -1,4 +1,4 @@
-#include "../../varnel/src/files.h"
+#include "file_io.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/files.h"
+#include "files.h"
 #include "builders.h"
 #include "bytes.h"
 #include "varnel/varnel.h"
