@@ -16,6 +16,7 @@ constexpr int kBilinearFilter = 2;
 constexpr uint32_t kHintBackground = 0xFF000000;
 constexpr uint32_t kHintLine = 0xFFFFFFFF;
 // The largest image the converter makes itself (a rescaled skin, a hint): 8192 x 8192.
+// Buffers it is handed are saved at whatever size they come.
 // Quake skins are a few hundred pixels wide; anything near this is a typing slip.
 constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
 // Mapped coordinates farther out than this cannot be stepped exactly in double
@@ -70,7 +71,7 @@ void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, i
   const int32_t imageWidth = halve ? width / 2 : width;
   ValueLine("  Picture:", fileName);
   if (!ConfirmReplace(fileName, &gState.flags, OPT_REPLACE)) return;
-  if (pixels == nullptr || !SizeIsSane(imageWidth, height) || int64_t(width) * 4 > std::numeric_limits<int>::max())
+  if (pixels == nullptr || imageWidth < 1 || height < 1 || int64_t(width) * 4 > std::numeric_limits<int>::max())
     return;
 
   // The wanted size is compared with the image as saved, so that an explicit size
