@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "../../varnel/src/files.h"
-#include "../support/files.h"
+#include "file_io.h"
+#include "files.h"
 #include "builders.h"
 #include "varnel/varnel.h"
 
@@ -176,6 +176,30 @@ TEST(SpriteLoad, HeaderOnlyLoadsItsFramesAsEmptyPictures) {
   EXPECT_EQ(s.record.frameExtra, 0u);
   EXPECT_EQ(s.record.frames[999].width, 0u);
   EXPECT_EQ(s.record.frames[999].pixels, nullptr);
+}
+
+TEST(SpriteLoad, GroupCutAfterItsCountGivesEmptyFramesWithRateZero) {
+  SpriteSpec spec;
+  spec.entries = {Single(MakeSpriteFrame(2, 2, 4, 4, 1)),
+                  SpriteEntry{true, {0.5f, 0.5f, 0.5f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(2, 2, 0, 0),
+                                                         MakeSpriteFrame(2, 2, 0, 0)}}};
+  Bytes bytes = testdata::BuildSprite(spec);
+  const size_t groupStart = kFramesStart + 4 + 16 + 4;
+  bytes.resize(groupStart + 8 + 4);  // group word, count, one interval
+  Sprite s;
+  ASSERT_EQ(Load(bytes, s.record), VNL_OK);
+  ASSERT_EQ(s.frameCount(), 4u);
+  EXPECT_EQ(s.record.frameExtra, 2u);
+  EXPECT_EQ(s.record.originX[0], 4);
+  EXPECT_EQ(s.record.rate[1], 0.5f);
+  for (uint32_t k = 1; k < 4; ++k) {
+    if (k > 1) {
+      EXPECT_EQ(s.record.rate[k], 0.0f) << k;
+    }
+    EXPECT_EQ(s.record.frames[k].width, 0u) << k;
+    EXPECT_EQ(s.record.frames[k].pixels, nullptr) << k;
+    EXPECT_EQ(s.record.originX[k], 0) << k;
+  }
 }
 
 // ---- header checks ----

@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "block_reader.h"
-#include "files.h"
+#include "file_io.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -96,10 +96,7 @@ int32_t MeasureFrames(vnl::BlockReader& reader, uint32_t entryCount, SpriteSize&
 
 void FreeFrames(VNLSPRITE_T& sprite) {
   uint64_t count = uint64_t(sprite.sheetCount) + sprite.frameExtra;
-  for (uint64_t i = 0; i < count; ++i) {
-    std::free(sprite.frames[i].pixels);
-    sprite.frames[i] = VNLPICTURE_T{};
-  }
+  for (uint64_t i = 0; i < count; ++i) std::free(sprite.frames[i].pixels);
   std::free(sprite.frames);
   sprite.frames = nullptr;
 }
@@ -123,7 +120,9 @@ bool ReadFrame(vnl::BlockReader& reader, VNLSPRITE_T& sprite, uint64_t k) {
   if (pixels == 0) return true;
   picture.pixels = static_cast<uint8_t*>(std::calloc(pixels, 1));
   if (picture.pixels == nullptr) return false;
-  reader.read(picture.pixels, pixels);
+  // The buffer is zero already: what the end of the block cuts off is left
+  // untouched, so a hostile size costs no more than the bytes really there.
+  reader.take(picture.pixels, pixels);
   return true;
 }
 
@@ -134,8 +133,12 @@ int32_t ReadFrames(vnl::BlockReader& reader, uint32_t entryCount, VNLSPRITE_T& s
   for (uint32_t entry = 0; entry < entryCount && k < total; ++entry) {
     uint64_t count = ReadEntryStart(reader, sprite.rate + k, total - k);
     if (count > total - k) count = total - k;
-    for (uint64_t frame = 0; frame < count; ++frame, ++k)
+    for (uint64_t frame = 0; frame < count; ++frame, ++k) {
+      // Past the end every field reads as zero, which the zero-filled arrays
+      // already hold: the frames still to come are done.
+      if (reader.atEnd()) return VNL_OK;
       if (!ReadFrame(reader, sprite, k)) return VNL_NO_MEMORY;
+    }
   }
   return VNL_OK;
 }
