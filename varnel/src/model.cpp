@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "block_reader.h"
-#include "files.h"
+#include "file_io.h"
 #include "text.h"
 #include "varnel/varnel.h"
 
@@ -351,10 +351,7 @@ int32_t vnlModelLoad(std::string& packName, std::string& fileName, VNLMODEL_T& m
 void vnlModelKill(VNLMODEL_T& model) {
   if (model.skins != nullptr) {
     const uint32_t total = uint32_t(model.skinCount) + model.skinExtra;
-    for (uint32_t k = 0; k < total; ++k) {
-      std::free(model.skins[k].pixels);
-      model.skins[k] = VNLPICTURE_T{};
-    }
+    for (uint32_t k = 0; k < total; ++k) vnlPictureKill(model.skins[k]);
     std::free(model.skins);
     model.skins = nullptr;
   }
