@@ -216,12 +216,15 @@ VNLAPI int32_t vnlWhatIs(std::string& packName, std::string& fileName, int32_t& 
 // Pack archives
 // ---------------------------------------------------------------------------
 
-// Reads the directory of a pack (".pak" is forced on the name).
+// Reads the directory of a pack (".pak" is forced on the name). An entry array
+// beyond VNL_MAX_ALLOCATION, or one that cannot be allocated, gives 8.
 VNLAPI int32_t vnlPackInfoRead(std::string& packName, VNLPACKINFO_T& info);
 // Frees the directory; the magic text stays.
 VNLAPI void vnlPackInfoKill(VNLPACKINFO_T& info);
 // Frees the old `block`, then reads a disk file (empty packName) or a pack member
 // into a new calloc block that the caller frees. On failure block is null, length 0.
+// Member names are relative to the pack: a leading separator is dropped, from the
+// entries' names and from `fileName`.
 VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block,
                                uint32_t& length);
 
@@ -286,7 +289,11 @@ VNLAPI void vnlModelSwapTris(VNLMODEL_T& model);
 // Sprites
 // ---------------------------------------------------------------------------
 
-// Loads an "IDSP" version 1 sprite.
+// Loads an "IDSP" version 1 sprite. A frame group whose count is 0 or negative
+// (as a signed number) gives 54. All arrays and pixel buffers of one load together
+// must fit in VNL_MAX_ALLOCATION, else 8 (also for a failed allocation). Codes 8
+// and 50 to 54 leave the record empty, 1 leaves it alone. A block that ends early
+// loads, the missing bytes reading as zeros.
 VNLAPI int32_t vnlSpriteLoad(uint8_t* const& block, const uint32_t& length, VNLSPRITE_T& sprite);
 VNLAPI int32_t vnlSpriteLoad(std::string& packName, std::string& fileName, VNLSPRITE_T& sprite);
 // Frees the frames and their arrays.
@@ -305,7 +312,8 @@ VNLAPI int32_t vnlMapLoad(std::string& packName, std::string& fileName);
 // WAD2 directories
 // ---------------------------------------------------------------------------
 
-// Reads a WAD2 directory (0, 12 or 13); on failure the record is untouched.
+// Reads a WAD2 directory (0, 12 or 13; 8 when the entry array cannot be had); on
+// failure the record is untouched.
 VNLAPI int32_t VNLWADGETINFO(uint8_t* const& block, const uint32_t& length, VNLWADINFO_T& wad);
 // Frees the directory and empties the record.
 VNLAPI void VNLWADKILL(VNLWADINFO_T& wad);
