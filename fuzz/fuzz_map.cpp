@@ -1,9 +1,7 @@
 // Map entity text (run with -close_fd_mask=1: the parser prints every pair).
-#include "varnel/varnel.h"
+#include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  uint8_t* block = const_cast<uint8_t*>(data);
-  uint32_t length = static_cast<uint32_t>(size);
-  vnlMapLoad(block, length);
+  harness::Require(harness::Map(data, size));
   return 0;
 }
