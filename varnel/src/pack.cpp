@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "file_io.h"
-#include "text.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -97,11 +96,21 @@ int32_t ReadDirectory(const vnl::FileHandle& file, VNLPACKINFO_T& info) {
   return VNL_OK;
 }
 
+// The stored name, trimmed of blanks, equals `wanted`; compared in place, since a
+// lookup may walk thousands of entries.
+bool NameMatches(const char (&name)[64], const std::string& wanted) {
+  const char* first = name;
+  const char* last = name + strnlen(name, sizeof name);
+  while (first < last && *first == ' ') ++first;
+  while (last > first && last[-1] == ' ') --last;
+  return size_t(last - first) == wanted.size() && std::memcmp(first, wanted.data(), wanted.size()) == 0;
+}
+
 // The first usable entry of that name, in directory order.
 const VNLPACKENTRY_T* FindMember(const VNLPACKINFO_T& info, const std::string& memberName) {
   for (uint32_t i = 0; i < info.entryCount; ++i) {
     const VNLPACKENTRY_T& entry = info.entries[i];
-    if (entry.usable && vnl::TrimBlanks(entry.name) == memberName) return &entry;
+    if (entry.usable && NameMatches(entry.name, memberName)) return &entry;
   }
   return nullptr;
 }

@@ -53,9 +53,35 @@ std::vector<std::string> CollectSlots(const std::string& path) {
   return slots;
 }
 
+// True when cleaning would change nothing but the separators: no blanks, no
+// empty, "." or ".." component, no separator at either end. Nearly every name
+// is like that (all the member names of a real pack), and such names skip the
+// component walk, which allocates for every component.
+bool IsPlainPath(const std::string& path) {
+  if (path.empty() || IsSeparator(path.front()) || IsSeparator(path.back())) return false;
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !IsSeparator(path[i])) {
+      if (path[i] == ' ') return false;
+      continue;
+    }
+    size_t length = i - start;
+    if (length == 0) return false;
+    if (path[start] == '.' && (length == 1 || (length == 2 && path[start + 1] == '.'))) return false;
+    start = i + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 void vnlCleanPath(std::string& path, const int32_t& fileFlag) {
+  if (IsPlainPath(path)) {
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    if (fileFlag == 0) path += '\\';
+    return;
+  }
   if (vnl::TrimBlanks(path).empty()) {
     path.clear();
     return;
