@@ -1,72 +1,117 @@
 #!/bin/sh
 # Times `corvane -model M -dst M.obj -replace` against `assimp export M M.obj` over
-# every model of the corpus (alternating runs) and prints, per model and overall,
-# the median time of each and the median ratio corvane / assimp. Then converts a
-# synthetic model at 10, 30 and 100 times the size of the largest corpus model to
-# show how the cost grows with size (time per megabyte should stay flat).
+# every model of the corpus and prints, per model and overall, the median time of
+# each and the median ratio corvane / assimp. Neither run writes images: corvane
+# gets no palette, so both write an OBJ and its MTL. The two commands alternate
+# which goes first, so that neither always finds the other's caches warm.
 #
-# usage: bench/compare.sh [RUNS] [CORPUS_DIR]   (builds into build/ when needed)
+# Then the same for synthetic models of 10, 30 and 100 times the size of the
+# largest corpus model, to show how the cost grows with size: the time per
+# megabyte should stay flat.
+#
+# usage: bench/compare.sh [RUNS] [CORPUS_DIR]
+#   RUNS        timed pairs per model (default 21)
+#   BUILD_DIR   build folder, relative to the current folder or absolute
+#               (default build/ under the project); corvane and make_big_model
+#               are built there when needed
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 runs="${1:-21}"
 corpus="${2:-$root/../shared/corpus}"
-build="$root/build"
-command -v assimp >/dev/null || { echo "assimp not found (Debian package assimp-utils)"; exit 1; }
-[ -d "$corpus/progs" ] || { echo "no corpus at $corpus"; exit 1; }
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target corvane make_big_model >/dev/null
+build="${BUILD_DIR:-$root/build}"
+case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
 
-work="$(mktemp -d)"; trap 'rm -rf "$work"' EXIT
+command -v assimp >/dev/null || { echo "assimp not found (Debian package assimp-utils)"; exit 1; }
+command -v perl >/dev/null || { echo "perl not found"; exit 1; }
+[ -d "$corpus/progs" ] || { echo "no corpus at $corpus"; exit 1; }
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Two jobs at most: the machines this runs on are small and shared.
+cmake --build "$build" -j2 --target corvane make_big_model >/dev/null
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
 largest="$(ls -S "$corpus"/progs/*.mdl | head -1)"
 size="$(stat -c %s "$largest")"
 for factor in 10 30 100; do
-  # about 4 bytes per vertex and frame: pick frames for factor x the largest model
-  frames=$(( size * factor / (2000 * 4 + 24) ))
-  "$build/tools/make_big_model" "$work/big_x$factor.mdl" 2000 "$frames"
+  # A frame of 2000 vertices takes 4 bytes a vertex and 24 of frame header.
+  frames=$((size * factor / (2000 * 4 + 24)))
+  # Zero-padded, so that the names sort by size.
+  "$build/tools/make_big_model" "$work/big_x$(printf %03d "$factor").mdl" 2000 "$frames"
 done
 
+echo "corvane: $build/corvane/corvane; assimp: $(command -v assimp); $runs pairs per model"
+echo "load while timing: $(cut -d' ' -f1-3 /proc/loadavg)$(pgrep -f fuzz_ >/dev/null && echo ' (a fuzz run is active)' || true)"
+
 CORVANE="$build/corvane/corvane" WORK="$work" RUNS="$runs" perl - "$corpus"/progs/*.mdl "$work"/big_x*.mdl <<'PERL'
-use strict; use warnings;
-use Time::HiRes qw(time);
-use POSIX qw(floor);
+use strict;
+use warnings;
+use Time::HiRes qw(clock_gettime CLOCK_MONOTONIC);
+
 my ($corvane, $work, $runs) = @ENV{qw(CORVANE WORK RUNS)};
 
+# Wall-clock milliseconds of one run, from fork to exit, output discarded.
 sub run_timed {
   my @cmd = @_;
-  my $start = time;
+  my $start = clock_gettime(CLOCK_MONOTONIC);
   my $pid = fork() // die "fork: $!";
   if ($pid == 0) {
-    chdir $work; open STDIN, '<', '/dev/null'; open STDOUT, '>', '/dev/null'; open STDERR, '>', '/dev/null';
-    exec @cmd; exit 127;
+    chdir $work or exit 126;
+    open STDIN, '<', '/dev/null';
+    open STDOUT, '>', '/dev/null';
+    open STDERR, '>', '/dev/null';
+    exec @cmd or exit 127;
   }
   waitpid($pid, 0);
-  die "failed: @cmd\n" if $? != 0;
-  return (time - $start) * 1000;
+  my $elapsed = (clock_gettime(CLOCK_MONOTONIC) - $start) * 1000;
+  die "failed ($?): @cmd\n" if $? != 0;
+  return $elapsed;
 }
-sub median { my @s = sort { $a <=> $b } @_; my $n = @s; return $n % 2 ? $s[$n/2] : ($s[$n/2-1] + $s[$n/2]) / 2; }
 
-my (@ratios, @real_ratios);
-printf "%-16s %9s %12s %12s %8s\n", "model", "MB", "corvane ms", "assimp ms", "ratio";
+# The value at fraction $q of the sorted list, interpolated.
+sub quantile {
+  my ($q, @values) = @_;
+  my @s = sort { $a <=> $b } @values;
+  my $pos = $q * (@s - 1);
+  my $low = int($pos);
+  return $low + 1 < @s ? $s[$low] + ($s[$low + 1] - $s[$low]) * ($pos - $low) : $s[$low];
+}
+sub median { return quantile(0.5, @_); }
+
+my (@corpus_ratios, @growth);
+printf "%-14s %8s %11s %11s %7s %15s\n", "model", "MB", "corvane ms", "assimp ms", "ratio", "ratio q1..q3";
 for my $model (@ARGV) {
-  (my $name = $model) =~ s{.*/}{}; (my $base = $name) =~ s/\.mdl$//;
+  (my $name = $model) =~ s{.*/}{};
+  (my $base = $name) =~ s/\.mdl$//;
   my $mb = (-s $model) / 1e6;
   my (@c, @a, @r);
   for my $i (1 .. $runs) {
-    # alternate which tool goes first so that neither always runs on a warm cache
+    my @corvane_cmd = ($corvane, '-model', $model, '-dst', "$base.obj", '-replace');
+    my @assimp_cmd = ('assimp', 'export', $model, "${base}_assimp.obj");
     my ($tc, $ta);
-    if ($i % 2) { $tc = run_timed($corvane, '-model', $model, '-dst', "$base.obj", '-replace');
-                  $ta = run_timed('assimp', 'export', $model, "${base}_assimp.obj"); }
-    else        { $ta = run_timed('assimp', 'export', $model, "${base}_assimp.obj");
-                  $tc = run_timed($corvane, '-model', $model, '-dst', "$base.obj", '-replace'); }
-    push @c, $tc; push @a, $ta; push @r, $tc / $ta;
+    if ($i % 2) { $tc = run_timed(@corvane_cmd); $ta = run_timed(@assimp_cmd); }
+    else        { $ta = run_timed(@assimp_cmd); $tc = run_timed(@corvane_cmd); }
+    push @c, $tc;
+    push @a, $ta;
+    push @r, $tc / $ta;
   }
-  my $ratio = median(@r);
-  printf "%-16s %9.3f %12.2f %12.2f %8.3f", $name, $mb, median(@c), median(@a), $ratio;
-  if ($name =~ /^big_x/) { printf "   corvane %.2f ms/MB, assimp %.2f ms/MB", median(@c) / $mb, median(@a) / $mb; }
-  else { push @real_ratios, $ratio; }
-  printf "\n";
+  my ($mc, $ma, $ratio) = (median(@c), median(@a), median(@r));
+  printf "%-14s %8.3f %11.2f %11.2f %7.3f %7.3f..%-7.3f", $name, $mb, $mc, $ma, $ratio,
+    quantile(0.25, @r), quantile(0.75, @r);
+  if ($name =~ /^big_x/) {
+    printf "  ms/MB: corvane %.2f, assimp %.2f", $mc / $mb, $ma / $mb;
+    push @growth, [$name, $mb, $mc / $mb, $ma / $mb];
+  } else {
+    push @corpus_ratios, $ratio;
+  }
+  print "\n";
 }
-my @sorted = sort { $a <=> $b } @real_ratios;
-printf "\ncorpus models: median ratio corvane/assimp %.3f (min %.3f, max %.3f) over %d models, %d runs each\n",
-  median(@real_ratios), $sorted[0], $sorted[-1], scalar @real_ratios, $runs;
+
+printf "\ncorpus models: median ratio corvane/assimp %.3f (per-model min %.3f, max %.3f) over %d models, %d pairs each\n",
+  median(@corpus_ratios), quantile(0, @corpus_ratios), quantile(1, @corpus_ratios), scalar @corpus_ratios, $runs;
+if (@growth >= 2) {
+  my ($first, $last) = ($growth[0], $growth[-1]);
+  printf "growth %s -> %s (%.0fx the size): ms/MB corvane %.2f -> %.2f (x%.2f), assimp %.2f -> %.2f (x%.2f)\n",
+    $first->[0], $last->[0], $last->[1] / $first->[1], $first->[2], $last->[2], $last->[2] / $first->[2],
+    $first->[3], $last->[3], $last->[3] / $first->[3];
+}
 PERL

@@ -15,10 +15,18 @@
 
 namespace {
 
-void BM_FormatFixed(benchmark::State& state) {
+// Coordinates as a model has them: every magnitude from a few units down to a
+// few thousandths, both signs.
+std::vector<float> CoordinateSample() {
   std::vector<float> values;
   for (int i = 0; i < 4096; ++i) values.push_back(std::ldexp(float(i * 7919 % 10007) - 5003.0f, -(i % 12)));
+  return values;
+}
+
+void BM_FormatFixed(benchmark::State& state) {
+  const std::vector<float> values = CoordinateSample();
   std::string out;
+  out.reserve(values.size() * 16);
   for (auto _ : state) {
     out.clear();
     for (float v : values) AppendFixed(out, v, 4, 8);
@@ -28,45 +36,78 @@ void BM_FormatFixed(benchmark::State& state) {
 }
 BENCHMARK(BM_FormatFixed);
 
-// Loads a 20000-vertex model into the converter's state, as model mode would.
+// Puts a model into the converter's state, as model mode would.
+void LoadIntoState(const testdata::ModelSpec& spec) {
+  ResetState();
+  testdata::Bytes bytes = testdata::BuildModel(spec);
+  uint8_t* block = bytes.data();
+  if (vnlModelLoad(block, uint32_t(bytes.size()), gState.model) != 0) std::abort();
+  gState.flags = OPT_REPLACE;
+  gState.modelFile = "progs\\big.mdl";
+  gState.baseName = "big";
+  gState.imageExt = "tga";
+  gState.frameName = "frame0";
+}
+
+// A 20000-vertex model; each write builds the whole text and puts it on disk
+// (a temporary folder), so the rate is in wall-clock time.
 class BigModelFixture : public benchmark::Fixture {
  public:
-  void SetUp(const benchmark::State&) override {
-    ResetState();
-    bytes_ = testdata::BuildModel(testdata::BigModel(20000, 4, 480, 480));
-    uint8_t* block = bytes_.data();
-    vnlModelLoad(block, uint32_t(bytes_.size()), gState.model);
-    gState.flags = OPT_REPLACE;
-    gState.modelFile = "progs\\big.mdl";
-    gState.baseName = "big";
-    gState.imageExt = "tga";
-    gState.frameName = "frame0";
-  }
+  void SetUp(const benchmark::State&) override { LoadIntoState(testdata::BigModel(20000, 4, 480, 480)); }
   void TearDown(const benchmark::State&) override { ResetState(); }
 
  protected:
-  testdata::Bytes bytes_;
+  void Count(benchmark::State& state) {
+    const int64_t vertices = int64_t(gState.model.vertexCount) + gState.model.seamCount;
+    state.SetItemsProcessed(int64_t(state.iterations()) * vertices);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(testdata::ReadFile(gState.dstFile).size()));
+    state.counters["vertices"] = double(vertices);
+  }
   testdata::TempDir dir_;
 };
 
-BENCHMARK_F(BigModelFixture, WriteObj)(benchmark::State& state) {
+BENCHMARK_DEFINE_F(BigModelFixture, WriteObj)(benchmark::State& state) {
   gState.dstFile = dir_.file("big.obj");
   for (auto _ : state) WriteObj();
-  state.SetItemsProcessed(int64_t(state.iterations()) * (gState.model.vertexCount + gState.model.seamCount));
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(testdata::ReadFile(gState.dstFile).size()));
+  Count(state);
 }
+BENCHMARK_REGISTER_F(BigModelFixture, WriteObj)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-BENCHMARK_F(BigModelFixture, WriteAse)(benchmark::State& state) {
+BENCHMARK_DEFINE_F(BigModelFixture, WriteAse)(benchmark::State& state) {
   gState.dstFile = dir_.file("big.ase");
   for (auto _ : state) WriteAse();
-  state.SetItemsProcessed(int64_t(state.iterations()) * (gState.model.vertexCount + gState.model.seamCount));
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(testdata::ReadFile(gState.dstFile).size()));
+  Count(state);
 }
+BENCHMARK_REGISTER_F(BigModelFixture, WriteAse)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-BENCHMARK_F(BigModelFixture, SkinCoverage480)(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(SkinCoverage(480, 480));
-  state.SetItemsProcessed(int64_t(state.iterations()) * gState.model.triangleCount);
+constexpr int kSkinSide = 480;
+constexpr int64_t kSkinCells = int64_t(kSkinSide) * kSkinSide;
+
+// A real model's triangles tile its skin: each one scans little more than its own
+// area. 40 x 40 grid cells of 12 x 12 texels, 3200 triangles. Items are skin texels.
+void BM_SkinCoverage480Tiled(benchmark::State& state) {
+  LoadIntoState(testdata::TiledSkinModel(40, 40, kSkinSide, kSkinSide));
+  double covered = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(kSkinSide, kSkinSide));
+  state.SetItemsProcessed(int64_t(state.iterations()) * kSkinCells);
+  state.counters["triangles"] = gState.model.triangleCount;
+  state.counters["covered_percent"] = covered;
+  ResetState();
 }
+BENCHMARK(BM_SkinCoverage480Tiled)->Unit(benchmark::kMicrosecond);
+
+// The worst case: 64 triangles that each span the whole skin, so every one scans
+// all 480 x 480 cells. Items are cells tested, the scan's own unit of work.
+void BM_SkinCoverage480WholeSkinTriangles(benchmark::State& state) {
+  constexpr int kTriangles = 64;
+  LoadIntoState(testdata::WholeSkinTriangles(kTriangles, kSkinSide, kSkinSide));
+  double covered = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(kSkinSide, kSkinSide));
+  state.SetItemsProcessed(int64_t(state.iterations()) * kTriangles * kSkinCells);
+  state.counters["covered_percent"] = covered;
+  ResetState();
+}
+BENCHMARK(BM_SkinCoverage480WholeSkinTriangles)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
