@@ -321,13 +321,14 @@ uint64_t MarkTriangle(CoverageGrid& grid, const VNLVEC3_T* corner[3]) {
   for (int64_t y = y0; y <= y1; ++y) {
     uint8_t* row = grid.marked.data() + uint64_t(y) * uint64_t(grid.width);
     for (int64_t x = x0; x <= x1; ++x) {
+      if (row[x]) continue;  // a cell counts once: overlapping triangles cost a byte test
       float p0 = float(double(x) - pu[0]);
       float p1 = float(double(y) - pv[0]);
       float q0 = float(double(p0) * e0u + double(p1) * e0v);
       float q1 = float(double(p0) * e1u + double(p1) * e1v);
       float a = float((double(q1) * d00 - double(q0) * d01) * inv);
       float b = float((double(q0) * d11 - double(q1) * d01) * inv);
-      if (a >= 0 && b >= 0 && double(a) + double(b) < 1 && !row[x]) {
+      if (a >= 0 && b >= 0 && double(a) + double(b) < 1) {
         row[x] = 1;
         ++added;
       }
@@ -353,7 +354,7 @@ double SkinCoverage(int32_t width, int32_t height) {
   CoverageGrid grid{width, height, std::vector<uint8_t>(cells, 0)};
   uint64_t vertices = uint64_t(model.vertexCount) + model.seamCount;
   uint64_t count = 0;
-  for (uint32_t t = 0; t < model.triangleCount; ++t) {
+  for (uint32_t t = 0; t < model.triangleCount && count < cells; ++t) {
     const uint16_t* index = model.triangles[t].index;
     if (index[0] >= vertices || index[1] >= vertices || index[2] >= vertices) continue;
     const VNLVEC3_T* corner[3] = {&model.skinCoords[index[0]], &model.skinCoords[index[1]],
