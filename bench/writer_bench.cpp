@@ -37,9 +37,9 @@ void BM_FormatFixed(benchmark::State& state) {
 BENCHMARK(BM_FormatFixed);
 
 // Puts a model into the converter's state, as model mode would.
-void LoadIntoState(const testdata::ModelSpec& spec) {
+void LoadIntoState(const testdata::ModelRecipe& recipe) {
   ResetState();
-  testdata::Bytes bytes = testdata::BuildModel(spec);
+  testdata::Bytes bytes = testdata::BuildModel(recipe);
   uint8_t* block = bytes.data();
   if (vnlModelLoad(block, uint32_t(bytes.size()), gState.model) != 0) std::abort();
   gState.flags = OPT_REPLACE;

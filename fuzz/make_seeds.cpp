@@ -28,18 +28,18 @@ void CopyCorpus(const std::string& root, const std::string& target, const std::s
 }
 
 Bytes GroupedModel() {
-  ModelSpec spec = SmallModel();
-  spec.skins.push_back(ModelSkin{true, {0.1f, 0.2f}, {SkinPixels(spec, 1), SkinPixels(spec, 2)}});
-  ModelFrameEntry group{true, {}, {spec.frames[0].frames[0], spec.frames[1].frames[0]}};
-  spec.frames.push_back(group);
-  return BuildModel(spec);
+  ModelRecipe recipe = SmallModel();
+  recipe.skins.push_back(ModelSkin{true, {0.1f, 0.2f}, {SkinPixels(recipe, 1), SkinPixels(recipe, 2)}});
+  ModelFrameEntry group{true, {}, {recipe.frames[0].frames[0], recipe.frames[1].frames[0]}};
+  recipe.frames.push_back(group);
+  return BuildModel(recipe);
 }
 
 Bytes Sprite() {
-  SpriteSpec spec;
-  spec.entries.push_back(SpriteEntry{false, {}, {MakeSpriteFrame(4, 3, -2, 1)}});
-  spec.entries.push_back(SpriteEntry{true, {0.1f, 0.2f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(3, 1, 5, -5)}});
-  return BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries.push_back(SpriteEntry{false, {}, {MakeSpriteFrame(4, 3, -2, 1)}});
+  recipe.entries.push_back(SpriteEntry{true, {0.1f, 0.2f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(3, 1, 5, -5)}});
+  return BuildSprite(recipe);
 }
 
 Bytes Wad() {
@@ -80,9 +80,9 @@ Bytes NegativeGroupSprite() {
 
 // The small model up to its frames, then a frame group of -1 frames.
 Bytes NegativeFrameGroupModel() {
-  ModelSpec spec = SmallModel();
-  spec.frames.clear();
-  Bytes bytes = BuildModel(spec);
+  ModelRecipe recipe = SmallModel();
+  recipe.frames.clear();
+  Bytes bytes = BuildModel(recipe);
   ByteWriter group;
   group.u32(1).i32(-1);
   bytes.insert(bytes.end(), group.bytes().begin(), group.bytes().end());
@@ -99,9 +99,9 @@ Bytes NegativeSkinGroupModel() {
 }
 
 Bytes BadIndexModel() {
-  ModelSpec spec = SmallModel();
-  spec.triangles[1].index[2] = int32_t(spec.vertices.size());  // one past the last vertex
-  return BuildModel(spec);
+  ModelRecipe recipe = SmallModel();
+  recipe.triangles[1].index[2] = int32_t(recipe.vertices.size());  // one past the last vertex
+  return BuildModel(recipe);
 }
 
 Bytes HugeSkinModel() {

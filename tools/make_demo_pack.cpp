@@ -45,25 +45,25 @@ Bytes PyramidSkin(int width, int height) {
   return pixels;
 }
 
-testdata::ModelSpec Pyramid() {
-  testdata::ModelSpec spec;
-  spec.scale[0] = spec.scale[1] = spec.scale[2] = 0.125f;  // 255 packed units: about 32 world units
-  spec.origin[0] = spec.origin[1] = -16;
-  spec.origin[2] = 0;
-  spec.radius = 30;
-  spec.skinWidth = 64;
-  spec.skinHeight = 32;
-  spec.skins.push_back(testdata::ModelSkin{false, {}, {PyramidSkin(spec.skinWidth, spec.skinHeight)}});
+testdata::ModelRecipe Pyramid() {
+  testdata::ModelRecipe recipe;
+  recipe.scale[0] = recipe.scale[1] = recipe.scale[2] = 0.125f;  // 255 packed units: about 32 world units
+  recipe.origin[0] = recipe.origin[1] = -16;
+  recipe.origin[2] = 0;
+  recipe.radius = 30;
+  recipe.skinWidth = 64;
+  recipe.skinHeight = 32;
+  recipe.skins.push_back(testdata::ModelSkin{false, {}, {PyramidSkin(recipe.skinWidth, recipe.skinHeight)}});
 
   // Each side has vertices of its own, so that it can take its own skin panel.
   const std::array<uint8_t, 3> corners[4] = {{0, 0, 0}, {255, 0, 0}, {255, 255, 0}, {0, 255, 0}};
   testdata::ModelFrame stand1{"stand1", {}}, stand2{"stand2", {}};
   for (int side = 0; side < 4; ++side) {
-    int first = int(spec.vertices.size());
-    spec.vertices.push_back({0, side * 16 + 8, 0});   // apex
-    spec.vertices.push_back({0, side * 16, 15});      // left foot
-    spec.vertices.push_back({0, side * 16 + 15, 15}); // right foot
-    spec.triangles.push_back(testdata::ModelTriangle{1, {first, first + 2, first + 1}});
+    int first = int(recipe.vertices.size());
+    recipe.vertices.push_back({0, side * 16 + 8, 0});   // apex
+    recipe.vertices.push_back({0, side * 16, 15});      // left foot
+    recipe.vertices.push_back({0, side * 16 + 15, 15}); // right foot
+    recipe.triangles.push_back(testdata::ModelTriangle{1, {first, first + 2, first + 1}});
     for (testdata::ModelFrame* frame : {&stand1, &stand2}) {
       uint8_t top = frame == &stand1 ? 200 : 255;
       frame->positions.push_back({128, 128, top});
@@ -71,18 +71,18 @@ testdata::ModelSpec Pyramid() {
       frame->positions.push_back(corners[(side + 1) % 4]);
     }
   }
-  int base = int(spec.vertices.size());
+  int base = int(recipe.vertices.size());
   const int baseSkin[4][2] = {{0, 16}, {31, 16}, {31, 31}, {0, 31}};
   for (int i = 0; i < 4; ++i) {
-    spec.vertices.push_back({0, baseSkin[i][0], baseSkin[i][1]});
+    recipe.vertices.push_back({0, baseSkin[i][0], baseSkin[i][1]});
     stand1.positions.push_back(corners[i]);
     stand2.positions.push_back(corners[i]);
   }
-  spec.triangles.push_back(testdata::ModelTriangle{1, {base, base + 1, base + 2}});
-  spec.triangles.push_back(testdata::ModelTriangle{1, {base, base + 2, base + 3}});
-  spec.frames.push_back(testdata::ModelFrameEntry{false, {}, {stand1}});
-  spec.frames.push_back(testdata::ModelFrameEntry{false, {}, {stand2}});
-  return spec;
+  recipe.triangles.push_back(testdata::ModelTriangle{1, {base, base + 1, base + 2}});
+  recipe.triangles.push_back(testdata::ModelTriangle{1, {base, base + 2, base + 3}});
+  recipe.frames.push_back(testdata::ModelFrameEntry{false, {}, {stand1}});
+  recipe.frames.push_back(testdata::ModelFrameEntry{false, {}, {stand2}});
+  return recipe;
 }
 
 // A glowing disc, bright in the middle; the second frame is smaller.
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make_demo_pack OUT.pak\n");
     return 2;
   }
-  testdata::SpriteSpec spark;
+  testdata::SpriteRecipe spark;
   spark.entries.push_back(testdata::SpriteEntry{false, {}, {Spark(16, 12)}});
   spark.entries.push_back(testdata::SpriteEntry{false, {}, {Spark(10, 14)}});
 

@@ -136,15 +136,15 @@ class BuildSkinHintTest : public testing::Test {
   // A 16 x 8 skin (so that s / 16 and t / 8 are exact) and two triangles: one
   // inside the skin, one touching u = 1 and reaching off the right and bottom.
   void LoadModel() {
-    testdata::ModelSpec spec = testdata::SmallModel();
-    spec.skinWidth = 16;
-    spec.skinHeight = 8;
-    spec.skins = {testdata::ModelSkin{false, {}, {testdata::SkinPixels(spec)}}};
-    spec.vertices = {{0, 0, 0}, {0, 4, 2}, {0, 0, 3}, {0, 16, 0}, {0, 12, 8}, {0, 20, 6}};
-    spec.triangles = {{1, {0, 1, 2}}, {1, {3, 4, 5}}};
-    for (testdata::ModelFrameEntry& entry : spec.frames)
-      for (testdata::ModelFrame& frame : entry.frames) frame.positions.resize(spec.vertices.size());
-    testdata::Bytes bytes = testdata::BuildModel(spec);
+    testdata::ModelRecipe recipe = testdata::SmallModel();
+    recipe.skinWidth = 16;
+    recipe.skinHeight = 8;
+    recipe.skins = {testdata::ModelSkin{false, {}, {testdata::SkinPixels(recipe)}}};
+    recipe.vertices = {{0, 0, 0}, {0, 4, 2}, {0, 0, 3}, {0, 16, 0}, {0, 12, 8}, {0, 20, 6}};
+    recipe.triangles = {{1, {0, 1, 2}}, {1, {3, 4, 5}}};
+    for (testdata::ModelFrameEntry& entry : recipe.frames)
+      for (testdata::ModelFrame& frame : entry.frames) frame.positions.resize(recipe.vertices.size());
+    testdata::Bytes bytes = testdata::BuildModel(recipe);
     uint8_t* block = bytes.data();
     ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), gState.model), 0);
   }

@@ -42,17 +42,17 @@ size_t Count(const std::string& text, const std::string& needle) {
 // The small model with `skins` skins of width x height, skin k's left half index
 // 10 + k and right half 100 + k; and the distinct palette, as m.mdl and pal.lmp.
 void WriteModel(const testdata::TempDir& dir, int32_t width, int32_t height, int skins = 1) {
-  testdata::ModelSpec spec = testdata::SmallModel();
-  spec.skinWidth = width;
-  spec.skinHeight = height;
-  spec.skins.clear();
+  testdata::ModelRecipe recipe = testdata::SmallModel();
+  recipe.skinWidth = width;
+  recipe.skinHeight = height;
+  recipe.skins.clear();
   for (int k = 0; k < skins; ++k) {
     Bytes pixels;
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = 0; x < width; ++x) pixels.push_back(uint8_t(x < width / 2 ? 10 + k : 100 + k));
-    spec.skins.push_back(testdata::ModelSkin{false, {}, {pixels}});
+    recipe.skins.push_back(testdata::ModelSkin{false, {}, {pixels}});
   }
-  ASSERT_TRUE(testdata::WriteFile(dir.file("m.mdl"), testdata::BuildModel(spec)));
+  ASSERT_TRUE(testdata::WriteFile(dir.file("m.mdl"), testdata::BuildModel(recipe)));
   ASSERT_TRUE(testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette()));
 }
 
@@ -178,17 +178,17 @@ TEST(ImageRuns, FreeImageIsLoadedOnlyByRunsThatSaveImages) {
 
 TEST(ImageRuns, SpriteFramesAreSavedAndNeverRescaled) {
   testdata::TempDir dir;
-  testdata::SpriteSpec spec;
-  spec.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, 0, 0, 5)}},
+  testdata::SpriteRecipe recipe;
+  recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, 0, 0, 5)}},
                   {false, {}, {testdata::MakeSpriteFrame(6, 2, 0, 0, 50)}},
                   {false, {}, {testdata::MakeSpriteFrame(3, 5, 0, 0, 150)}}};
-  ASSERT_TRUE(testdata::WriteFile(dir.file("s.spr"), testdata::BuildSprite(spec)));
+  ASSERT_TRUE(testdata::WriteFile(dir.file("s.spr"), testdata::BuildSprite(recipe)));
   ASSERT_TRUE(testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette()));
   RunResult run = Corvane(dir, {"-sprite", "s.spr", "-pal", "pal.lmp", "-skinsize", "64", "64", "-outimg", "bmp"});
   ASSERT_EQ(run.code, 0) << run.out;
   EXPECT_EQ(run.out.find(":: OUTPUTS"), std::string::npos) << run.out;
   for (size_t i = 0; i < 3; ++i) {
-    const testdata::SpriteFrame& frame = spec.entries[i].frames[0];
+    const testdata::SpriteFrame& frame = recipe.entries[i].frames[0];
     imagecheck::Decoded image = imagecheck::Decode(dir.file("s_" + std::to_string(i) + ".bmp"));
     ASSERT_TRUE(image.loaded) << i;
     ASSERT_EQ(image.width, frame.width);

@@ -156,8 +156,8 @@ class PictureTest : public ModesTest {
     gState.lumpFile = Write("pic.lmp", testdata::BuildLump(width, height, pixels));
     gState.baseName = dir.file("pic");
   }
-  void UseSprite(const testdata::SpriteSpec& spec) {
-    gState.spriteFile = Write("s.spr", testdata::BuildSprite(spec));
+  void UseSprite(const testdata::SpriteRecipe& recipe) {
+    gState.spriteFile = Write("s.spr", testdata::BuildSprite(recipe));
     gState.baseName = dir.file("s");
   }
 };
@@ -228,10 +228,10 @@ TEST_F(PictureTest, ALumpIsNeverRescaled) {
 
 TEST_F(PictureTest, SpriteFramesAreSavedOneByOneWithoutOutputsLine) {
   UsePalette();
-  testdata::SpriteSpec spec;
-  spec.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, -2, 1, 0)}},
+  testdata::SpriteRecipe recipe;
+  recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, -2, 1, 0)}},
                   {true, {0.1f, 0.2f}, {testdata::MakeSpriteFrame(5, 2, 0, 0, 40), testdata::MakeSpriteFrame(3, 6, 1, 1, 90)}}};
-  UseSprite(spec);
+  UseSprite(recipe);
   gState.skinWidth = 512;  // a skin size does not touch sprite frames
   gState.skinHeight = 512;
   const std::string palette = gState.paletteFile, sprite = gState.spriteFile;
@@ -242,17 +242,17 @@ TEST_F(PictureTest, SpriteFramesAreSavedOneByOneWithoutOutputsLine) {
                   "  Picture: \"" + dir.file("s_0.tga") + "\"\n"
                   "  Picture: \"" + dir.file("s_1.tga") + "\"\n"
                   "  Picture: \"" + dir.file("s_2.tga") + "\"\n");
-  ExpectFrame(dir.file("s_0.tga"), spec.entries[0].frames[0]);
-  ExpectFrame(dir.file("s_1.tga"), spec.entries[1].frames[0]);
-  ExpectFrame(dir.file("s_2.tga"), spec.entries[1].frames[1]);
+  ExpectFrame(dir.file("s_0.tga"), recipe.entries[0].frames[0]);
+  ExpectFrame(dir.file("s_1.tga"), recipe.entries[1].frames[0]);
+  ExpectFrame(dir.file("s_2.tga"), recipe.entries[1].frames[1]);
 }
 
 TEST_F(PictureTest, ASpriteWinsOverALump) {
   UsePalette();
   UseLump(4, 4);
-  testdata::SpriteSpec spec;
-  spec.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
-  UseSprite(spec);
+  testdata::SpriteRecipe recipe;
+  recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
+  UseSprite(recipe);
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_EQ(said.rfind(":: CONVERT SPRITE\n", 0), 0u) << said;
   EXPECT_TRUE(testdata::FileExists(dir.file("s_0.tga")));
@@ -261,22 +261,22 @@ TEST_F(PictureTest, ASpriteWinsOverALump) {
 
 TEST_F(PictureTest, AFrameWithoutPixelsIsSkippedAndTheOthersAreSaved) {
   UsePalette();
-  testdata::SpriteSpec spec;
-  spec.maxWidth = 4;
-  spec.maxHeight = 4;
-  spec.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}},
+  testdata::SpriteRecipe recipe;
+  recipe.maxWidth = 4;
+  recipe.maxHeight = 4;
+  recipe.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}},
                   {false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
-  UseSprite(spec);
+  UseSprite(recipe);
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_FALSE(testdata::FileExists(dir.file("s_0.tga")));
-  ExpectFrame(dir.file("s_1.tga"), spec.entries[1].frames[0]);
+  ExpectFrame(dir.file("s_1.tga"), recipe.entries[1].frames[0]);
 }
 
 TEST_F(PictureTest, ASpriteThatFailsWithoutMessageLeavesThePrefixAlone) {
   UsePalette();
-  testdata::SpriteSpec spec;
-  spec.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
-  Bytes bytes = testdata::BuildSprite(spec);
+  testdata::SpriteRecipe recipe;
+  recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
+  Bytes bytes = testdata::BuildSprite(recipe);
   testdata::PutU32(bytes, 4, 2);  // version 2
   gState.spriteFile = Write("s.spr", bytes);
   gState.baseName = dir.file("s");
@@ -293,11 +293,11 @@ TEST_F(PictureTest, AMissingSpriteSaysSo) {
 
 TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
   UsePalette();
-  testdata::SpriteSpec spec;
-  spec.maxWidth = 4;
-  spec.maxHeight = 4;
-  spec.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}}};
-  UseSprite(spec);
+  testdata::SpriteRecipe recipe;
+  recipe.maxWidth = 4;
+  recipe.maxHeight = 4;
+  recipe.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}}};
+  UseSprite(recipe);
   gState.reportFile = dir.file("report.txt");
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_FALSE(testdata::FileExists(dir.file("s_0.tga")));

@@ -36,36 +36,36 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 // cell, the point at the left of the middle row on the seam and used from the back
 // by one triangle (so its copy is a vertex of its own). Skins: one single, one
 // group of two, so three materials. Every vertex has a position of its own.
-testdata::ModelSpec ReaderModel() {
-  testdata::ModelSpec spec;
-  spec.skinWidth = kSkinWidth;
-  spec.skinHeight = kSkinHeight;
-  spec.scale[0] = 0.5f;
-  spec.scale[1] = 0.25f;
-  spec.scale[2] = 2.0f;
-  spec.origin[0] = -8;
-  spec.origin[1] = 3;
-  spec.origin[2] = -1.5f;
-  spec.skins.push_back(testdata::ModelSkin{false, {}, {testdata::SkinPixels(spec, kSeeds[0])}});
-  spec.skins.push_back(testdata::ModelSkin{
-      true, {}, {testdata::SkinPixels(spec, kSeeds[1]), testdata::SkinPixels(spec, kSeeds[2])}});
+testdata::ModelRecipe ReaderModel() {
+  testdata::ModelRecipe recipe;
+  recipe.skinWidth = kSkinWidth;
+  recipe.skinHeight = kSkinHeight;
+  recipe.scale[0] = 0.5f;
+  recipe.scale[1] = 0.25f;
+  recipe.scale[2] = 2.0f;
+  recipe.origin[0] = -8;
+  recipe.origin[1] = 3;
+  recipe.origin[2] = -1.5f;
+  recipe.skins.push_back(testdata::ModelSkin{false, {}, {testdata::SkinPixels(recipe, kSeeds[0])}});
+  recipe.skins.push_back(testdata::ModelSkin{
+      true, {}, {testdata::SkinPixels(recipe, kSeeds[1]), testdata::SkinPixels(recipe, kSeeds[2])}});
   auto point = [](int x, int y) { return y * (kColumns + 1) + x; };
   for (int y = 0; y <= kRows; ++y)
     for (int x = 0; x <= kColumns; ++x)
-      spec.vertices.push_back({point(x, y) == point(0, 1) ? 1 : 0, x * 5, y * 3});
+      recipe.vertices.push_back({point(x, y) == point(0, 1) ? 1 : 0, x * 5, y * 3});
   for (int y = 0; y < kRows; ++y)
     for (int x = 0; x < kColumns; ++x) {
       int front = (x == 0 && y == 1) ? 0 : 1;
-      spec.triangles.push_back({front, {point(x, y), point(x + 1, y), point(x, y + 1)}});
-      spec.triangles.push_back({1, {point(x + 1, y), point(x + 1, y + 1), point(x, y + 1)}});
+      recipe.triangles.push_back({front, {point(x, y), point(x + 1, y), point(x, y + 1)}});
+      recipe.triangles.push_back({1, {point(x + 1, y), point(x + 1, y + 1), point(x, y + 1)}});
     }
   for (const char* name : {"first", "second"}) {
     testdata::ModelFrame frame{name, {}};
-    for (size_t i = 0; i < spec.vertices.size(); ++i)
+    for (size_t i = 0; i < recipe.vertices.size(); ++i)
       frame.positions.push_back({uint8_t(10 + i * 7 + name[0]), uint8_t(200 - i * 9), uint8_t(i * i + 1)});
-    spec.frames.push_back(testdata::ModelFrameEntry{false, {}, {frame}});
+    recipe.frames.push_back(testdata::ModelFrameEntry{false, {}, {frame}});
   }
-  return spec;
+  return recipe;
 }
 
 // The model as the converter sees it, for the expected figures.

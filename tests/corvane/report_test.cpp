@@ -493,11 +493,11 @@ void ExpectBlocksTile(const BlockTable& table, int64_t fileSize, const std::stri
 }
 
 TEST_F(ReportFile, LoadedModelWithAFrameGroup) {
-  testdata::ModelSpec spec = testdata::SmallModel();
-  testdata::ModelFrame run1{"run1", spec.frames[0].frames[0].positions};
-  testdata::ModelFrame run2{"run2", spec.frames[0].frames[0].positions};
-  spec.frames.push_back(testdata::ModelFrameEntry{true, {}, {run1, run2}});
-  testdata::Bytes bytes = testdata::BuildModel(spec);
+  testdata::ModelRecipe recipe = testdata::SmallModel();
+  testdata::ModelFrame run1{"run1", recipe.frames[0].frames[0].positions};
+  testdata::ModelFrame run2{"run2", recipe.frames[0].frames[0].positions};
+  recipe.frames.push_back(testdata::ModelFrameEntry{true, {}, {run1, run2}});
+  testdata::Bytes bytes = testdata::BuildModel(recipe);
   uint8_t* block = bytes.data();
   ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), gState.model), VNL_OK);
   gState.modelFile = "progs\\small.mdl";

@@ -10,16 +10,16 @@ namespace testdata {
 // triangles (a strip, every third facing back), `frames` frames and one skin of
 // skinWidth x skinHeight; positions vary from frame to frame. The strip's
 // triangles reach across the skin, so it is no model for skin-space work.
-ModelSpec BigModel(int vertices, int frames, int skinWidth = 296, int skinHeight = 194);
+ModelRecipe BigModel(int vertices, int frames, int skinWidth = 296, int skinHeight = 194);
 
 // A model whose triangles tile its skin the way a real model's do: a grid of
 // columns x rows cells laid over the skin, two triangles per cell, every grid
 // point one vertex. One frame.
-ModelSpec TiledSkinModel(int columns, int rows, int skinWidth, int skinHeight);
+ModelRecipe TiledSkinModel(int columns, int rows, int skinWidth, int skinHeight);
 
 // `count` triangles that each reach from corner to corner of the skin, so that
 // every one of them spans the whole skin grid. One frame.
-ModelSpec WholeSkinTriangles(int count, int skinWidth, int skinHeight);
+ModelRecipe WholeSkinTriangles(int count, int skinWidth, int skinHeight);
 
 }  // namespace testdata
 

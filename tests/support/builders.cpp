@@ -52,19 +52,19 @@ void WriteSimpleFrame(ByteWriter& w, const ModelFrame& frame, size_t vertexCount
 
 }  // namespace
 
-Bytes BuildModel(const ModelSpec& spec) {
+Bytes BuildModel(const ModelRecipe& recipe) {
   ByteWriter w;
   w.text("IDPO").i32(6);
-  for (float v : spec.scale) w.f32(v);
-  for (float v : spec.origin) w.f32(v);
-  w.f32(spec.radius);
-  for (float v : spec.eye) w.f32(v);
-  w.i32(int32_t(spec.skins.size())).i32(spec.skinWidth).i32(spec.skinHeight);
-  w.i32(int32_t(spec.vertices.size())).i32(int32_t(spec.triangles.size())).i32(int32_t(spec.frames.size()));
-  w.i32(spec.syncType).i32(spec.flags).f32(spec.size);
+  for (float v : recipe.scale) w.f32(v);
+  for (float v : recipe.origin) w.f32(v);
+  w.f32(recipe.radius);
+  for (float v : recipe.eye) w.f32(v);
+  w.i32(int32_t(recipe.skins.size())).i32(recipe.skinWidth).i32(recipe.skinHeight);
+  w.i32(int32_t(recipe.vertices.size())).i32(int32_t(recipe.triangles.size())).i32(int32_t(recipe.frames.size()));
+  w.i32(recipe.syncType).i32(recipe.flags).f32(recipe.size);
 
-  size_t skinBytes = size_t(spec.skinWidth) * size_t(spec.skinHeight);
-  for (const ModelSkin& skin : spec.skins) {
+  size_t skinBytes = size_t(recipe.skinWidth) * size_t(recipe.skinHeight);
+  for (const ModelSkin& skin : recipe.skins) {
     if (skin.group) {
       w.u32(1).u32(uint32_t(skin.pictures.size()));
       WriteIntervals(w, skin.intervals, skin.pictures.size());
@@ -77,56 +77,56 @@ Bytes BuildModel(const ModelSpec& spec) {
       w.raw(sized);
     }
   }
-  for (const ModelSkinVertex& v : spec.vertices) w.i32(v.onSeam).i32(v.s).i32(v.t);
-  for (const ModelTriangle& t : spec.triangles) w.i32(t.facesFront).i32(t.index[0]).i32(t.index[1]).i32(t.index[2]);
-  for (const ModelFrameEntry& entry : spec.frames) {
+  for (const ModelSkinVertex& v : recipe.vertices) w.i32(v.onSeam).i32(v.s).i32(v.t);
+  for (const ModelTriangle& t : recipe.triangles) w.i32(t.facesFront).i32(t.index[0]).i32(t.index[1]).i32(t.index[2]);
+  for (const ModelFrameEntry& entry : recipe.frames) {
     if (entry.group) {
       w.u32(1).u32(uint32_t(entry.frames.size())).zeros(4).u32(0xFFFFFFFFu);
       WriteIntervals(w, entry.intervals, entry.frames.size());
     } else {
       w.u32(0);
     }
-    for (const ModelFrame& frame : entry.frames) WriteSimpleFrame(w, frame, spec.vertices.size());
+    for (const ModelFrame& frame : entry.frames) WriteSimpleFrame(w, frame, recipe.vertices.size());
   }
   return w.take();
 }
 
-Bytes SkinPixels(const ModelSpec& spec, int seed) {
-  Bytes pixels(size_t(spec.skinWidth) * size_t(spec.skinHeight));
+Bytes SkinPixels(const ModelRecipe& recipe, int seed) {
+  Bytes pixels(size_t(recipe.skinWidth) * size_t(recipe.skinHeight));
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t((i + size_t(seed)) & 255);
   return pixels;
 }
 
-ModelSpec SmallModel() {
-  ModelSpec spec;
-  spec.scale[0] = spec.scale[1] = spec.scale[2] = 0.5f;
-  spec.origin[0] = -10;
-  spec.origin[1] = -20;
-  spec.origin[2] = 0;
-  spec.skinWidth = 8;
-  spec.skinHeight = 8;
-  spec.skins.push_back(ModelSkin{false, {}, {SkinPixels(spec)}});
-  spec.vertices = {{0, 0, 0}, {32, 0, 4}, {0, 4, 8}, {0, 6, 2}};
-  spec.triangles.push_back(ModelTriangle{1, {0, 1, 2}});
-  spec.triangles.push_back(ModelTriangle{0, {1, 3, 2}});
+ModelRecipe SmallModel() {
+  ModelRecipe recipe;
+  recipe.scale[0] = recipe.scale[1] = recipe.scale[2] = 0.5f;
+  recipe.origin[0] = -10;
+  recipe.origin[1] = -20;
+  recipe.origin[2] = 0;
+  recipe.skinWidth = 8;
+  recipe.skinHeight = 8;
+  recipe.skins.push_back(ModelSkin{false, {}, {SkinPixels(recipe)}});
+  recipe.vertices = {{0, 0, 0}, {32, 0, 4}, {0, 4, 8}, {0, 6, 2}};
+  recipe.triangles.push_back(ModelTriangle{1, {0, 1, 2}});
+  recipe.triangles.push_back(ModelTriangle{0, {1, 3, 2}});
   ModelFrame stand1{"stand1", {{0, 0, 0}, {20, 0, 0}, {0, 40, 0}, {10, 10, 60}}};
   ModelFrame stand2{"stand2", {{2, 2, 2}, {22, 2, 2}, {2, 42, 2}, {12, 12, 62}}};
-  spec.frames.push_back(ModelFrameEntry{false, {}, {stand1}});
-  spec.frames.push_back(ModelFrameEntry{false, {}, {stand2}});
-  return spec;
+  recipe.frames.push_back(ModelFrameEntry{false, {}, {stand1}});
+  recipe.frames.push_back(ModelFrameEntry{false, {}, {stand2}});
+  return recipe;
 }
 
-Bytes BuildSprite(const SpriteSpec& spec) {
-  int32_t maxWidth = spec.maxWidth, maxHeight = spec.maxHeight;
-  for (const SpriteEntry& entry : spec.entries)
+Bytes BuildSprite(const SpriteRecipe& recipe) {
+  int32_t maxWidth = recipe.maxWidth, maxHeight = recipe.maxHeight;
+  for (const SpriteEntry& entry : recipe.entries)
     for (const SpriteFrame& frame : entry.frames) {
-      if (spec.maxWidth == 0) maxWidth = std::max(maxWidth, int32_t(frame.width));
-      if (spec.maxHeight == 0) maxHeight = std::max(maxHeight, int32_t(frame.height));
+      if (recipe.maxWidth == 0) maxWidth = std::max(maxWidth, int32_t(frame.width));
+      if (recipe.maxHeight == 0) maxHeight = std::max(maxHeight, int32_t(frame.height));
     }
   ByteWriter w;
-  w.text("IDSP").i32(1).i32(spec.type).f32(spec.radius).i32(maxWidth).i32(maxHeight);
-  w.i32(int32_t(spec.entries.size())).f32(spec.beamLength).i32(spec.syncType);
-  for (const SpriteEntry& entry : spec.entries) {
+  w.text("IDSP").i32(1).i32(recipe.type).f32(recipe.radius).i32(maxWidth).i32(maxHeight);
+  w.i32(int32_t(recipe.entries.size())).f32(recipe.beamLength).i32(recipe.syncType);
+  for (const SpriteEntry& entry : recipe.entries) {
     if (entry.group) {
       w.u32(1).u32(uint32_t(entry.frames.size()));
       WriteIntervals(w, entry.intervals, entry.frames.size());

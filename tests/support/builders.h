@@ -58,7 +58,7 @@ struct ModelFrameEntry {
   std::vector<ModelFrame> frames;
 };
 
-struct ModelSpec {
+struct ModelRecipe {
   float scale[3] = {1, 1, 1};
   float origin[3] = {0, 0, 0};
   float radius = 10;
@@ -76,12 +76,12 @@ struct ModelSpec {
 
 // The whole file: 84-byte header, skins, skin vertices, triangles, frames. The
 // header's counts are taken from the vectors.
-Bytes BuildModel(const ModelSpec& spec);
+Bytes BuildModel(const ModelRecipe& recipe);
 // A small valid model: an 8 x 8 skin (pixel i = i), four vertices (vertex 1 on the
 // seam), two triangles (the second back-facing), frames "stand1" and "stand2".
-ModelSpec SmallModel();
+ModelRecipe SmallModel();
 // A skin picture of the model's size whose pixel i is (i + seed) & 255.
-Bytes SkinPixels(const ModelSpec& spec, int seed = 0);
+Bytes SkinPixels(const ModelRecipe& recipe, int seed = 0);
 
 // ---- sprites ----
 
@@ -99,7 +99,7 @@ struct SpriteEntry {
   std::vector<SpriteFrame> frames;
 };
 
-struct SpriteSpec {
+struct SpriteRecipe {
   int32_t type = 2;
   float radius = 16;
   int32_t maxWidth = 0;   // 0: the largest frame width
@@ -109,7 +109,7 @@ struct SpriteSpec {
   std::vector<SpriteEntry> entries;
 };
 
-Bytes BuildSprite(const SpriteSpec& spec);
+Bytes BuildSprite(const SpriteRecipe& recipe);
 // A frame whose pixel i is (i + seed) & 255.
 SpriteFrame MakeSpriteFrame(uint32_t width, uint32_t height, int32_t originX, int32_t originY, int seed = 0);
 

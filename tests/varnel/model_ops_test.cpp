@@ -145,10 +145,10 @@ TEST(ModelSkinNoBack, FoldsTheBackHalfOntoTheFront) {
 }
 
 TEST(ModelSkinNoBack, SeamCopyOfAVertexAtZeroEndsAtOne) {
-  testdata::ModelSpec spec = testdata::SmallModel();
-  spec.vertices[1] = {1, 0, 4};  // on the seam at u = 0; copy at 0.5
-  spec.vertices[2] = {1, 2, 4};  // on the seam at u = 0.25; copy at 0.75
-  Bytes bytes = testdata::BuildModel(spec);
+  testdata::ModelRecipe recipe = testdata::SmallModel();
+  recipe.vertices[1] = {1, 0, 4};  // on the seam at u = 0; copy at 0.5
+  recipe.vertices[2] = {1, 2, 4};  // on the seam at u = 0.25; copy at 0.75
+  Bytes bytes = testdata::BuildModel(recipe);
   uint8_t* block = bytes.data();
   uint32_t length = uint32_t(bytes.size());
   VNLMODEL_T m{};

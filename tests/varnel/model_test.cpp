@@ -19,7 +19,7 @@ using testdata::Bytes;
 using testdata::ModelFrame;
 using testdata::ModelFrameEntry;
 using testdata::ModelSkin;
-using testdata::ModelSpec;
+using testdata::ModelRecipe;
 using testdata::ModelTriangle;
 using testdata::PutU32;
 
@@ -65,12 +65,12 @@ ModelFrame Frame(const std::string& name, size_t vertices, uint8_t value) {
 }
 
 // A model whose vertices and triangles are given; one simple frame.
-ModelSpec ModelWith(std::vector<testdata::ModelSkinVertex> vertices, std::vector<ModelTriangle> triangles) {
-  ModelSpec spec = testdata::SmallModel();
-  spec.vertices = std::move(vertices);
-  spec.triangles = std::move(triangles);
-  spec.frames = {ModelFrameEntry{false, {}, {Frame("base", spec.vertices.size(), 7)}}};
-  return spec;
+ModelRecipe ModelWith(std::vector<testdata::ModelSkinVertex> vertices, std::vector<ModelTriangle> triangles) {
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.vertices = std::move(vertices);
+  recipe.triangles = std::move(triangles);
+  recipe.frames = {ModelFrameEntry{false, {}, {Frame("base", recipe.vertices.size(), 7)}}};
+  return recipe;
 }
 
 // Just the 84-byte header with the given counts, padded to `length` bytes.
@@ -158,10 +158,10 @@ TEST(ModelLoadHeader, AbsentBlockGives1AndLeavesALoadedRecordAlone) {
 // ---------------------------------------------------------------------------
 
 TEST(ModelLoad, SmallModelRecordsItsBlocksAndCounts) {
-  ModelSpec spec = testdata::SmallModel();
-  spec.syncType = 1;
-  spec.flags = 0x20;
-  Bytes bytes = testdata::BuildModel(spec);
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.syncType = 1;
+  recipe.flags = 0x20;
+  Bytes bytes = testdata::BuildModel(recipe);
   Model model;
   ASSERT_EQ(model.load(bytes), VNL_OK);
   const VNLMODEL_T& m = model.m;
@@ -184,33 +184,33 @@ TEST(ModelLoad, SmallModelRecordsItsBlocksAndCounts) {
   EXPECT_EQ(Name(m, 1), "stand2");
   ASSERT_EQ(m.skins[0].width, 8u);
   ASSERT_EQ(m.skins[0].height, 8u);
-  EXPECT_EQ(Bytes(m.skins[0].pixels, m.skins[0].pixels + 64), testdata::SkinPixels(spec));
+  EXPECT_EQ(Bytes(m.skins[0].pixels, m.skins[0].pixels + 64), testdata::SkinPixels(recipe));
 }
 
 TEST(ModelLoad, SkinGroupIsFlattenedAndItsIntervalsStayOutOfThePictures) {
-  ModelSpec spec = testdata::SmallModel();
+  ModelRecipe recipe = testdata::SmallModel();
   ModelSkin group{true, {1e30f, -2.5f, 7.0f, 1e-20f}, {}};
-  for (int seed : {10, 20, 30, 40}) group.pictures.push_back(testdata::SkinPixels(spec, seed));
-  spec.skins = {group, ModelSkin{false, {}, {testdata::SkinPixels(spec, 50)}}};
+  for (int seed : {10, 20, 30, 40}) group.pictures.push_back(testdata::SkinPixels(recipe, seed));
+  recipe.skins = {group, ModelSkin{false, {}, {testdata::SkinPixels(recipe, 50)}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(model.m.skinCount, 2);
   EXPECT_EQ(model.m.skinExtra, 3);
   int seeds[] = {10, 20, 30, 40, 50};
   for (int k = 0; k < 5; ++k) {
     const VNLPICTURE_T& p = model.m.skins[k];
     ASSERT_NE(p.pixels, nullptr);
-    EXPECT_EQ(Bytes(p.pixels, p.pixels + 64), testdata::SkinPixels(spec, seeds[k])) << "picture " << k;
+    EXPECT_EQ(Bytes(p.pixels, p.pixels + 64), testdata::SkinPixels(recipe, seeds[k])) << "picture " << k;
   }
 }
 
 TEST(ModelLoad, FrameGroupIsFlattenedWithItsSizeAtTheFirstFrame) {
-  ModelSpec spec = testdata::SmallModel();
-  const size_t v = spec.vertices.size();
-  spec.frames = {ModelFrameEntry{true, {0.1f, 0.2f, 0.3f}, {Frame("run1", v, 1), Frame("run2", v, 2), Frame("run3", v, 3)}},
+  ModelRecipe recipe = testdata::SmallModel();
+  const size_t v = recipe.vertices.size();
+  recipe.frames = {ModelFrameEntry{true, {0.1f, 0.2f, 0.3f}, {Frame("run1", v, 1), Frame("run2", v, 2), Frame("run3", v, 3)}},
                  ModelFrameEntry{false, {}, {Frame("pain", v, 4)}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLMODEL_T& m = model.m;
   EXPECT_EQ(m.frameCount, 2);
   EXPECT_EQ(m.frameExtra, 2);
@@ -227,10 +227,10 @@ TEST(ModelLoad, FrameGroupIsFlattenedWithItsSizeAtTheFirstFrame) {
 }
 
 TEST(ModelLoad, OnSeamVertexGetsACopyThatOnlyBackFacingTrianglesUse) {
-  ModelSpec spec = ModelWith({{1, 0, 0}, {0, 4, 0}, {0, 4, 8}},
+  ModelRecipe recipe = ModelWith({{1, 0, 0}, {0, 4, 0}, {0, 4, 8}},
                              {ModelTriangle{1, {0, 1, 2}}, ModelTriangle{0, {0, 1, 2}}});
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLMODEL_T& m = model.m;
   ASSERT_EQ(m.seamCount, 1u);
   EXPECT_EQ(m.seamIndex[0], 3u);
@@ -248,12 +248,12 @@ TEST(ModelLoad, OnSeamVertexGetsACopyThatOnlyBackFacingTrianglesUse) {
 }
 
 TEST(ModelLoad, SeamCopiesFollowTheFileOrderAndRepeatInEveryFrame) {
-  ModelSpec spec = ModelWith({{0, 1, 0}, {5, 2, 0}, {0, 3, 0}, {1, 4, 0}},
+  ModelRecipe recipe = ModelWith({{0, 1, 0}, {5, 2, 0}, {0, 3, 0}, {1, 4, 0}},
                              {ModelTriangle{0, {3, 1, 0}}});
-  spec.frames = {ModelFrameEntry{false, {}, {ModelFrame{"a", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}}}}},
+  recipe.frames = {ModelFrameEntry{false, {}, {ModelFrame{"a", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}}}}},
                  ModelFrameEntry{false, {}, {ModelFrame{"b", {{9, 9, 9}, {8, 8, 8}, {7, 7, 7}, {6, 6, 6}}}}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLMODEL_T& m = model.m;
   EXPECT_EQ(m.seamIndex[1], 4u);
   EXPECT_EQ(m.seamIndex[3], 5u);
@@ -269,18 +269,18 @@ TEST(ModelLoad, SeamCopiesFollowTheFileOrderAndRepeatInEveryFrame) {
 }
 
 TEST(ModelLoad, FileTriangleIsStoredInReverseOrder) {
-  ModelSpec spec = ModelWith({{0, 0, 0}, {0, 1, 0}, {0, 2, 0}}, {ModelTriangle{1, {0, 1, 2}}});
+  ModelRecipe recipe = ModelWith({{0, 0, 0}, {0, 1, 0}, {0, 2, 0}}, {ModelTriangle{1, {0, 1, 2}}});
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(model.m.triangles[0].index[0], 2);
   EXPECT_EQ(model.m.triangles[0].index[1], 1);
   EXPECT_EQ(model.m.triangles[0].index[2], 0);
 }
 
 TEST(ModelLoad, SkinCoordinatesAreFractionsWithVMeasuredFromTheBottom) {
-  ModelSpec spec = ModelWith({{0, 0, 0}, {0, 4, 8}, {0, 2, 3}, {0, -1, 0}}, {ModelTriangle{1, {0, 1, 2}}});
+  ModelRecipe recipe = ModelWith({{0, 0, 0}, {0, 4, 8}, {0, 2, 3}, {0, -1, 0}}, {ModelTriangle{1, {0, 1, 2}}});
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLVEC3_T* c = model.m.skinCoords;
   EXPECT_EQ(c[0].y, 1.0f);   // t = 0
   EXPECT_EQ(c[1].y, 0.0f);   // t = height
@@ -292,12 +292,12 @@ TEST(ModelLoad, SkinCoordinatesAreFractionsWithVMeasuredFromTheBottom) {
 }
 
 TEST(ModelLoad, PackedByteDecodesWithScaleAndOrigin) {
-  ModelSpec spec = ModelWith({{0, 0, 0}}, {ModelTriangle{1, {0, 0, 0}}});
-  spec.scale[0] = spec.scale[1] = spec.scale[2] = 0.5f;
-  spec.origin[0] = spec.origin[1] = spec.origin[2] = -10;
-  spec.frames = {ModelFrameEntry{false, {}, {ModelFrame{"f", {{255, 0, 20}}}}}};
+  ModelRecipe recipe = ModelWith({{0, 0, 0}}, {ModelTriangle{1, {0, 0, 0}}});
+  recipe.scale[0] = recipe.scale[1] = recipe.scale[2] = 0.5f;
+  recipe.origin[0] = recipe.origin[1] = recipe.origin[2] = -10;
+  recipe.frames = {ModelFrameEntry{false, {}, {ModelFrame{"f", {{255, 0, 20}}}}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(model.m.frameVertices[0].x, 117.5f);
   EXPECT_EQ(model.m.frameVertices[0].y, -10.0f);
   EXPECT_EQ(model.m.frameVertices[0].z, 0.0f);
@@ -310,22 +310,22 @@ TEST(ModelLoad, PositionIsComputedInDoubleAndRoundedOnce) {
   volatile float product = float(byte) * scale;
   volatile float twice = product + origin;
   ASSERT_NE(once, twice) << "the input must tell the two roundings apart";
-  ModelSpec spec = ModelWith({{0, 0, 0}}, {ModelTriangle{1, {0, 0, 0}}});
-  spec.scale[1] = scale;
-  spec.origin[1] = origin;
-  spec.frames = {ModelFrameEntry{false, {}, {ModelFrame{"f", {{0, byte, 0}}}}}};
+  ModelRecipe recipe = ModelWith({{0, 0, 0}}, {ModelTriangle{1, {0, 0, 0}}});
+  recipe.scale[1] = scale;
+  recipe.origin[1] = origin;
+  recipe.frames = {ModelFrameEntry{false, {}, {ModelFrame{"f", {{0, byte, 0}}}}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(model.m.frameVertices[0].y, once);
 }
 
 TEST(ModelLoad, NameFieldKeepsSixteenCharactersAndDropsBytesAfterANul) {
-  ModelSpec spec = testdata::SmallModel();
-  const size_t v = spec.vertices.size();
-  spec.frames = {ModelFrameEntry{false, {}, {Frame("abcdefghijklmnop", v, 0)}},
+  ModelRecipe recipe = testdata::SmallModel();
+  const size_t v = recipe.vertices.size();
+  recipe.frames = {ModelFrameEntry{false, {}, {Frame("abcdefghijklmnop", v, 0)}},
                  ModelFrameEntry{false, {}, {Frame(std::string("ab\0cd", 5), v, 0)}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(std::memcmp(model.m.frameNames[0], "abcdefghijklmnop", 16), 0);
   const char expected[16] = {'a', 'b'};
   EXPECT_EQ(std::memcmp(model.m.frameNames[1], expected, 16), 0);
@@ -336,11 +336,11 @@ TEST(ModelLoad, NameFieldKeepsSixteenCharactersAndDropsBytesAfterANul) {
 // ---------------------------------------------------------------------------
 
 TEST(ModelLoad, SecondModelIntoALoadedRecordGivesExactlyItsCounts) {
-  ModelSpec first = testdata::SmallModel();
+  ModelRecipe first = testdata::SmallModel();
   ModelSkin group{true, {}, {testdata::SkinPixels(first), testdata::SkinPixels(first, 1)}};
   first.skins.push_back(group);
   first.frames.push_back(ModelFrameEntry{true, {}, {Frame("g1", 4, 0), Frame("g2", 4, 0)}});
-  ModelSpec second = ModelWith({{0, 0, 0}, {0, 1, 1}, {0, 2, 2}}, {ModelTriangle{1, {0, 1, 2}}});
+  ModelRecipe second = ModelWith({{0, 0, 0}, {0, 1, 1}, {0, 2, 2}}, {ModelTriangle{1, {0, 1, 2}}});
   second.skinWidth = second.skinHeight = 4;
   second.skins = {ModelSkin{false, {}, {testdata::SkinPixels(second)}}};
 
@@ -419,10 +419,10 @@ TEST(ModelLoad, BytesAfterTheFramesAreIgnored) {
 class ModelLoadBadIndex : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(ModelLoadBadIndex, FaceUsingAMissingVertexIsRefusedAndLeavesTheRecordEmpty) {
-  ModelSpec spec = testdata::SmallModel();
-  spec.triangles[1].index[1] = GetParam();
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.triangles[1].index[1] = GetParam();
   Model model;
-  EXPECT_EQ(model.load(testdata::BuildModel(spec)), VNL_MDL_BAD_INDEX);
+  EXPECT_EQ(model.load(testdata::BuildModel(recipe)), VNL_MDL_BAD_INDEX);
   ExpectEmpty(model.m);
 }
 
@@ -431,14 +431,14 @@ INSTANTIATE_TEST_SUITE_P(Indices, ModelLoadBadIndex, ::testing::Values(4, 5, 0x1
 TEST(ModelLoadBadInput, SeamCopyBeyondSixteenBitsIsRefusedOnlyWhenAFaceUsesIt) {
   std::vector<testdata::ModelSkinVertex> vertices(65535);
   vertices[0].onSeam = vertices[1].onSeam = 1;  // copies at 65535 and 65536
-  ModelSpec spec = ModelWith(vertices, {ModelTriangle{0, {0, 1, 2}}});
-  spec.frames = {ModelFrameEntry{false, {}, {ModelFrame{"f", {}}}}};
+  ModelRecipe recipe = ModelWith(vertices, {ModelTriangle{0, {0, 1, 2}}});
+  recipe.frames = {ModelFrameEntry{false, {}, {ModelFrame{"f", {}}}}};
   Model model;
-  EXPECT_EQ(model.load(testdata::BuildModel(spec)), VNL_MDL_BAD_INDEX);
+  EXPECT_EQ(model.load(testdata::BuildModel(recipe)), VNL_MDL_BAD_INDEX);
   ExpectEmpty(model.m);
 
-  spec.triangles = {ModelTriangle{0, {0, 2, 3}}, ModelTriangle{1, {1, 2, 3}}};
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  recipe.triangles = {ModelTriangle{0, {0, 2, 3}}, ModelTriangle{1, {1, 2, 3}}};
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(model.m.seamCount, 2u);
   EXPECT_EQ(model.m.triangles[0].index[2], 65535);
   EXPECT_EQ(model.m.triangles[1].index[2], 1);
@@ -455,16 +455,16 @@ class ModelLoadGroupSize : public ::testing::TestWithParam<GroupCase> {};
 
 TEST_P(ModelLoadGroupSize, GroupThatWouldShrinkOrWrapACountIsRefused) {
   const GroupCase& c = GetParam();
-  ModelSpec spec = testdata::SmallModel();
+  ModelRecipe recipe = testdata::SmallModel();
   size_t at = 0;
   if (c.skinGroup) {
-    spec.skins = {ModelSkin{true, {}, {testdata::SkinPixels(spec)}}};
+    recipe.skins = {ModelSkin{true, {}, {testdata::SkinPixels(recipe)}}};
     at = 84 + 4;
   } else {
-    spec.frames = {ModelFrameEntry{true, {}, {Frame("g", 4, 0)}}};
+    recipe.frames = {ModelFrameEntry{true, {}, {Frame("g", 4, 0)}}};
     at = 84 + 4 + 64 + 48 + 32 + 4;
   }
-  Bytes bytes = testdata::BuildModel(spec);
+  Bytes bytes = testdata::BuildModel(recipe);
   PutU32(bytes, at, uint32_t(c.size));
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(testdata::SmallModel())), VNL_OK);
@@ -482,15 +482,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, ModelLoadGroupSize,
                          [](const ::testing::TestParamInfo<GroupCase>& info) { return std::to_string(info.index); });
 
 TEST(ModelLoadBadInput, SkinExtrasSummingPastSixteenBitsAreRefused) {
-  ModelSpec spec = testdata::SmallModel();
-  spec.skinWidth = spec.skinHeight = 1;
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.skinWidth = recipe.skinHeight = 1;
   ModelSkin group{true, {}, std::vector<Bytes>(40000, Bytes{1})};
-  spec.skins = {group, group};  // extras 39999 + 39999
+  recipe.skins = {group, group};  // extras 39999 + 39999
   Model model;
-  EXPECT_EQ(model.load(testdata::BuildModel(spec)), VNL_MDL_NO_SKIN);
+  EXPECT_EQ(model.load(testdata::BuildModel(recipe)), VNL_MDL_NO_SKIN);
   ExpectEmpty(model.m);
-  spec.skins = {group, ModelSkin{true, {}, std::vector<Bytes>(25537, Bytes{2})}};  // 39999 + 25536 = 65535
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  recipe.skins = {group, ModelSkin{true, {}, std::vector<Bytes>(25537, Bytes{2})}};  // 39999 + 25536 = 65535
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(model.m.skinExtra, 65535);
   EXPECT_EQ(model.m.skins[65536].pixels[0], 2);
 }
@@ -586,11 +586,11 @@ TEST(FrameLookup, NameMatchesIgnoringCaseAndSurroundingBlanks) {
 }
 
 TEST(FrameLookup, NoMatchAndPrefixGiveTheFirstFrame) {
-  ModelSpec spec = testdata::SmallModel();
-  spec.frames = {ModelFrameEntry{false, {}, {Frame("a", 4, 0)}}, ModelFrameEntry{false, {}, {Frame("stand1", 4, 0)}},
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.frames = {ModelFrameEntry{false, {}, {Frame("a", 4, 0)}}, ModelFrameEntry{false, {}, {Frame("stand1", 4, 0)}},
                  ModelFrameEntry{false, {}, {Frame("abcdefghijklmnop", 4, 0)}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(vnlFrameNumber(model.m, "stand1"), 1);
   EXPECT_EQ(vnlFrameNumber(model.m, "stand"), 0);
   EXPECT_EQ(vnlFrameNumber(model.m, "walk"), 0);
@@ -600,12 +600,12 @@ TEST(FrameLookup, NoMatchAndPrefixGiveTheFirstFrame) {
 }
 
 TEST(FrameLookup, OffsetCountsTheSeamCopiesOfEveryFrameBefore) {
-  ModelSpec spec = testdata::SmallModel();
-  spec.vertices.assign(10, {});
-  spec.vertices[3].onSeam = spec.vertices[7].onSeam = 1;
-  spec.frames = {ModelFrameEntry{false, {}, {Frame("one", 10, 0)}}, ModelFrameEntry{true, {}, {Frame("two", 10, 0), Frame("three", 10, 0)}}};
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.vertices.assign(10, {});
+  recipe.vertices[3].onSeam = recipe.vertices[7].onSeam = 1;
+  recipe.frames = {ModelFrameEntry{false, {}, {Frame("one", 10, 0)}}, ModelFrameEntry{true, {}, {Frame("two", 10, 0), Frame("three", 10, 0)}}};
   Model model;
-  ASSERT_EQ(model.load(testdata::BuildModel(spec)), VNL_OK);
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   ASSERT_EQ(model.m.seamCount, 2u);
   EXPECT_EQ(vnlFrameNumber(model.m, "three"), 2);
   EXPECT_EQ(vnlFrameOffset(model.m, "three"), 24u);
@@ -622,10 +622,10 @@ TEST(FrameLookup, EmptyRecordGivesZero) {
 // ---------------------------------------------------------------------------
 
 TEST(ModelKill, EmptiesTheRecordButKeepsSizeFlagsAndSync) {
-  ModelSpec spec = testdata::SmallModel();
-  spec.flags = 8;
-  spec.syncType = 1;
-  Bytes bytes = testdata::BuildModel(spec);
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.flags = 8;
+  recipe.syncType = 1;
+  Bytes bytes = testdata::BuildModel(recipe);
   Model model;
   ASSERT_EQ(model.load(bytes), VNL_OK);
   vnlModelKill(model.m);

@@ -16,7 +16,7 @@ using testdata::Bytes;
 using testdata::MakeSpriteFrame;
 using testdata::SpriteEntry;
 using testdata::SpriteFrame;
-using testdata::SpriteSpec;
+using testdata::SpriteRecipe;
 
 constexpr size_t kFramesStart = 36;
 
@@ -54,12 +54,12 @@ void ExpectEmpty(const VNLSPRITE_T& s) {
 // ---- well-formed sprites ----
 
 TEST(SpriteLoad, ThreeSingleFramesHaveRateZero) {
-  SpriteSpec spec;
-  spec.type = 3;
-  spec.syncType = 1;
-  for (int i = 0; i < 3; ++i) spec.entries.push_back(Single(MakeSpriteFrame(4, 2, i, -i, i)));
+  SpriteRecipe recipe;
+  recipe.type = 3;
+  recipe.syncType = 1;
+  for (int i = 0; i < 3; ++i) recipe.entries.push_back(Single(MakeSpriteFrame(4, 2, i, -i, i)));
   Sprite s;
-  ASSERT_EQ(Load(testdata::BuildSprite(spec), s.record), VNL_OK);
+  ASSERT_EQ(Load(testdata::BuildSprite(recipe), s.record), VNL_OK);
   EXPECT_EQ(s.record.spriteType, 3);
   EXPECT_EQ(s.record.syncType, 1);
   EXPECT_EQ(s.record.sheetCount, 3u);
@@ -73,13 +73,13 @@ TEST(SpriteLoad, ThreeSingleFramesHaveRateZero) {
 }
 
 TEST(SpriteLoad, GroupIsFlattenedWithItsIntervals) {
-  SpriteSpec spec;
-  spec.entries.push_back(Single(MakeSpriteFrame(2, 2, 0, 0, 100)));
+  SpriteRecipe recipe;
+  recipe.entries.push_back(Single(MakeSpriteFrame(2, 2, 0, 0, 100)));
   SpriteEntry group{true, {0.1f, 0.2f, 0.3f, 0.4f}, {}};
   for (int i = 0; i < 4; ++i) group.frames.push_back(MakeSpriteFrame(3, 1, 10 + i, 20 + i, i));
-  spec.entries.push_back(group);
+  recipe.entries.push_back(group);
   Sprite s;
-  ASSERT_EQ(Load(testdata::BuildSprite(spec), s.record), VNL_OK);
+  ASSERT_EQ(Load(testdata::BuildSprite(recipe), s.record), VNL_OK);
   EXPECT_EQ(s.record.sheetCount, 2u);
   EXPECT_EQ(s.record.frameExtra, 3u);
   const float rates[] = {0, 0.1f, 0.2f, 0.3f, 0.4f};
@@ -94,14 +94,14 @@ TEST(SpriteLoad, GroupIsFlattenedWithItsIntervals) {
 }
 
 TEST(SpriteLoad, FramesKeepTheirOwnSizesAndNegativeOrigins) {
-  SpriteSpec spec;
-  spec.maxWidth = 1;  // the header's largest size is only checked against 0
-  spec.maxHeight = 1;
-  spec.entries.push_back(Single(MakeSpriteFrame(16, 8, -16, -4, 1)));
-  spec.entries.push_back(Single(MakeSpriteFrame(3, 30, 7, -2147483647 - 1, 2)));
-  spec.entries.push_back(Single(MakeSpriteFrame(0, 5, 0, 0)));
+  SpriteRecipe recipe;
+  recipe.maxWidth = 1;  // the header's largest size is only checked against 0
+  recipe.maxHeight = 1;
+  recipe.entries.push_back(Single(MakeSpriteFrame(16, 8, -16, -4, 1)));
+  recipe.entries.push_back(Single(MakeSpriteFrame(3, 30, 7, -2147483647 - 1, 2)));
+  recipe.entries.push_back(Single(MakeSpriteFrame(0, 5, 0, 0)));
   Sprite s;
-  ASSERT_EQ(Load(testdata::BuildSprite(spec), s.record), VNL_OK);
+  ASSERT_EQ(Load(testdata::BuildSprite(recipe), s.record), VNL_OK);
   ASSERT_EQ(s.frameCount(), 3u);
   EXPECT_EQ(s.record.frames[0].width, 16u);
   EXPECT_EQ(s.record.frames[0].height, 8u);
@@ -118,21 +118,21 @@ TEST(SpriteLoad, FramesKeepTheirOwnSizesAndNegativeOrigins) {
 }
 
 TEST(SpriteLoad, TypesKeepTheirLowEightBits) {
-  SpriteSpec spec;
-  spec.type = 0x1234;
-  spec.syncType = -1;
-  spec.entries.push_back(Single(MakeSpriteFrame(1, 1, 0, 0)));
+  SpriteRecipe recipe;
+  recipe.type = 0x1234;
+  recipe.syncType = -1;
+  recipe.entries.push_back(Single(MakeSpriteFrame(1, 1, 0, 0)));
   Sprite s;
-  ASSERT_EQ(Load(testdata::BuildSprite(spec), s.record), VNL_OK);
+  ASSERT_EQ(Load(testdata::BuildSprite(recipe), s.record), VNL_OK);
   EXPECT_EQ(s.record.spriteType, 0x34);
   EXPECT_EQ(s.record.syncType, 0xFF);
 }
 
 TEST(SpriteLoad, SecondSpriteReplacesTheFirst) {
-  SpriteSpec first;
+  SpriteRecipe first;
   SpriteEntry group{true, {1, 2, 3}, {MakeSpriteFrame(5, 5, 1, 1), MakeSpriteFrame(5, 5, 2, 2), MakeSpriteFrame(5, 5, 3, 3)}};
   first.entries = {group, Single(MakeSpriteFrame(9, 9, 0, 0))};
-  SpriteSpec second;
+  SpriteRecipe second;
   second.entries = {Single(MakeSpriteFrame(2, 3, -5, 6, 9))};
   Sprite s;
   ASSERT_EQ(Load(testdata::BuildSprite(first), s.record), VNL_OK);
@@ -148,9 +148,9 @@ TEST(SpriteLoad, SecondSpriteReplacesTheFirst) {
 }
 
 TEST(SpriteLoad, BlockThatEndsEarlyLoadsWithZeros) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(4, 4, 3, 3, 1)), Single(MakeSpriteFrame(4, 4, 5, 5, 2))};
-  Bytes bytes = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(4, 4, 3, 3, 1)), Single(MakeSpriteFrame(4, 4, 5, 5, 2))};
+  Bytes bytes = testdata::BuildSprite(recipe);
   const size_t firstFrameEnd = kFramesStart + 4 + 16 + 16;
   bytes.resize(firstFrameEnd - 6);  // the first frame loses its last six pixels
   Sprite s;
@@ -165,9 +165,9 @@ TEST(SpriteLoad, BlockThatEndsEarlyLoadsWithZeros) {
 }
 
 TEST(SpriteLoad, HeaderOnlyLoadsItsFramesAsEmptyPictures) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
-  Bytes bytes = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
+  Bytes bytes = testdata::BuildSprite(recipe);
   bytes.resize(kFramesStart);
   testdata::PutU32(bytes, 24, 1000);
   Sprite s;
@@ -179,11 +179,11 @@ TEST(SpriteLoad, HeaderOnlyLoadsItsFramesAsEmptyPictures) {
 }
 
 TEST(SpriteLoad, GroupCutAfterItsCountGivesEmptyFramesWithRateZero) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(2, 2, 4, 4, 1)),
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(2, 2, 4, 4, 1)),
                   SpriteEntry{true, {0.5f, 0.5f, 0.5f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(2, 2, 0, 0),
                                                          MakeSpriteFrame(2, 2, 0, 0)}}};
-  Bytes bytes = testdata::BuildSprite(spec);
+  Bytes bytes = testdata::BuildSprite(recipe);
   const size_t groupStart = kFramesStart + 4 + 16 + 4;
   bytes.resize(groupStart + 8 + 4);  // group word, count, one interval
   Sprite s;
@@ -223,9 +223,9 @@ TEST(SpriteLoad, HeaderChecksRunInFileOrder) {
       {"frame count 0", 24, 0, VNL_SPR_NO_FRAME},
   };
   for (const HeaderCase& c : cases) {
-    SpriteSpec spec;
-    spec.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
-    Bytes bytes = testdata::BuildSprite(spec);
+    SpriteRecipe recipe;
+    recipe.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
+    Bytes bytes = testdata::BuildSprite(recipe);
     testdata::PutU32(bytes, c.offset, c.value);
     Sprite s;
     EXPECT_EQ(Load(bytes, s.record), c.code) << c.what;
@@ -234,9 +234,9 @@ TEST(SpriteLoad, HeaderChecksRunInFileOrder) {
 }
 
 TEST(SpriteLoad, WidthIsCheckedBeforeTheFrameCount) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
-  Bytes bytes = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
+  Bytes bytes = testdata::BuildSprite(recipe);
   testdata::PutU32(bytes, 16, 0);
   testdata::PutU32(bytes, 24, 0);
   Sprite s;
@@ -244,9 +244,9 @@ TEST(SpriteLoad, WidthIsCheckedBeforeTheFrameCount) {
 }
 
 TEST(SpriteLoad, FailureEmptiesALoadedRecord) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
-  Bytes good = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
+  Bytes good = testdata::BuildSprite(recipe);
   Bytes bad = good;
   testdata::PutU32(bad, 4, 2);
   Sprite s;
@@ -256,10 +256,10 @@ TEST(SpriteLoad, FailureEmptiesALoadedRecord) {
 }
 
 TEST(SpriteLoad, AbsentBlockLeavesTheRecordAlone) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
   Sprite s;
-  ASSERT_EQ(Load(testdata::BuildSprite(spec), s.record), VNL_OK);
+  ASSERT_EQ(Load(testdata::BuildSprite(recipe), s.record), VNL_OK);
   VNLPICTURE_T* frames = s.record.frames;
   uint8_t* none = nullptr;
   uint32_t length = 100;
@@ -283,9 +283,9 @@ TEST(SpriteKill, EmptyRecordMayBeKilledTwice) {
 
 // A sprite of one group entry whose count word is `count`, followed by a few bytes.
 Bytes GroupWithCount(uint32_t count) {
-  SpriteSpec spec;
-  spec.entries = {SpriteEntry{true, {0.5f, 0.5f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(2, 2, 0, 0)}}};
-  Bytes bytes = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {SpriteEntry{true, {0.5f, 0.5f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(2, 2, 0, 0)}}};
+  Bytes bytes = testdata::BuildSprite(recipe);
   testdata::PutU32(bytes, kFramesStart + 4, count);
   return bytes;
 }
@@ -321,9 +321,9 @@ TEST(SpriteHostile, LoadsBeyondTheAllocationBudgetGiveNoMemory) {
       {"frame count 0x7FFFFFFF", 24, 0x7FFFFFFFu},
   };
   for (const BudgetCase& c : cases) {
-    SpriteSpec spec;
-    spec.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
-    Bytes bytes = testdata::BuildSprite(spec);
+    SpriteRecipe recipe;
+    recipe.entries = {Single(MakeSpriteFrame(2, 2, 0, 0))};
+    Bytes bytes = testdata::BuildSprite(recipe);
     testdata::PutU32(bytes, c.offset, c.value);
     if (c.offset == frame + 8) testdata::PutU32(bytes, frame + 12, c.value);
     Sprite s;
@@ -338,9 +338,9 @@ TEST(SpriteHostile, LoadsBeyondTheAllocationBudgetGiveNoMemory) {
 TEST(SpriteHostile, BudgetCountsTheArraysAndSumsOverFrames) {
   const uint64_t arraysPerFrame = 3 * 4 + sizeof(VNLPICTURE_T);
   // Pixels that fit alone, but not with the frame's own array slots.
-  SpriteSpec spec;
-  spec.entries = {Single(SpriteFrame{0, 0, 1, 1, {}})};
-  Bytes one = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(SpriteFrame{0, 0, 1, 1, {}})};
+  Bytes one = testdata::BuildSprite(recipe);
   testdata::PutU32(one, kFramesStart + 4 + 8, uint32_t(VNL_MAX_ALLOCATION - arraysPerFrame + 1));
   Sprite s;
   EXPECT_EQ(Load(one, s.record), VNL_NO_MEMORY);
@@ -354,9 +354,9 @@ TEST(SpriteHostile, BudgetCountsTheArraysAndSumsOverFrames) {
 }
 
 TEST(SpriteHostile, LargeFrameInAShortBlockReadsAsZeros) {
-  SpriteSpec spec;
-  spec.entries = {Single(SpriteFrame{1, 2, 2048, 2048, {7, 7, 7}})};
-  Bytes bytes = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(SpriteFrame{1, 2, 2048, 2048, {7, 7, 7}})};
+  Bytes bytes = testdata::BuildSprite(recipe);
   bytes.resize(kFramesStart + 4 + 16 + 3);
   Sprite s;
   ASSERT_EQ(Load(bytes, s.record), VNL_OK);
@@ -371,10 +371,10 @@ TEST(SpriteHostile, LargeFrameInAShortBlockReadsAsZeros) {
 // ---- the file form ----
 
 TEST(SpriteFile, LoadsFromTheDiskWithTheExtensionForced) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(3, 3, 1, 1, 5))};
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(3, 3, 1, 1, 5))};
   testdata::TempDir dir;
-  ASSERT_TRUE(testdata::WriteFile(dir.file("puff.spr"), testdata::BuildSprite(spec)));
+  ASSERT_TRUE(testdata::WriteFile(dir.file("puff.spr"), testdata::BuildSprite(recipe)));
   Sprite s;
   std::string pack, file = dir.file("puff");
   ASSERT_EQ(vnlSpriteLoad(pack, file, s.record), VNL_OK);
@@ -383,11 +383,11 @@ TEST(SpriteFile, LoadsFromTheDiskWithTheExtensionForced) {
 }
 
 TEST(SpriteFile, LoadsAMemberOfAPack) {
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(3, 3, 1, 1, 5)), Single(MakeSpriteFrame(1, 2, 3, 4, 6))};
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(3, 3, 1, 1, 5)), Single(MakeSpriteFrame(1, 2, 3, 4, 6))};
   testdata::TempDir dir;
   ASSERT_TRUE(testdata::WriteFile(dir.file("p.pak"),
-                                  testdata::BuildPack({{"progs/s.spr", testdata::BuildSprite(spec)}})));
+                                  testdata::BuildPack({{"progs/s.spr", testdata::BuildSprite(recipe)}})));
   Sprite s;
   std::string pack = dir.file("p"), file = "progs/s";
   ASSERT_EQ(vnlSpriteLoad(pack, file, s.record), VNL_OK);
@@ -398,9 +398,9 @@ TEST(SpriteFile, LoadsAMemberOfAPack) {
 
 TEST(SpriteFile, FailuresPassTheirCodesOn) {
   testdata::TempDir dir;
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(1, 1, 0, 0))};
-  Bytes version2 = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(1, 1, 0, 0))};
+  Bytes version2 = testdata::BuildSprite(recipe);
   testdata::PutU32(version2, 4, 2);
   ASSERT_TRUE(testdata::WriteFile(dir.file("v2.spr"), version2));
   ASSERT_TRUE(testdata::WriteFile(dir.file("v2.pak"), version2));
@@ -430,12 +430,12 @@ TEST(SpriteFile, FailuresPassTheirCodesOn) {
 
 TEST(SpriteFile, FailingLoadsGiveTheirHandlesBack) {
   testdata::TempDir dir;
-  SpriteSpec spec;
-  spec.entries = {Single(MakeSpriteFrame(1, 1, 0, 0))};
-  Bytes bad = testdata::BuildSprite(spec);
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(1, 1, 0, 0))};
+  Bytes bad = testdata::BuildSprite(recipe);
   bad[0] = 'X';
   ASSERT_TRUE(testdata::WriteFile(dir.file("bad.spr"), bad));
-  ASSERT_TRUE(testdata::WriteFile(dir.file("good.spr"), testdata::BuildSprite(spec)));
+  ASSERT_TRUE(testdata::WriteFile(dir.file("good.spr"), testdata::BuildSprite(recipe)));
   ASSERT_TRUE(testdata::WriteFile(dir.file("p.pak"), testdata::BuildPack({{"bad.spr", bad}})));
   const int before = vnl::FreeHandleCount();
   for (int i = 0; i < 300; ++i) {
