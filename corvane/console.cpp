@@ -85,7 +85,7 @@ int ReadByte(int timeoutMs) {
   return byte;
 }
 
-char LowerAscii(int c) { return char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }
+char LowerKey(int c) { return char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }
 
 std::vector<std::string> SplitChoices(std::string choices) {
   if (choices.empty()) choices = "Yes/No";
@@ -101,7 +101,7 @@ std::vector<std::string> SplitChoices(std::string choices) {
 int AnswerFor(const std::vector<std::string>& answers, int key) {
   if (key < 0 || key > 0x7F) return 0;
   for (size_t i = 0; i < answers.size(); ++i)
-    if (!answers[i].empty() && LowerAscii(static_cast<unsigned char>(answers[i][0])) == LowerAscii(key))
+    if (!answers[i].empty() && LowerKey(static_cast<unsigned char>(answers[i][0])) == LowerKey(key))
       return int(i) + 1;
   return 0;
 }

@@ -11,20 +11,13 @@
 #include "modes.h"
 #include "report.h"
 #include "state.h"
+#include "text_builder.h"
 
 namespace {
 
 std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
   const char* name = model.frameNames[index];
   return std::string(name, std::find(name, name + 16, '\0'));
-}
-
-std::string Normalised(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // Keeps the requested frame when the model has it (case and blanks aside), else
@@ -34,7 +27,7 @@ void ChooseFrame() {
   size_t frames = model.frameNames ? size_t(model.frameCount) + model.frameExtra : 0;
   bool found = false;
   for (size_t i = 0; i < frames && !gState.frameName.empty() && !found; ++i)
-    found = Normalised(FrameNameAt(model, i)) == gState.frameName;
+    found = TrimBlanks(LowerAscii(FrameNameAt(model, i))) == gState.frameName;
   if (!found) gState.frameName.clear();
   if (gState.frameName.empty() && frames > 0) gState.frameName = FrameNameAt(model, 0);
 }
@@ -70,9 +63,7 @@ std::string ShownFactor(float factor) {
 
 void WriteModelFile() {
   const std::string& dst = gState.dstFile;
-  std::string ending = dst.size() >= 4 ? dst.substr(dst.size() - 4) : "";
-  for (char& c : ending)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  std::string ending = LowerAscii(dst.size() >= 4 ? dst.substr(dst.size() - 4) : "");
   if (ending == ".obj") {
     ValueLine("  Model:", dst);
     WriteObj();

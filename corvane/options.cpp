@@ -6,6 +6,7 @@
 #include "console.h"
 #include "modes.h"
 #include "state.h"
+#include "text_builder.h"
 
 std::vector<OptionEntry> gOptionTable(1);
 
@@ -17,24 +18,6 @@ struct OptionTableOwner {
 } gOptionTableOwner;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::string LowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return text;
-}
-
-std::string UpperCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return text;
-}
 
 // The first entry named `name` that has something to do.
 OptionEntry* FindOption(const std::string& name) {
@@ -66,7 +49,7 @@ void OnModel(std::vector<std::string>& p) {
 
 void OnPalette(std::vector<std::string>& p) { SplitPackedName(p[0], gState.palettePack, gState.paletteFile, ".lmp"); }
 
-void OnFrame(std::vector<std::string>& p) { gState.frameName = TrimBlanks(LowerCase(p[0])); }
+void OnFrame(std::vector<std::string>& p) { gState.frameName = TrimBlanks(LowerAscii(p[0])); }
 
 // A factor that is 0, or not a finite number once narrowed, leaves the scale alone:
 // an infinite or undefined scale would only fill the outputs with garbage.
@@ -85,7 +68,7 @@ void OnSkinSize(std::vector<std::string>& p) {
 }
 
 void OnOutputImage(std::vector<std::string>& p) {
-  std::string kind = LowerCase(p[0]);
+  std::string kind = LowerAscii(p[0]);
   if (kind == "bmp") {
     gState.imageExt = "bmp", gState.imageFormat = 0, gState.imageFlags = 0;
   } else if (kind == "png") {
@@ -139,7 +122,7 @@ void CreateOptionTable() {
 void AddOption(int32_t kind, std::string& name, const OptionTarget& target, int32_t value,
                std::string& description, uint8_t colour) {
   if (gOptionTable.empty() || !gOptionTable.back().description.empty()) gOptionTable.emplace_back();
-  name = TrimBlanks(LowerCase(name));
+  name = TrimBlanks(LowerAscii(name));
   description = TrimBlanks(description);
   OptionEntry& slot = gOptionTable.back();
   if (!name.empty()) slot.name = name;
@@ -157,7 +140,7 @@ int ParseCommandLine() {
   size_t i = 1;
   for (; i < args.size() && !args[i].empty(); ++i) {
     const std::string typed = args[i];
-    OptionEntry* entry = FindOption(LowerCase(TrimBlanks(typed)));
+    OptionEntry* entry = FindOption(LowerAscii(TrimBlanks(typed)));
     if (entry == nullptr) {
       ConsoleLine(std::string(typed[0] == '-' ? "Argument unknown" : "Loose parameter") + ": \"" + typed + "\"");
       failed = true;
@@ -189,7 +172,7 @@ int ParseCommandLine() {
 }
 
 void ShowSyntax() {
-  std::string head = "Syntax: " + UpperCase(gProgramName) + " ";
+  std::string head = "Syntax: " + UpperAscii(gProgramName) + " ";
   size_t longest = 0;
   for (const OptionEntry& entry : gOptionTable) {
     if (entry.description.empty()) continue;

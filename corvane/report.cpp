@@ -98,8 +98,6 @@ std::string TrimmedField(const char* field, size_t size) {
   return std::string(field + start, end - start);
 }
 
-std::string TrimBlanks(const std::string& text) { return TrimmedField(text.c_str(), text.size()); }
-
 void SectionHead(std::string& out, const char* title) {
   EndLine(out);
   EndLine(out);

@@ -1,6 +1,6 @@
-// Building the converter's text files in memory: raw 8-bit text, every line ended
-// with CR LF, integers in plain decimal. The whole file is built in one string and
-// written once.
+// The converter's text rules: its files are built in memory as raw 8-bit text,
+// every line ended with CR LF, integers in plain decimal, and written once; names
+// are trimmed of blanks (spaces only) and change case byte by byte, A-Z only.
 #ifndef CORVANE_TEXT_BUILDER_H
 #define CORVANE_TEXT_BUILDER_H
 
@@ -32,6 +32,20 @@ inline std::string UpperAscii(std::string text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return text;
+}
+
+// A byte-by-byte lower-case copy: A-Z become a-z, every other byte is kept.
+inline std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// `text` without the spaces (and only spaces) at either end.
+inline std::string TrimBlanks(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 #endif
