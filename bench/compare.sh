@@ -42,28 +42,18 @@ done
 echo "corvane: $build/corvane/corvane; assimp: $(command -v assimp); $runs pairs per model"
 echo "load while timing: $(cut -d' ' -f1-3 /proc/loadavg)$(pgrep -f fuzz_ >/dev/null && echo ' (a fuzz run is active)' || true)"
 
-CORVANE="$build/corvane/corvane" WORK="$work" RUNS="$runs" perl - "$corpus"/progs/*.mdl "$work"/big_x*.mdl <<'PERL'
+CORVANE="$build/corvane/corvane" WORK="$work" RUNS="$runs" perl -I"$root/bench" - "$corpus"/progs/*.mdl "$work"/big_x*.mdl <<'PERL'
 use strict;
 use warnings;
-use Time::HiRes qw(clock_gettime CLOCK_MONOTONIC);
+use Timing qw(run_timed);
 
 my ($corvane, $work, $runs) = @ENV{qw(CORVANE WORK RUNS)};
 
-# Wall-clock milliseconds of one run, from fork to exit, output discarded.
-sub run_timed {
-  my @cmd = @_;
-  my $start = clock_gettime(CLOCK_MONOTONIC);
-  my $pid = fork() // die "fork: $!";
-  if ($pid == 0) {
-    chdir $work or exit 126;
-    open STDIN, '<', '/dev/null';
-    open STDOUT, '>', '/dev/null';
-    open STDERR, '>', '/dev/null';
-    exec @cmd or exit 127;
-  }
-  waitpid($pid, 0);
-  my $elapsed = (clock_gettime(CLOCK_MONOTONIC) - $start) * 1000;
-  die "failed ($?): @cmd\n" if $? != 0;
+# One timed run that must succeed.
+sub timed_ok {
+  my $elapsed = run_timed($work, @_);
+  die "failed ($?): @_
+" if $? != 0;
   return $elapsed;
 }
 
@@ -88,8 +78,8 @@ for my $model (@ARGV) {
     my @corvane_cmd = ($corvane, '-model', $model, '-dst', "$base.obj", '-replace');
     my @assimp_cmd = ('assimp', 'export', $model, "${base}_assimp.obj");
     my ($tc, $ta);
-    if ($i % 2) { $tc = run_timed(@corvane_cmd); $ta = run_timed(@assimp_cmd); }
-    else        { $ta = run_timed(@assimp_cmd); $tc = run_timed(@corvane_cmd); }
+    if ($i % 2) { $tc = timed_ok(@corvane_cmd); $ta = timed_ok(@assimp_cmd); }
+    else        { $ta = timed_ok(@assimp_cmd); $tc = timed_ok(@corvane_cmd); }
     push @c, $tc;
     push @a, $ta;
     push @r, $tc / $ta;

@@ -27,10 +27,10 @@ head -c 768 /dev/zero >"$work/pal.lmp"
 
 echo "corvane: $corvane; $runs runs each"
 echo "load while timing: $(cut -d' ' -f1-3 /proc/loadavg)$(pgrep -f fuzz_ >/dev/null && echo ' (a fuzz run is active)' || true)"
-CORVANE="$corvane" WORK="$work" RUNS="$runs" perl <<'PERL'
+CORVANE="$corvane" WORK="$work" RUNS="$runs" perl -I"$root/bench" <<'PERL'
 use strict;
 use warnings;
-use Time::HiRes qw(clock_gettime CLOCK_MONOTONIC);
+use Timing qw(run_timed);
 
 my ($corvane, $work, $runs) = @ENV{qw(CORVANE WORK RUNS)};
 my @cases = (
@@ -40,24 +40,10 @@ my @cases = (
   ['model and skin', $corvane, '-model', 'small.mdl', '-pal', 'pal.lmp', '-dst', 'small.obj', '-replace'],
 );
 
-sub run_timed {
-  my @cmd = @_;
-  my $start = clock_gettime(CLOCK_MONOTONIC);
-  my $pid = fork() // die "fork: $!";
-  if ($pid == 0) {
-    chdir $work or exit 126;
-    open STDIN, '<', '/dev/null';
-    open STDOUT, '>', '/dev/null';
-    open STDERR, '>', '/dev/null';
-    exec @cmd or exit 127;
-  }
-  waitpid($pid, 0);
-  return (clock_gettime(CLOCK_MONOTONIC) - $start) * 1000;
-}
 
 my %times;
 for my $i (1 .. $runs) {
-  push @{ $times{$_->[0]} }, run_timed(@{$_}[1 .. $#$_]) for @cases;
+  push @{ $times{$_->[0]} }, run_timed($work, @{$_}[1 .. $#$_]) for @cases;
 }
 printf "%-18s %10s %10s\n", 'run', 'median ms', 'min ms';
 for my $case (@cases) {

@@ -59,6 +59,13 @@ inline void HandModel(uint16_t vertexCount, uint32_t seamCount, uint16_t triangl
   m.frameVertices = static_cast<VNLVEC3_T*>(calloc(n, sizeof(VNLVEC3_T)));
 }
 
+// The lines joined into file text, each ended with CR LF.
+inline std::string JoinCrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
 // The lines of a file whose every line ends with CR LF; a stray CR or LF, or a
 // last line without its end, fails the test.
 inline std::vector<std::string> CrLfLines(const std::string& text) {
