@@ -18,7 +18,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
 jobs="$(nproc)"
 [ "$jobs" -gt 2 ] && jobs=2
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DVARNEL_FUZZ=ON -DVARNEL_BUILD_TESTS=OFF \
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DVARNEL_FUZZ=ON -DBUILD_TESTING=OFF \
   -DVARNEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$jobs" >/dev/null
 work="$build/fuzz-work"

@@ -5,7 +5,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 BUILD="${BUILD_DIR:-build}"
-scripts/deps.sh
+scripts/deps.sh demo
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target corvane make_demo_pack
 mkdir -p demo/out

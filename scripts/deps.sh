@@ -1,8 +1,19 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages of a set when they are missing.
+#
+# usage: scripts/deps.sh [demo|test]
+#   demo  what building corvane and running it needs: a compiler, CMake, and
+#         FreeImage's runtime (opened when the first image is written)
+#   test  that, plus what the test suite, the install test, the benchmarks and
+#         the fuzz targets use (the default)
 set -eu
-PACKAGES="build-essential cmake pkg-config libgtest-dev libbenchmark-dev libfreeimage-dev \
-assimp-utils imagemagick clang libclang-rt-14-dev man-db"
+DEMO="build-essential cmake libfreeimage3"
+TEST="$DEMO pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db"
+case "${1:-test}" in
+  demo) PACKAGES="$DEMO" ;;
+  test) PACKAGES="$TEST" ;;
+  *) echo "usage: $0 [demo|test]" >&2; exit 2 ;;
+esac
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,0 +1,33 @@
+# `cpack -G DEB` in the build folder makes corvane_<version>_<arch>.deb from the
+# install rules: the program and its manual page, the library with its SONAME
+# links, the header, and the CMake and pkg-config files, under /usr.
+set(CPACK_PACKAGE_NAME corvane)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Quake asset converter and the varnel reader library")
+# The long description, one line per control-file line.
+set(CPACK_PACKAGE_DESCRIPTION "corvane converts Quake alias models to OBJ (with MTL) or ASE, skins
+and sprite frames to TGA, PNG, BMP or JPEG images, writes a text report,
+and lists and extracts pack archives.
+.
+It is built on libvarnel, a shared library that reads pack archives, alias
+models, sprites, palettes, colormaps, picture lumps, WAD2 directories and
+map entity text into plain records. Its header, CMake package and
+pkg-config file are included.")
+set(CPACK_PACKAGE_VENDOR "varnel developers")
+if(NOT CPACK_PACKAGE_CONTACT)
+  set(CPACK_PACKAGE_CONTACT "varnel developers")
+endif()
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Images are written through FreeImage, opened at run time: nothing links it, so
+# dpkg-shlibdeps cannot see it and it is named here. The rest comes from the binaries.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libfreeimage3)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libvarnel is in the package itself: record its SONAME and run ldconfig on install and removal.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+
+include(CPack)
