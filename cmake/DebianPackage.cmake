@@ -24,10 +24,20 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Images are written through FreeImage, opened at run time: nothing links it, so
-# dpkg-shlibdeps cannot see it and it is named here. The rest comes from the binaries.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS libfreeimage3)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libvarnel is in the package itself: record its SONAME and run ldconfig on install and removal.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# dpkg-shlibdeps cannot see it and it is named here. The rest comes from the
+# binaries, through dpkg-shlibdeps, which CPack runs only where `file` is
+# installed; without it the runtimes the binaries link are named without versions.
+find_program(VARNEL_FILE_COMMAND file)
+if(VARNEL_FILE_COMMAND)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS libfreeimage3)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # libvarnel is in the package itself: record its SONAME, and run ldconfig on install and removal.
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+else()
+  message(STATUS "'file' not found (Debian package file): the Debian package names the C and C++ "
+                 "runtimes without versions")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfreeimage3, libc6, libgcc-s1, libstdc++6")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+endif()
 
 include(CPack)

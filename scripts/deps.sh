@@ -8,7 +8,7 @@
 #         the fuzz targets use (the default)
 set -eu
 DEMO="build-essential cmake libfreeimage3"
-TEST="$DEMO pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db"
+TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db"
 case "${1:-test}" in
   demo) PACKAGES="$DEMO" ;;
   test) PACKAGES="$TEST" ;;
