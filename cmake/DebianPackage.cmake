@@ -31,12 +31,16 @@ find_program(VARNEL_FILE_COMMAND file)
 if(VARNEL_FILE_COMMAND)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS libfreeimage3)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # libvarnel is in the package itself: record its SONAME, and run ldconfig on install and removal.
+  # Records libvarnel's SONAME for packages built against it. CPack then adds
+  # postinst and postrm scripts that run ldconfig; because of the postrm, dpkg
+  # keeps the package's record ("rc") after apt-get remove until apt-get purge.
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 else()
   message(STATUS "'file' not found (Debian package file): the Debian package names the C and C++ "
                  "runtimes without versions")
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfreeimage3, libc6, libgcc-s1, libstdc++6")
+  # No maintainer scripts here: a dpkg trigger refreshes the library cache.
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
 endif()
 
