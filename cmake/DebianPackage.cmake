@@ -30,10 +30,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 find_program(VARNEL_FILE_COMMAND file)
 if(VARNEL_FILE_COMMAND)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS libfreeimage3)
+  # With it CPack sees the library under /usr/lib and adds postinst and postrm
+  # scripts that run ldconfig; because of the postrm, dpkg keeps the package's
+  # record ("rc") after apt-get remove until apt-get purge.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # Records libvarnel's SONAME for packages built against it. CPack then adds
-  # postinst and postrm scripts that run ldconfig; because of the postrm, dpkg
-  # keeps the package's record ("rc") after apt-get remove until apt-get purge.
+  # Records libvarnel's SONAME for packages built against it.
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 else()
