@@ -283,8 +283,8 @@ TEST(UnanswerablePrompt, StdinThatCannotAnswerSaysNoAtOnce) {
   }
 }
 
-// Runs corvane in `folder` with `keys` as stdin and stdout a pipe whose reader is
-// already gone; returns the wait status.
+// Runs corvane in `folder` with `keys` as stdin, stdout a pipe whose reader is
+// already gone and stderr the file "errors"; returns the wait status.
 int RunIntoClosedPipe(const std::string& folder, std::vector<std::string> args, const std::string& keys) {
   testdata::WriteText(folder + "/keys", keys);
   int fds[2];
@@ -298,8 +298,10 @@ int RunIntoClosedPipe(const std::string& folder, std::vector<std::string> args, 
   if (child == 0) {
     signal(SIGPIPE, SIG_DFL);
     int in = open((folder + "/keys").c_str(), O_RDONLY);
-    if (chdir(folder.c_str()) != 0 || in < 0) _exit(99);
+    int errors = open((folder + "/errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (chdir(folder.c_str()) != 0 || in < 0 || errors < 0) _exit(99);
     dup2(in, STDIN_FILENO);
+    dup2(errors, STDERR_FILENO);
     dup2(fds[1], STDOUT_FILENO);
     execv(CORVANE_BIN, argv.data());
     _exit(98);
@@ -319,6 +321,7 @@ TEST(ClosedStdout, AClosedPipeEndsTheLogButNotTheRun) {
   int status = RunIntoClosedPipe(dir.path(), {"-model", "m", "-pal", "pal", "-report", "m"}, "y");
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(testdata::ReadText(dir.file("errors")), "");  // a reader that left wanted nothing more
   EXPECT_NE(testdata::ReadText(dir.file("m.ase")), "old");
   EXPECT_TRUE(testdata::FileExists(dir.file("m_0.tga")));
   EXPECT_NE(testdata::ReadText(dir.file("m.txt")).find("MODEL INFOS"), std::string::npos);
