@@ -21,10 +21,11 @@ void AppendCoordinate(std::string& out, float value) {
   AppendFixed(out, value, 4, 8);
 }
 
+// `text` may hold names from the model file; QuotableName keeps the string closed.
 void AppendQuotedLine(std::string& out, const char* head, const std::string& text) {
   out += head;
   out.push_back(kQuote);
-  out += text;
+  out += QuotableName(text);
   out.push_back(kQuote);
   EndLine(out);
 }

@@ -1,15 +1,20 @@
 #include "console.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <stdio_ext.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "output_file.h"
+#include "text_builder.h"
 
 namespace {
 
@@ -17,6 +22,58 @@ constexpr int kValueColumn = 12;  // values start in column 12, counting from 1
 constexpr int kSequenceMs = 20;   // the bytes of one key's escape sequence come together
 
 int gColumn = 0;  // where the next character lands, counting from 0
+// The errno of the first write to stdout that failed, 0 while every write worked.
+// From then on nothing more is written there: after a closed pipe (EPIPE) or a
+// full disk every further try would fail the same way.
+int gStdoutError = 0;
+
+void NoteStdoutFailure() {
+  if (gStdoutError == 0) gStdoutError = errno != 0 ? errno : EIO;
+  __fpurge(stdout);  // what is still buffered would only fail again at exit
+}
+
+void WriteStdout(const char* data, size_t size) {
+  if (gStdoutError != 0 || size == 0) return;
+  errno = 0;
+  if (std::fwrite(data, 1, size, stdout) != size || std::ferror(stdout)) NoteStdoutFailure();
+}
+
+void FlushStdout() {
+  if (gStdoutError != 0) return;
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) NoteStdoutFailure();
+}
+
+// Unbuffered, for the few things said on stderr; a failure there has nowhere to go.
+void WriteStderr(const std::string& text) {
+  const char* bytes = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    ssize_t done = ::write(STDERR_FILENO, bytes, left);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return;
+    bytes += done;
+    left -= size_t(done);
+  }
+}
+
+// Opens /dev/null on `fd` when it is closed, so that the next file opened cannot
+// take its number; true when it was closed.
+bool FillClosedDescriptor(int fd) {
+  if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) return false;
+  int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+  if (opened >= 0 && opened != fd) {
+    dup2(opened, fd);
+    close(opened);
+  }
+  return true;
+}
+
+int TerminalColumns(int fd) {
+  winsize size{};
+  if (isatty(fd) && ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
 
 // Counts the columns `text` moves the cursor: one per character (UTF-8 continuation
 // bytes take none), back to 0 at a line end.
@@ -74,14 +131,21 @@ class RawTerminal {
   bool installed_ = false;
 };
 
-// One byte of stdin, waiting at most `timeoutMs`: the byte, kNoKey or kEndOfInput.
+// One byte of stdin, waiting at most `timeoutMs`: the byte, kNoKey when nothing
+// came in time, or kEndOfInput when no answer can come: the end of input, a
+// descriptor that cannot be read (closed, a folder, open for writing only, a hung-up
+// terminal), or a NUL byte, which answers nothing and which /dev/zero gives without
+// end. Taking any of these for "no key yet" would poll again at once, for ever.
 int ReadByte(int timeoutMs) {
   pollfd in{STDIN_FILENO, POLLIN, 0};
-  if (poll(&in, 1, timeoutMs) <= 0) return kNoKey;
+  int ready = poll(&in, 1, timeoutMs);
+  if (ready < 0) return errno == EINTR ? kNoKey : kEndOfInput;
+  if (ready == 0) return kNoKey;
+  if ((in.revents & POLLNVAL) || !(in.revents & POLLIN)) return kEndOfInput;
   unsigned char byte;
   ssize_t got = read(STDIN_FILENO, &byte, 1);
-  if (got == 0) return kEndOfInput;
-  if (got < 0) return kNoKey;
+  if (got < 0) return errno == EINTR || errno == EAGAIN ? kNoKey : kEndOfInput;
+  if (got == 0 || byte == 0) return kEndOfInput;
   return byte;
 }
 
@@ -106,25 +170,57 @@ int AnswerFor(const std::vector<std::string>& answers, int key) {
   return 0;
 }
 
-// Takes the cursor back over `length` columns written from column `start` (the
-// text may have wrapped) and clears everything from there on.
-void EraseBack(int start, size_t length) {
-  if (length == 0) return;
-  size_t width = size_t(ConsoleWidth());
+// The moves that take the cursor of a terminal `width` columns wide back over
+// `length` columns written from column `start` (the text may have wrapped) and
+// clear everything from there on.
+std::string EraseMoves(int start, size_t length, int width) {
+  if (length == 0) return "";
+  size_t columns = size_t(width);
   size_t end = size_t(start) + length;
-  size_t rowsUp = (end - 1) / width - size_t(start) / width;
+  size_t rowsUp = (end - 1) / columns - size_t(start) / columns;
   std::string moves = "\r";
   if (rowsUp > 0) moves += "\x1b[" + std::to_string(rowsUp) + "A";
   if (start % width > 0) moves += "\x1b[" + std::to_string(start % width) + "C";
-  moves += "\x1b[J";
-  std::fwrite(moves.data(), 1, moves.size(), stdout);
+  return moves + "\x1b[J";
+}
+
+void EraseBack(int start, size_t length) {
+  std::string moves = EraseMoves(start, length, ConsoleWidth());
+  WriteStdout(moves.data(), moves.size());
   gColumn = start;
+}
+
+// Waits for a key that is one of `answers`; the end of input gives `fallback`.
+int ReadAnswer(const std::vector<std::string>& answers, int fallback) {
+  RawTerminal raw;
+  for (;;) {
+    int key = PollKey(500);
+    if (key == kEndOfInput) return fallback;  // nobody is there to answer
+    if (int answer = AnswerFor(answers, key)) return answer;
+  }
 }
 
 }  // namespace
 
+void ConsoleStart() {
+  FillClosedDescriptor(STDIN_FILENO);  // reads then meet the end of input
+  if (FillClosedDescriptor(STDOUT_FILENO)) gStdoutError = EBADF;
+  FillClosedDescriptor(STDERR_FILENO);
+  // A reader that went away must show as a failed write, not end the process in
+  // the middle of writing a file.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool ConsoleFinish() {
+  FlushStdout();
+  if (gStdoutError == 0) return true;
+  // The reader of a pipe that closed early wanted no more; anything else is said.
+  if (gStdoutError != EPIPE) WriteStderr("!!ERROR!! Standard output: " + std::string(std::strerror(gStdoutError)) + "\n");
+  return false;
+}
+
 void ConsoleWrite(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  WriteStdout(text.data(), text.size());
   TrackColumn(text);
 }
 
@@ -140,7 +236,7 @@ void ValueLabel(const std::string& label) {
 
 void ValueLine(const std::string& label, const std::string& value) {
   ValueLabel(label);
-  ConsoleLine("\"" + value + "\"");
+  ConsoleLine("\"" + PrintableName(value) + "\"");
 }
 
 int ConsoleColumn() { return gColumn; }
@@ -148,18 +244,15 @@ int ConsoleColumn() { return gColumn; }
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
-int ConsoleWidth() {
-  winsize size{};
-  if (StdoutIsTerminal() && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
+int ConsoleWidth() { return TerminalColumns(STDOUT_FILENO); }
 
 void SetColour(int colour) {
   if (!StdoutIsTerminal()) return;
   // Console colour numbers run blue-green-red in their low bits, ANSI red-green-blue.
   static const int kAnsi[8] = {30, 34, 32, 36, 31, 35, 33, 37};
   int code = (colour & 15) == 7 ? 39 : kAnsi[colour & 7] + ((colour & 8) ? 60 : 0);
-  std::printf("\x1b[%dm", code);
+  std::string sequence = "\x1b[" + std::to_string(code) + "m";
+  WriteStdout(sequence.data(), sequence.size());
 }
 
 int PollKey(int timeoutMs) {
@@ -178,8 +271,10 @@ int PollKey(int timeoutMs) {
 }
 
 void WaitKey() {
-  std::fflush(stdout);
-  if (!StdinIsTerminal()) return;
+  FlushStdout();
+  // The wait lets a user read the screen before a window closes; a log going to a
+  // file or a pipe needs none.
+  if (!StdinIsTerminal() || !StdoutIsTerminal()) return;
   RawTerminal raw;
   while (PollKey(500) == kNoKey) {
   }
@@ -190,22 +285,19 @@ int AskChoice(const std::string& question, const std::string& choices, int fallb
   std::string shown;
   for (size_t i = 0; i < answers.size(); ++i) shown += (i ? "/" : "") + answers[i];
   int start = ConsoleColumn();
-  std::string prompt = question + "? [" + shown + "]";
+  std::string prompt = PrintableName(question) + "? [" + shown + "]";
   ConsoleWrite(prompt);
-  std::fflush(stdout);
+  FlushStdout();
+  // Keys from a terminal while the log goes to a file: the question is also shown
+  // on the terminal, so that the user sees what is asked; the log stays as it is.
+  const bool onStderr = !StdoutIsTerminal() && StdinIsTerminal() && isatty(STDERR_FILENO);
+  if (onStderr) WriteStderr(prompt);
 
-  int answer = 0;
-  {
-    RawTerminal raw;
-    while (answer == 0) {
-      int key = PollKey(500);
-      if (key == kEndOfInput) answer = fallback;  // nobody is there to answer
-      else answer = AnswerFor(answers, key);
-    }
-  }
+  int answer = ReadAnswer(answers, fallback);
   if (StdoutIsTerminal()) EraseBack(start, Columns(prompt));
   else ConsoleLine("");
-  std::fflush(stdout);
+  if (onStderr) WriteStderr(EraseMoves(0, Columns(prompt), TerminalColumns(STDERR_FILENO)));
+  FlushStdout();
   return answer;
 }
 

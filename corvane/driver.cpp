@@ -8,6 +8,8 @@
 
 namespace {
 
+const char kVersion[] = "1.5";
+
 const char kNoteText[] =
     "Note that \"-model\" is the only required parameter unless a special\n"
     "parameter is used (see the readme file for more details). You can\n"
@@ -21,12 +23,15 @@ std::string Rule() {
 
 bool AnyNotEmpty(const std::string& a, const std::string& b) { return !a.empty() || !b.empty(); }
 
+// The line --version writes: the program's version and the library's it was built with.
+std::string VersionLine() { return std::string("corvane ") + kVersion + " (varnel " + CORVANE_LIBRARY_VERSION + ")"; }
+
 }  // namespace
 
 std::string BannerText() {
   const std::string rule = Rule();
   return rule + "\n" +
-         "  CORVANE Quake Model Converter   Version 1.5\n" +
+         "  CORVANE Quake Model Converter   Version " + kVersion + "\n" +
          std::string(17, ' ') + "Free software, distributed under the terms it came with.\n" +
          " One hundred bucks to whoever recognize the layout I'm shamelessly ripping off.\n" +
          rule + "\n";
@@ -35,6 +40,8 @@ std::string BannerText() {
 int FailWith(const std::string& prefix, int32_t code) {
   std::string message;
   vnlErrorString(code, message);
+  // A code the library has no message for still says something.
+  if (message.empty()) message = "error " + std::to_string(code);
   gState.errorMessage = prefix + message;
   return 1;
 }
@@ -43,7 +50,16 @@ int RunConverter() {
   gProgramName = "CORVANE.EXE";
   gUsageNote = kNoteText;
   RegisterOptions();
+  const CommandRequest request = FindCommandRequest();
+  if (request == CommandRequest::Version) {
+    ConsoleLine(VersionLine());
+    return 0;
+  }
   ConsoleWrite(BannerText());
+  if (request == CommandRequest::Help) {
+    WriteSyntax();  // asked for: no key wait, and a success
+    return 0;
+  }
 
   gState.imageExt = "tga";
   gState.imageFormat = 17;

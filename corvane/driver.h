@@ -11,7 +11,8 @@ std::string BannerText();
 // Writes "!!ERROR!! " + the failure text when a mode failed (and waits for a key),
 // releases the library records of gState, and returns `result` as the exit code.
 int FinishRun(int result);
-// Stores the library's message for `code` after `prefix` as the failure text; returns 1.
+// Stores the library's message for `code` after `prefix` as the failure text ("error N"
+// for a code without a message, so that no error line ends in nothing); returns 1.
 int FailWith(const std::string& prefix, int32_t code);
 
 #endif

@@ -15,6 +15,36 @@
 
 namespace {
 
+struct ModelWriter {
+  const char* ending;  // lower case, with its dot
+  int (*write)();
+};
+
+// The model formats, by the output name's ending; the first is the default.
+constexpr ModelWriter kModelWriters[] = {
+    {".ase", WriteAse},
+    {".obj", WriteObj},
+};
+
+const ModelWriter* WriterFor(const std::string& name) {
+  size_t dot = name.find_last_of(".\\/");
+  if (dot == std::string::npos || name[dot] != '.') return nullptr;
+  const std::string ending = LowerAscii(name.substr(dot));
+  for (const ModelWriter& writer : kModelWriters)
+    if (ending == writer.ending) return &writer;
+  return nullptr;
+}
+
+// A -dst whose name no writer takes is refused before anything is read: the run
+// would otherwise end as a success without a model file.
+int RefuseDestination(const std::string& typed) {
+  std::string accepted;
+  for (const ModelWriter& writer : kModelWriters) accepted += std::string(accepted.empty() ? "" : ", ") + writer.ending;
+  gState.errorMessage = "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
+                        accepted + ")";
+  return 1;
+}
+
 std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
   const char* name = model.frameNames[index];
   return std::string(name, std::find(name, name + 16, '\0'));
@@ -62,15 +92,10 @@ std::string ShownFactor(float factor) {
 }
 
 void WriteModelFile() {
-  const std::string& dst = gState.dstFile;
-  std::string ending = LowerAscii(dst.size() >= 4 ? dst.substr(dst.size() - 4) : "");
-  if (ending == ".obj") {
-    ValueLine("  Model:", dst);
-    WriteObj();
-  } else if (ending == ".ase") {
-    ValueLine("  Model:", dst);
-    WriteAse();
-  }
+  const ModelWriter* writer = WriterFor(gState.dstFile);
+  if (writer == nullptr) return;
+  ValueLine("  Model:", gState.dstFile);
+  writer->write();
 }
 
 void ExportSkins() {
@@ -90,7 +115,16 @@ void ExportSkins() {
 
 }  // namespace
 
+std::string ModelEndings() {
+  std::string list;
+  for (const ModelWriter& writer : kModelWriters) list += std::string(list.empty() ? "" : " ") + writer.ending;
+  return list;
+}
+
+bool IsModelOutputName(const std::string& name) { return WriterFor(name) != nullptr; }
+
 int RunModelConversion() {
+  if (!gState.dstRefused.empty()) return RefuseDestination(gState.dstRefused);
   SectionLine(":: SOURCES");
   int32_t code = vnlModelLoad(gState.modelPack, gState.modelFile, gState.model);
   if (code != 0) return FailWith("Source model: ", code);

@@ -2,9 +2,18 @@
 #ifndef CORVANE_MODEL_WRITERS_H
 #define CORVANE_MODEL_WRITERS_H
 
+#include <string>
+
 // Writes the selected frame of gState.model to gState.dstFile as an ASE scene.
 int WriteAse();
 // Writes the selected frame to gState.dstFile (OBJ) and its material library.
 int WriteObj();
+
+// The endings of the model files corvane writes, default first, as one list for
+// vnlForceType (".ase .obj").
+std::string ModelEndings();
+// True when `name` ends in one of them (whatever its case): a name the model mode
+// can write.
+bool IsModelOutputName(const std::string& name);
 
 #endif

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "console.h"
+#include "model_writers.h"
 #include "modes.h"
 #include "state.h"
 #include "text_builder.h"
@@ -28,6 +29,12 @@ OptionEntry* FindOption(const std::string& name) {
 
 // ---- the 18 options ----
 
+// The first of the model endings, which a model's own name is given.
+std::string DefaultModelEnding() {
+  std::string endings = ModelEndings();
+  return endings.substr(0, endings.find(' '));
+}
+
 // A file's own name without its folders.
 std::string AfterLastBackslash(const std::string& path) {
   size_t slash = path.rfind('\\');
@@ -44,7 +51,7 @@ void OnModel(std::vector<std::string>& p) {
   SplitPackedName(p[0], gState.modelPack, gState.modelFile, ".mdl");
   gState.baseName = BaseNameOf(gState.modelFile);
   // An explicit -dst, before or after, wins; a bare ".ase" would be no name at all.
-  if (gState.dstFile.empty() && !gState.baseName.empty()) gState.dstFile = gState.baseName + ".ase";
+  if (gState.dstFile.empty() && !gState.baseName.empty()) gState.dstFile = gState.baseName + DefaultModelEnding();
 }
 
 void OnPalette(std::vector<std::string>& p) { SplitPackedName(p[0], gState.palettePack, gState.paletteFile, ".lmp"); }
@@ -58,7 +65,14 @@ void OnScale(std::vector<std::string>& p) {
   if (factor != 0 && std::isfinite(factor)) gState.scale = factor;
 }
 
-void OnDestination(std::vector<std::string>& p) { SplitPackedName(p[0], gState.dstPack, gState.dstFile, ".ase .obj"); }
+// The name is only judged here; the model mode refuses it before reading anything.
+void OnDestination(std::vector<std::string>& p) {
+  const std::string typed = p[0];
+  SplitPackedName(p[0], gState.dstPack, gState.dstFile, ModelEndings());
+  // Two separators empty the source and leave the old name: that is no name either.
+  const bool usable = !p[0].empty() && IsModelOutputName(gState.dstFile);
+  gState.dstRefused = usable ? "" : typed;
+}
 
 void OnSkinHint(std::vector<std::string>& p) { SplitPackedName(p[0], gState.hintPack, gState.hintFile, ""); }
 
@@ -142,7 +156,8 @@ int ParseCommandLine() {
     const std::string typed = args[i];
     OptionEntry* entry = FindOption(LowerAscii(TrimBlanks(typed)));
     if (entry == nullptr) {
-      ConsoleLine(std::string(typed[0] == '-' ? "Argument unknown" : "Loose parameter") + ": \"" + typed + "\"");
+      ConsoleLine(std::string(typed[0] == '-' ? "Argument unknown" : "Loose parameter") + ": \"" + PrintableName(typed) +
+                  "\"");
       failed = true;
     } else if (entry->handler != nullptr) {
       std::vector<std::string> params(size_t(entry->value > 0 ? entry->value : 0));
@@ -150,7 +165,7 @@ int ParseCommandLine() {
         ++i;
         if (i < args.size()) param = args[i];
         if (param.empty()) {
-          ConsoleLine("Missing parameters for: \"" + typed + "\"");
+          ConsoleLine("Missing parameters for: \"" + PrintableName(typed) + "\"");
           failed = true;
           break;
         }
@@ -171,7 +186,24 @@ int ParseCommandLine() {
   return failed ? 1 : 0;
 }
 
+CommandRequest FindCommandRequest() {
+  const std::vector<std::string>& args = gArguments;
+  for (size_t i = 1; i < args.size() && !args[i].empty(); ++i) {
+    const std::string word = LowerAscii(TrimBlanks(args[i]));
+    if (word == "--help" || word == "-h" || word == "-?") return CommandRequest::Help;
+    if (word == "--version") return CommandRequest::Version;
+    const OptionEntry* entry = FindOption(word);
+    if (entry != nullptr && entry->handler != nullptr && entry->value > 0) i += size_t(entry->value);
+  }
+  return CommandRequest::Run;
+}
+
 void ShowSyntax() {
+  WriteSyntax();
+  WaitKey();
+}
+
+void WriteSyntax() {
   std::string head = "Syntax: " + UpperAscii(gProgramName) + " ";
   size_t longest = 0;
   for (const OptionEntry& entry : gOptionTable) {
@@ -194,7 +226,6 @@ void ShowSyntax() {
     ConsoleLine("");
     ConsoleLine(gUsageNote);
   }
-  WaitKey();
 }
 
 void ClearOptions() {

@@ -44,6 +44,15 @@ void AddOption(int32_t kind, std::string& name, const OptionTarget& target, int3
 int ParseCommandLine();
 // The usage screen, then a wait for a key press.
 void ShowSyntax();
+// The usage screen alone.
+void WriteSyntax();
+
+// What the command line asks for besides a conversion.
+enum class CommandRequest { Run, Help, Version };
+// The first of --help, -h, -? (Help) or --version (Version) in gArguments, in
+// an option's place (the parameter of an option is not one), matched as option
+// names are; Run when there is none.
+CommandRequest FindCommandRequest();
 // Frees every entry and the table itself.
 void ClearOptions();
 

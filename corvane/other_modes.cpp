@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "console.h"
+#include "driver.h"
 #include "images.h"
 #include "modes.h"
 #include "output_file.h"
@@ -15,14 +16,6 @@ namespace {
 int Fail(const std::string& text) {
   gState.errorMessage = text;
   return 1;
-}
-
-// A failed library call: the prefix and the code's message (codes without one
-// leave the prefix alone).
-int FailWithCode(const std::string& prefix, int32_t code) {
-  std::string message;
-  vnlErrorString(code, message);
-  return Fail(prefix + message);
 }
 
 bool FitsImage(const VNLPICTURE_T& picture) {
@@ -51,7 +44,7 @@ int RunPackList() {
   int32_t code = vnlPackInfoRead(gState.listPack, gState.packInfo);
   if (code != VNL_OK) {
     vnlPackInfoKill(gState.packInfo);
-    return FailWithCode("Pack list: ", code);
+    return FailWith("Pack list: ", code);
   }
   ValueLine("  Source:", gState.listPack);
   WriteReport();
@@ -68,7 +61,7 @@ int RunPackExtract() {
   int32_t code = vnlPackFileLoad(gState.extractPack, gState.extractFile, data, size);
   if (code != VNL_OK) {
     std::free(data);
-    return FailWithCode("Pack info: ", code);
+    return FailWith("Pack info: ", code);
   }
   ValueLine("  Source:", gState.extractPack);
   ValueLine("  Extract:", gState.extractFile);
@@ -86,19 +79,19 @@ int RunPictureConversion() {
 
   ValueLine("  Palette:", gState.paletteFile);
   int32_t code = vnlPaletteLoad(gState.palettePack, gState.paletteFile, gState.palette);
-  if (code != VNL_OK) return FailWithCode("Palette: ", code);
+  if (code != VNL_OK) return FailWith("Palette: ", code);
   ValueLine("  Source:", sprite ? gState.spriteFile : gState.lumpFile);
 
   if (sprite) {
     code = vnlSpriteLoad(gState.spritePack, gState.spriteFile, gState.sprite);
-    if (code != VNL_OK) return FailWithCode("Source sprite: ", code);
+    if (code != VNL_OK) return FailWith("Source sprite: ", code);
     const VNLSPRITE_T& loaded = gState.sprite;
     const uint64_t frameCount = uint64_t(loaded.sheetCount) + loaded.frameExtra;
     for (uint64_t i = 0; loaded.frames != nullptr && i < frameCount; ++i)
       ConvertPicture(loaded.frames[i], gState.baseName + "_" + std::to_string(i), nullptr);
   } else {
     code = vnlPictureLoad(gState.lumpPack, gState.lumpFile, gState.picture);
-    if (code != VNL_OK) return FailWithCode("Source lump: ", code);
+    if (code != VNL_OK) return FailWith("Source lump: ", code);
     ConvertPicture(gState.picture, gState.baseName, ":: OUTPUTS");
   }
 

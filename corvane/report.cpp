@@ -48,7 +48,9 @@ void LabelLine(std::string& out, const char* label, const std::string& value) {
   AppendLine(out, value);
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+// Names in the report come from files and the command line; a line end in one
+// would split its entry.
+std::string Quoted(const std::string& text) { return "\"" + PrintableName(text) + "\""; }
 
 void SourceLine(std::string& out, const std::string& name) { LabelLine(out, "  Source file:", Quoted(name)); }
 
@@ -126,7 +128,7 @@ void AppendHeader(std::string& out) {
     if (i > 1) command += ' ';
     command += gArguments[i];
   }
-  LabelLine(out, "  Command line:", command);
+  LabelLine(out, "  Command line:", PrintableName(command));
 }
 
 // "1.00, 0.50, 0.00 (255 128   0)": each fraction is rounded to a float first, so its

@@ -20,6 +20,7 @@ enum : uint32_t {
 struct ConverterState {
   std::string modelPack, modelFile;
   std::string dstPack, dstFile;
+  std::string dstRefused;  // -dst as typed when no model writer takes its name
   std::string reportPack, reportFile;
   std::string hintPack, hintFile;
   std::string palettePack, paletteFile;

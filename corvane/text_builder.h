@@ -1,6 +1,7 @@
 // The converter's text rules: its files are built in memory as raw 8-bit text,
 // every line ended with CR LF, integers in plain decimal, and written once; names
 // are trimmed of blanks (spaces only) and change case byte by byte, A-Z only.
+// Names read from files reach the console and our files through PrintableName.
 #ifndef CORVANE_TEXT_BUILDER_H
 #define CORVANE_TEXT_BUILDER_H
 
@@ -46,6 +47,27 @@ inline std::string TrimBlanks(const std::string& text) {
   size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// `text` with every control byte (below 0x20, and 0x7F) shown as '?'. Names come
+// from files we do not control: a frame named with an escape sequence must not
+// drive the terminal, and a line end inside a name must not start a new line of
+// an OBJ, MTL or report. Names without control bytes come back unchanged.
+inline std::string PrintableName(std::string text) {
+  for (char& c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return text;
+}
+
+// PrintableName for a text between double quotes (ASE strings): a double quote
+// inside would end the string early, so it becomes a single quote.
+inline std::string QuotableName(const std::string& text) {
+  std::string shown = PrintableName(text);
+  for (char& c : shown)
+    if (c == '"') c = '\'';
+  return shown;
 }
 
 #endif

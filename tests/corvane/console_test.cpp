@@ -2,8 +2,12 @@
 // pipe, and end to end through the binary, on a pipe and on a pseudo-terminal.
 #include "console.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "corvane_run.h"
 #include "files.h"
@@ -12,8 +16,11 @@
 namespace {
 
 using corvane_test::Count;
+using corvane_test::HaveScript;
 using corvane_test::RunCorvane;
+using corvane_test::RunCorvaneOnIdleTerminal;
 using corvane_test::RunCorvaneOnTerminal;
+using corvane_test::RunCorvaneRedirected;
 using corvane_test::RunResult;
 using corvane_test::WriteModelAndPalette;
 
@@ -261,6 +268,78 @@ TEST(ReplacePrompt, HiddenOutputFileIsAskedAboutNotOverwritten) {
   EXPECT_EQ(testdata::ReadText(dir.file(".m.ase")), "old");
 }
 
+// ---- a prompt nobody can answer, and a log nobody reads ----
+
+TEST(UnanswerablePrompt, StdinThatCannotAnswerSaysNoAtOnce) {
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  testdata::WriteText(dir.file("m.ase"), "old");
+  testdata::WriteText(dir.file("w.txt"), "");
+  for (const char* in : {"<&-", "</dev/zero", "<.", "0>w.txt"}) {
+    RunResult run = RunCorvaneRedirected(dir.path(), {"-model", "m"}, in);
+    EXPECT_EQ(run.code, 0) << in << " (124: it hung)\n" << run.out;
+    EXPECT_EQ(Count(run.out, "\"m.ase\" already exists, replace? [Yes/No/Always]\n"), 1u) << in << run.out;
+    EXPECT_EQ(testdata::ReadText(dir.file("m.ase")), "old") << in;
+  }
+}
+
+// Runs corvane in `folder` with `keys` as stdin, stdout a pipe whose reader is
+// already gone and stderr the file "errors"; returns the wait status.
+int RunIntoClosedPipe(const std::string& folder, std::vector<std::string> args, const std::string& keys) {
+  testdata::WriteText(folder + "/keys", keys);
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  close(fds[0]);
+  args.insert(args.begin(), CORVANE_BIN);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    int in = open((folder + "/keys").c_str(), O_RDONLY);
+    int errors = open((folder + "/errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (chdir(folder.c_str()) != 0 || in < 0 || errors < 0) _exit(99);
+    dup2(in, STDIN_FILENO);
+    dup2(errors, STDERR_FILENO);
+    dup2(fds[1], STDOUT_FILENO);
+    execv(CORVANE_BIN, argv.data());
+    _exit(98);
+  }
+  close(fds[1]);
+  int status = -1;
+  waitpid(child, &status, 0);
+  return status;
+}
+
+TEST(ClosedStdout, AClosedPipeEndsTheLogButNotTheRun) {
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  testdata::WriteText(dir.file("m.ase"), "old");
+  // The prompt's flush meets the closed pipe in the middle of the run; its answer
+  // still counts, and the outputs after it are written whole.
+  int status = RunIntoClosedPipe(dir.path(), {"-model", "m", "-pal", "pal", "-report", "m"}, "y");
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(testdata::ReadText(dir.file("errors")), "");  // a reader that left wanted nothing more
+  EXPECT_NE(testdata::ReadText(dir.file("m.ase")), "old");
+  EXPECT_TRUE(testdata::FileExists(dir.file("m_0.tga")));
+  EXPECT_NE(testdata::ReadText(dir.file("m.txt")).find("MODEL INFOS"), std::string::npos);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(entry.path().filename().string().find(".corvane-"), std::string::npos) << entry.path();
+}
+
+TEST(ClosedStdout, AFullDiskUnderTheLogIsAFailedRunAndSaysSo) {
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  RunResult run = RunCorvaneRedirected(dir.path(), {"-model", "m"}, ">/dev/full");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "!!ERROR!! Standard output: No space left on device\n");
+  EXPECT_TRUE(testdata::FileExists(dir.file("m.ase")));
+  EXPECT_EQ(RunCorvaneRedirected(dir.path(), {"--version"}, ">&-").code, 1);
+  EXPECT_EQ(RunCorvaneRedirected(dir.path(), {"--version"}, ">/dev/null").code, 0);
+}
+
 // ---- on a terminal ----
 
 // What an 80-column terminal shows after `bytes`: enough of the escape sequences
@@ -306,8 +385,6 @@ std::vector<std::string> Screen(const std::string& bytes) {
   return lines;
 }
 
-// script(1) present and able to open a pseudo-terminal here.
-bool HaveScript() { return testdata::RunCommand("script -qefc true /dev/null </dev/null >/dev/null 2>&1") == 0; }
 
 TEST(ReplacePromptOnTerminal, PromptIsErasedAndTheLogGoesOnOverIt) {
   if (!HaveScript()) GTEST_SKIP() << "no script(1) for a pseudo-terminal";
@@ -338,6 +415,33 @@ TEST(ReplacePromptOnTerminal, WrappedPromptIsErasedWhole) {
   ASSERT_GE(screen.size(), 2u);
   EXPECT_EQ(screen[screen.size() - 2], "  Report:  \"m.txt\"");
   EXPECT_EQ(testdata::ReadText(dir.file(name + ".ase")), "old");
+}
+
+TEST(ReplacePromptOnTerminal, WithTheLogInAFileTheQuestionShowsOnTheTerminal) {
+  if (!HaveScript()) GTEST_SKIP() << "no script(1) for a pseudo-terminal";
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  testdata::WriteText(dir.file("m.ase"), "old");
+  RunResult run = RunCorvaneOnTerminal(dir.path(), {"-model", "m"}, "n", "> log.txt");
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_EQ(Count(run.out, "\"m.ase\" already exists, replace? [Yes/No/Always]"), 1u) << run.out;
+  for (const std::string& line : Screen(run.out)) EXPECT_EQ(Count(line, "replace?"), 0u) << line;  // erased after
+  EXPECT_EQ(testdata::ReadText(dir.file("log.txt")),
+            corvane_test::ExpectedBanner() +
+                ":: SOURCES\n  Model:   \"m.mdl\"\n  Frame:   \"stand1\"\n:: OUTPUTS\n  Model:   \"m.ase\"\n"
+                "\"m.ase\" already exists, replace? [Yes/No/Always]\n");
+  EXPECT_EQ(testdata::ReadText(dir.file("m.ase")), "old");
+}
+
+TEST(ReplacePromptOnTerminal, KeyWaitOnlyWhenTheLogIsOnTheTerminal) {
+  if (!HaveScript()) GTEST_SKIP() << "no script(1) for a pseudo-terminal";
+  testdata::TempDir dir;
+  // After the error line: a wait on the terminal (the idle run times out), none
+  // with the log in a file.
+  EXPECT_EQ(RunCorvaneOnIdleTerminal(dir.path(), {"-model", "nope"}), 124);
+  EXPECT_EQ(RunCorvaneOnIdleTerminal(dir.path(), {"-model", "nope"}, "> log.txt"), 1);
+  EXPECT_EQ(RunCorvaneOnIdleTerminal(dir.path(), {}, "> log.txt"), 1);  // after the usage screen
+  EXPECT_EQ(RunCorvaneOnIdleTerminal(dir.path(), {"--help"}), 0);       // asked for: never a wait
 }
 
 }  // namespace

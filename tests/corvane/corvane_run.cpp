@@ -36,16 +36,35 @@ RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& 
 }
 
 RunResult RunCorvaneOnTerminal(const std::string& folder, const std::vector<std::string>& args,
-                               const std::string& input) {
+                               const std::string& input, const std::string& redirect) {
   // `script` gives the program a terminal for stdin and stdout and copies what it
   // is typed from its own stdin. The keys come after a pause, once the prompt waits.
-  std::string inner = "cd " + Quote(folder) + " && stty cols 80 && " + CommandLine(args);
+  std::string inner = "cd " + Quote(folder) + " && stty cols 80 && " + CommandLine(args) + " " + redirect;
   std::string command = "(sleep 1; printf '%s' " + Quote(input) + "; sleep 1) | script -qefc " + Quote(inner) +
                         " /dev/null";
   RunResult result;
   result.code = testdata::RunCommand(command, &result.out, true);
   return result;
 }
+
+int RunCorvaneOnIdleTerminal(const std::string& folder, const std::vector<std::string>& args,
+                             const std::string& redirect) {
+  // script's stdin stays open (an end would reach the program as a key) and silent.
+  std::string inner = "cd " + Quote(folder) + " && " + CommandLine(args) + " " + redirect;
+  return testdata::RunCommand("{ sleep 6 2>/dev/null & } | timeout 4 script -qefc " + Quote(inner) +
+                              " /dev/null >/dev/null");
+}
+
+RunResult RunCorvaneRedirected(const std::string& folder, const std::vector<std::string>& args,
+                               const std::string& redirect) {
+  RunResult result;
+  result.code = testdata::RunCommand("cd " + Quote(folder) + " && timeout 10 " + CommandLine(args) + " " + redirect,
+                                     &result.out, true);
+  result.after = DropBanner(result.out);
+  return result;
+}
+
+bool HaveScript() { return testdata::RunCommand("script -qefc true /dev/null </dev/null >/dev/null 2>&1") == 0; }
 
 std::string ExpectedBanner() {
   std::string rule;

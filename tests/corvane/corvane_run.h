@@ -21,8 +21,19 @@ RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& 
                      const std::string& input = "", bool closedInput = false);
 // The same command line run on a pseudo-terminal (through `script`), with `input`
 // typed into it; the raw bytes the terminal received come back in `out`.
+// `redirect` is shell text after the command inside the terminal ("> log.txt").
 RunResult RunCorvaneOnTerminal(const std::string& folder, const std::vector<std::string>& args,
-                               const std::string& input);
+                               const std::string& input, const std::string& redirect = "");
+// On a pseudo-terminal where no key is ever typed, for at most 4 seconds: the exit
+// code, 124 when the program was still waiting.
+int RunCorvaneOnIdleTerminal(const std::string& folder, const std::vector<std::string>& args,
+                             const std::string& redirect = "");
+// With the shell redirections `redirect` ("<&-", ">/dev/full") instead of a pipe,
+// under `timeout 10`: code 124 means it hung.
+RunResult RunCorvaneRedirected(const std::string& folder, const std::vector<std::string>& args,
+                               const std::string& redirect);
+// script(1) present and able to open a pseudo-terminal here.
+bool HaveScript();
 
 // The five banner lines, exactly.
 std::string ExpectedBanner();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <utility>
 
 #include "builders.h"
 #include "corvane_run.h"
@@ -64,6 +66,34 @@ TEST(Usage, EmptyFirstArgumentShowsTheUsageScreen) {
   RunResult run = RunCorvane(dir.path(), {"", "-model", "m.mdl"}, "", true);
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.after, kUsageScreen);
+}
+
+TEST(Usage, HelpWordsShowTheUsageScreenAndSucceed) {
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  for (const char* word : {"--help", "-h", "-?", "--HELP", " -H "}) {
+    RunResult run = RunCorvane(dir.path(), {word}, "", true);
+    EXPECT_EQ(run.code, 0) << word;
+    EXPECT_EQ(run.out, corvane_test::ExpectedBanner() + kUsageScreen) << word;
+  }
+  // Wherever an option may stand it is a request and nothing runs; as an
+  // option's parameter it is a name.
+  RunResult run = RunCorvane(dir.path(), {"-model", "m", "-swap", "-h"}, "", true);
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.after, kUsageScreen);
+  EXPECT_FALSE(testdata::FileExists(dir.file("m.ase")));
+  run = RunCorvane(dir.path(), {"-model", "-h"}, "", true);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.after, ":: SOURCES\n!!ERROR!! Source model: file no found\n");
+}
+
+TEST(Usage, VersionIsOneLineWithTheLibrarysVersion) {
+  testdata::TempDir dir;
+  for (const char* word : {"--version", "--Version"}) {
+    RunResult run = RunCorvane(dir.path(), {"-swap", word}, "", true);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "corvane 1.5 (varnel 1.5.0)\n");
+  }
 }
 
 TEST(Usage, BannerRuleIsEightyLineCharactersEvenWhenPiped) {
@@ -221,9 +251,64 @@ TEST(ModelMode, EmptyOutputNameWritesNoModelFile) {
   testdata::TempDir dir;
   WriteModelAndPalette(dir);
   RunResult run = RunCorvane(dir.path(), {"-model", "m.mdl", "-dst", "x::"}, "", true);
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.after.substr(run.after.find(":: OUTPUTS")), ":: OUTPUTS\n");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x::\" is not a model format corvane writes (.ase, .obj)\n");
   EXPECT_FALSE(testdata::FileExists(dir.file("m.ase")));
+}
+
+TEST(ModelMode, OutputNameNoWriterTakesIsRefusedBeforeAnythingIsRead) {
+  struct Case {
+    const char* typed;
+    const char* shown;
+  } cases[] = {{"x.as", "x.as"}, {"x.o", "x.o"},         {"x.", "x."},         {".", "."},
+               {"::", "::"},     {"a::b::c", "a::b::c"}, {"x.ase.", "x.ase."}, {"x\x1b.o", "x?.o"}};
+  for (const Case& c : cases) {
+    const std::string name = c.typed;
+    testdata::TempDir dir;
+    WriteModelAndPalette(dir);
+    RunResult run = RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-report", "r", "-dst", name}, "", true);
+    EXPECT_EQ(run.code, 1) << name;
+    EXPECT_EQ(run.after,
+              "!!ERROR!! Model output: \"" + std::string(c.shown) + "\" is not a model format corvane writes (.ase, .obj)\n");
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.exists();
+    EXPECT_EQ(files, 2u) << name;  // m.mdl and pal.lmp
+  }
+  // Endings are matched whatever their case; a later -dst wins over an earlier one.
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  EXPECT_EQ(RunCorvane(dir.path(), {"-model", "m", "-dst", "x.o", "-dst", "y.OBJ"}, "", true).code, 0);
+  EXPECT_TRUE(testdata::FileExists(dir.file("y.OBJ")));
+}
+
+TEST(ModelMode, NamesFromTheModelCannotDriveTheTerminalOrBreakTheFiles) {
+  testdata::ModelRecipe recipe = testdata::SmallModel();
+  recipe.frames[0].frames[0].name = "a\x1b]0;x\x07\"b\nv 1";
+  const std::string shown = "a?]0;x?\"b?v 1";
+  testdata::TempDir dir;
+  testdata::WriteFile(dir.file("m.mdl"), testdata::BuildModel(recipe));
+  RunResult aseRun = RunCorvane(dir.path(), {"-model", "m", "-report", "r"}, "", true);
+  EXPECT_EQ(aseRun.code, 0) << aseRun.out;
+  EXPECT_NE(aseRun.after.find("  Frame:   \"" + shown + "\"\n"), std::string::npos) << aseRun.after;
+  RunResult objRun = RunCorvane(dir.path(), {"-model", "m", "-dst", "m.obj"}, "", true);
+  EXPECT_EQ(objRun.code, 0) << objRun.out;
+
+  const std::string ase = testdata::ReadText(dir.file("m.ase"));
+  const std::string obj = testdata::ReadText(dir.file("m.obj"));
+  const std::string report = testdata::ReadText(dir.file("r.txt"));
+  EXPECT_NE(ase.find("  *NODE_NAME \"a?]0;x?'b?v 1\"\r\n"), std::string::npos);
+  EXPECT_NE(obj.find("\r\ng " + shown + "\r\n"), std::string::npos);
+  EXPECT_NE(report.find("\"" + shown + "\""), std::string::npos);
+  // Well-formed: no control byte but the CR LF line ends, in the log or a file.
+  for (const std::string* text : {&std::as_const(aseRun.out), &std::as_const(objRun.out), &ase, &obj, &report}) {
+    for (size_t i = 0; i < text->size(); ++i) {
+      unsigned char c = (*text)[i];
+      bool lineEnd = c == '\n' || (c == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n');
+      EXPECT_FALSE((c < 0x20 || c == 0x7F) && !lineEnd) << "byte " << int(c) << " at " << i;
+    }
+  }
+  // Every ASE quoted string still closes on its line.
+  for (const std::string& line : Lines(ase)) EXPECT_EQ(Count(line, "\"") % 2, 0u) << line;
 }
 
 TEST(ModelMode, UnknownFrameFallsBackToTheFirst) {
@@ -367,6 +452,7 @@ TEST(ModeChoice, FirstMatchingModeWins) {
 
 // ---- in-process: the helpers the handlers and the model mode use ----
 
+#include "driver.h"
 #include "modes.h"
 #include "state.h"
 
@@ -403,6 +489,15 @@ TEST(SplitPackedName, TwoSeparatorsEmptyTheSourceAndLeaveTheOutputs) {
     EXPECT_EQ(pack, "p") << text;
     EXPECT_EQ(file, "f") << text;
   }
+}
+
+TEST(FailWith, EveryCodeSaysSomething) {
+  ResetState();
+  EXPECT_EQ(FailWith("Source sprite: ", VNL_SPR_VERSION), 1);
+  EXPECT_EQ(gState.errorMessage, "Source sprite: sprite version unsupported");
+  EXPECT_EQ(FailWith("Source model: ", 99), 1);
+  EXPECT_EQ(gState.errorMessage, "Source model: error 99");
+  ResetState();
 }
 
 class SwapFrameYZTest : public testing::Test {

@@ -272,7 +272,7 @@ TEST_F(PictureTest, AFrameWithoutPixelsIsSkippedAndTheOthersAreSaved) {
   ExpectFrame(dir.file("s_1.tga"), recipe.entries[1].frames[0]);
 }
 
-TEST_F(PictureTest, ASpriteThatFailsWithoutMessageLeavesThePrefixAlone) {
+TEST_F(PictureTest, AnUnsupportedSpriteVersionIsNamed) {
   UsePalette();
   testdata::SpriteRecipe recipe;
   recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
@@ -281,7 +281,7 @@ TEST_F(PictureTest, ASpriteThatFailsWithoutMessageLeavesThePrefixAlone) {
   gState.spriteFile = Write("s.spr", bytes);
   gState.baseName = dir.file("s");
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(gState.errorMessage, "Source sprite: ");
+  EXPECT_EQ(gState.errorMessage, "Source sprite: sprite version unsupported");
 }
 
 TEST_F(PictureTest, AMissingSpriteSaysSo) {

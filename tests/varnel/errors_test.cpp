@@ -28,6 +28,8 @@ TEST(ErrorString, EveryCodeWithAMessageWritesItExactly) {
       {8, "not enough memory"},
       {10, "file is not a Quake PAK"},
       {11, "Quake PAK corrupted"},
+      {12, "file is not a Quake WAD2"},
+      {13, "Quake WAD2 corrupted"},
       {20, "file is not a Quake MDL"},
       {21, "model version unsupported"},
       {22, "no skin found"},
@@ -46,12 +48,17 @@ TEST(ErrorString, EveryCodeWithAMessageWritesItExactly) {
       {41, "scope too low (lower than 0)"},
       {42, "statements found on the root scope"},
       {43, "corrupted entity definition"},
+      {50, "file is not a Quake SPRITE"},
+      {51, "sprite version unsupported"},
+      {52, "sprite width invalid"},
+      {53, "sprite height invalid"},
+      {54, "no frame found"},
   };
   for (const Case& c : cases) EXPECT_EQ(MessageOf(c.code), c.message) << "code " << c.code;
 }
 
 TEST(ErrorString, CodesWithoutAMessageLeaveTheTextAsItWas) {
-  const int32_t codes[] = {0, 9, 12, 13, 14, 19, 29, 35, 44, 50, 51, 52, 53, 54, 99, -1, INT32_MIN, INT32_MAX};
+  const int32_t codes[] = {0, 9, 14, 19, 29, 35, 44, 49, 55, 99, -1, INT32_MIN, INT32_MAX};
   for (int32_t code : codes) {
     EXPECT_EQ(MessageOf(code), "untouched") << "code " << code;
     EXPECT_EQ(MessageOf(code, ""), "") << "code " << code;

@@ -88,6 +88,12 @@ TEST(MapLoad, KeyIsLowerCasedAndValueKeepsItsCase) {
   EXPECT_EQ(run.output, Pair("classname", "Info_Player_START") + Counts(4, 1, 0));
 }
 
+TEST(MapLoad, ControlBytesInKeysAndValuesReachTheConsoleAsQuestionMarks) {
+  MapRun run = RunMap("{\r\n\"K\x1b[2J\" \"\x1b]0;t\x07\x7f\"\r\n}\r\n");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.output, Pair("k?[2j", "?]0;t??") + Counts(4, 1, 0));
+}
+
 TEST(MapLoad, TextOutsideTheQuotesIsIgnored) {
   MapRun run = RunMap("{\r\nx\"k\"y \"v w\" z\r\n}\r\n");
   EXPECT_EQ(run.code, 0);
@@ -131,8 +137,8 @@ TEST(MapLoad, LoneCrOrLfBelongsToTheLine) {
   EXPECT_EQ(RunMap("{\r\r\n").code, VNL_MAP_ROOT_STATEMENT);
   // "{\n}" is one line of three characters at the root.
   EXPECT_EQ(RunMap("{\n}\r\n").code, VNL_MAP_ROOT_STATEMENT);
-  // An LF inside a value stays in the value.
-  EXPECT_EQ(RunMap("{\r\n\"k\" \"a\nb\"\r\n}\r\n").output, Pair("k", "a\nb") + Counts(4, 1, 0));
+  // An LF inside a value stays in the value, shown as '?' like every control byte.
+  EXPECT_EQ(RunMap("{\r\n\"k\" \"a\nb\"\r\n}\r\n").output, Pair("k", "a?b") + Counts(4, 1, 0));
 }
 
 struct FaultCase {

@@ -8,8 +8,6 @@ struct Message {
   const char* text;
 };
 
-// Codes 12, 13 and 50 to 54 have no message on purpose: callers that print
-// them set their own text first.
 constexpr Message kMessages[] = {
     {VNL_NO_BLOCK, "no memory pointer provided"},
     {VNL_NO_HANDLE, "no file handle available"},
@@ -21,6 +19,8 @@ constexpr Message kMessages[] = {
     {VNL_NO_MEMORY, "not enough memory"},
     {VNL_NOT_PAK, "file is not a Quake PAK"},
     {VNL_PAK_CORRUPT, "Quake PAK corrupted"},
+    {VNL_NOT_WAD2, "file is not a Quake WAD2"},
+    {VNL_WAD2_CORRUPT, "Quake WAD2 corrupted"},
     {VNL_NOT_MDL, "file is not a Quake MDL"},
     {VNL_MDL_VERSION, "model version unsupported"},
     {VNL_MDL_NO_SKIN, "no skin found"},
@@ -39,6 +39,11 @@ constexpr Message kMessages[] = {
     {VNL_MAP_SCOPE_LOW, "scope too low (lower than 0)"},
     {VNL_MAP_ROOT_STATEMENT, "statements found on the root scope"},
     {VNL_MAP_BAD_ENTITY, "corrupted entity definition"},
+    {VNL_NOT_SPRITE, "file is not a Quake SPRITE"},
+    {VNL_SPR_VERSION, "sprite version unsupported"},
+    {VNL_SPR_NO_WIDTH, "sprite width invalid"},
+    {VNL_SPR_NO_HEIGHT, "sprite height invalid"},
+    {VNL_SPR_NO_FRAME, "no frame found"},
 };
 
 }  // namespace

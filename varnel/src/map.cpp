@@ -1,6 +1,7 @@
 // Map entity text: a diagnostic walk over the brace structure of a ".map"
 // source. Nothing is kept; each entity's key/value pairs go to the console as
-// they are met, and the line, entity and brush counts follow at the end.
+// they are met (control bytes shown as '?'), and the line, entity and brush
+// counts follow at the end.
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -90,10 +91,10 @@ int32_t PrintPair(const std::string& line, int consoleWidth) {
   if (found < 4) return VNL_MAP_BAD_ENTITY;
 
   ConsoleText out{consoleWidth, 0, {}};
-  out.put(vnl::LowerCase(line.substr(quotes[0] + 1, quotes[1] - quotes[0] - 1)));
+  out.put(vnl::Printable(vnl::LowerCase(line.substr(quotes[0] + 1, quotes[1] - quotes[0] - 1))));
   out.nextZone();
   out.nextZone();
-  out.put(line.substr(quotes[2] + 1, quotes[3] - quotes[2] - 1));
+  out.put(vnl::Printable(line.substr(quotes[2] + 1, quotes[3] - quotes[2] - 1)));
   out.newLine();
   Print(out.text);
   return VNL_OK;

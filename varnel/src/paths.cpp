@@ -24,6 +24,15 @@ std::string LowerCase(const std::string& text) {
   return result;
 }
 
+std::string Printable(const std::string& text) {
+  std::string result = text;
+  for (char& c : result) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return result;
+}
+
 }  // namespace vnl
 
 namespace {

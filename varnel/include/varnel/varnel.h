@@ -42,8 +42,8 @@ enum : int32_t {
                               // header asks for more than VNL_MAX_ALLOCATION
   VNL_NOT_PAK = 10,           // "file is not a Quake PAK"
   VNL_PAK_CORRUPT = 11,       // "Quake PAK corrupted"
-  VNL_NOT_WAD2 = 12,          // (no message)
-  VNL_WAD2_CORRUPT = 13,      // (no message)
+  VNL_NOT_WAD2 = 12,          // "file is not a Quake WAD2"
+  VNL_WAD2_CORRUPT = 13,      // "Quake WAD2 corrupted"
   VNL_NOT_MDL = 20,           // "file is not a Quake MDL"
   VNL_MDL_VERSION = 21,       // "model version unsupported"
   VNL_MDL_NO_SKIN = 22,       // "no skin found"
@@ -62,11 +62,11 @@ enum : int32_t {
   VNL_MAP_SCOPE_LOW = 41,     // "scope too low (lower than 0)"
   VNL_MAP_ROOT_STATEMENT = 42,// "statements found on the root scope"
   VNL_MAP_BAD_ENTITY = 43,    // "corrupted entity definition"
-  VNL_NOT_SPRITE = 50,        // (no message)
-  VNL_SPR_VERSION = 51,       // (no message)
-  VNL_SPR_NO_WIDTH = 52,      // (no message)
-  VNL_SPR_NO_HEIGHT = 53,     // (no message)
-  VNL_SPR_NO_FRAME = 54,      // (no message)
+  VNL_NOT_SPRITE = 50,        // "file is not a Quake SPRITE"
+  VNL_SPR_VERSION = 51,       // "sprite version unsupported"
+  VNL_SPR_NO_WIDTH = 52,      // "sprite width invalid"
+  VNL_SPR_NO_HEIGHT = 53,     // "sprite height invalid"
+  VNL_SPR_NO_FRAME = 54,      // "no frame found"
 };
 
 // The most one load may allocate for a record (all its arrays together).
@@ -303,8 +303,8 @@ VNLAPI void vnlSpriteKill(VNLSPRITE_T& sprite);
 // Map entity text
 // ---------------------------------------------------------------------------
 
-// Checks the brace structure, printing every entity key/value pair and the line,
-// entity and brush counts to stdout.
+// Checks the brace structure, printing every entity key/value pair (control bytes
+// shown as '?') and the line, entity and brush counts to stdout.
 VNLAPI int32_t vnlMapLoad(uint8_t* const& block, const uint32_t& length);
 VNLAPI int32_t vnlMapLoad(std::string& packName, std::string& fileName);
 
