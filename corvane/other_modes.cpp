@@ -6,7 +6,7 @@
 #include "console.h"
 #include "images.h"
 #include "modes.h"
-#include "output_file.h"
+#include "output.h"
 #include "report.h"
 #include "state.h"
 
@@ -72,7 +72,7 @@ int RunPackExtract() {
   }
   ValueLine("  Source:", gState.extractPack);
   ValueLine("  Extract:", gState.extractFile);
-  if (ConfirmReplace(gState.baseName, &gState.flags, OPT_REPLACE)) WriteOutput(gState.baseName, data, size);
+  WriteOutput(gState.baseName, data, size);
   std::free(data);
   vnlPackInfoKill(gState.packInfo);
   return 0;
