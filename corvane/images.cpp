@@ -43,8 +43,8 @@ std::string SizeText(int64_t width, int64_t height) {
 std::string SizeRefusal(int64_t width, int64_t height) {
   if (width < 1 || height < 1) return "an image cannot be " + SizeText(width, height);
   if (!SizeIsSane(width, height))
-    return SizeText(width, height) + " is more than an image made here may have (" +
-           std::to_string(kMaxImagePixels) + " pixels)";
+    return SizeText(width, height) + ": more than the " + std::to_string(kMaxImagePixels) +
+           " pixels an image made here may have";
   if (gState.imageFormat == kTargaFormat && (width > kTargaMaxSide || height > kTargaMaxSide))
     return "a TGA image is at most 65535 pixels wide and high";
   if (gState.imageFormat == kJpegFormat && (width > kJpegMaxSide || height > kJpegMaxSide))
@@ -184,6 +184,7 @@ void BuildSkinHint() {
   const int32_t width = gState.skinWidth;
   const int32_t height = gState.skinHeight;
   const std::string fileName = gState.hintFile + "." + gState.imageExt;
+  if (width < 1 || height < 1) return;  // no skin to draw on
   if (!SizeIsSane(width, height)) return RefuseImage(fileName, SizeRefusal(width, height));
 
   const size_t count = size_t(int64_t(width) * height);

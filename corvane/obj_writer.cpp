@@ -56,11 +56,12 @@ std::string ImageFromLibrary(const std::string& materialFile, const std::string&
   namespace fs = std::filesystem;
   const fs::path folder = slash == 0 ? fs::path("/") : fs::path(library.substr(0, slash));
   std::error_code error;
-  fs::path way = fs::relative(fs::path(image), folder, error);
-  if (error || way.empty()) {
-    way = fs::absolute(image, error);
-    if (error) return image;
-  }
+  const fs::path imagePath = fs::absolute(image, error);
+  if (error) return image;
+  // Resolved through the links on both sides, so that a folder reached by a link
+  // still leads back to the current one.
+  fs::path way = fs::relative(imagePath, fs::absolute(folder, error), error);
+  if (error || way.empty()) way = imagePath;
   return way.generic_string();
 }
 
