@@ -229,6 +229,8 @@ bool PublishNew(Output& out) {
     AbandonOutput(out);
     return false;
   }
+  out.keptMode = info.st_mode & 07777;
+  fchmod(out.fd, mode_t(out.keptMode));
   return ReplaceTarget(out);
 }
 

@@ -3,7 +3,6 @@
 // unasked or lost; no temporary file stays behind.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -70,19 +69,6 @@ TEST(OutputFailures, EachIsSaidUnderItsOutputAndTheRunGoesOnToFail) {
   EXPECT_EQ(Count(run.out, "!!ERROR!!"), 1u);
   EXPECT_TRUE(testdata::FileExists(dir.file("m_0.tga")));  // the others are still written
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"m.mdl", "pal.lmp", "m_0.tga", "r.txt"}));
-}
-
-TEST(OutputFailures, ReadOnlyFolder) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  testdata::TempDir dir;
-  WriteModelAndPalette(dir);
-  std::filesystem::create_directory(dir.file("ro"));
-  chmod(dir.file("ro").c_str(), 0555);
-  RunResult run = RunCorvane(dir.path(), {"-model", "m", "-dst", "ro/x.ase"}, "", true);
-  chmod(dir.file("ro").c_str(), 0755);
-  EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(Count(run.after, "  Failed:  \"ro/x.ase\" (Permission denied)\n"), 1u) << run.after;
-  EXPECT_TRUE(Entries(dir.file("ro")).empty());
 }
 
 TEST(OutputFailures, SizesTheImageFormatCannotStoreAreRefused) {

@@ -82,9 +82,4 @@ TEST_F(OutputFile, HiddenFilesCountAsExisting) {
   EXPECT_FALSE(OutputExists(dir.path()));
 }
 
-TEST(UnwrittenOutputs, CountIsSaidInWords) {
-  EXPECT_EQ(UnwrittenOutputsText(1), "1 output was not written");
-  EXPECT_EQ(UnwrittenOutputsText(3), "3 outputs were not written");
-}
-
 }  // namespace
