@@ -27,9 +27,14 @@ constexpr int kSignalCount = sizeof kCleanUpSignals / sizeof kCleanUpSignals[0];
 char gInFlight[PATH_MAX];
 volatile sig_atomic_t gHaveInFlight = 0;
 struct sigaction gSavedActions[kSignalCount];
-bool gCaught[kSignalCount] = {};
+// Signals ignored when the write began (nohup, a shell's trap "", a background
+// job's SIGINT) stay ignored. The handler still stands for them, because the
+// prompt's raw terminal hands its signals on to the handler it found.
+volatile sig_atomic_t gIgnored[kSignalCount] = {};
 
 void RemoveTemporaryAndEnd(int signal) {
+  for (int i = 0; i < kSignalCount; ++i)
+    if (kCleanUpSignals[i] == signal && gIgnored[i]) return;
   if (gHaveInFlight) unlink(gInFlight);
   gHaveInFlight = 0;
   std::signal(signal, SIG_DFL);
@@ -54,22 +59,21 @@ class SignalsHeld {
   sigset_t saved_;
 };
 
-// A signal that was ignored when the write began (nohup, a shell's trap "") stays ignored.
 void CatchSignals() {
   struct sigaction action {};
   action.sa_handler = RemoveTemporaryAndEnd;
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   for (int signal : kCleanUpSignals) sigaddset(&action.sa_mask, signal);
   for (int i = 0; i < kSignalCount; ++i) {
     sigaction(kCleanUpSignals[i], nullptr, &gSavedActions[i]);
-    gCaught[i] = gSavedActions[i].sa_handler != SIG_IGN;
-    if (gCaught[i]) sigaction(kCleanUpSignals[i], &action, nullptr);
+    gIgnored[i] = (gSavedActions[i].sa_flags & SA_SIGINFO) == 0 && gSavedActions[i].sa_handler == SIG_IGN;
+    sigaction(kCleanUpSignals[i], &action, nullptr);
   }
 }
 
 void ReleaseSignals() {
-  for (int i = 0; i < kSignalCount; ++i)
-    if (gCaught[i]) sigaction(kCleanUpSignals[i], &gSavedActions[i], nullptr);
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kCleanUpSignals[i], &gSavedActions[i], nullptr);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -187,16 +187,21 @@ TEST(OutputConsent, ALinkToNothingOrToAFolderIsAFailureNeverReplaced) {
 
 // Starts corvane in the background on a skin rescaled to 8192 x 8192 PNG (seconds
 // of encoding), waits until its model file is published and the image's temporary
-// file is there, runs `action` (shell text, $pid is corvane), and waits for the
-// end. Returns corvane's status ("seen" in `log` when the temporary was met).
-int DuringASlowEncode(const testdata::TempDir& dir, const std::string& action, std::string& log) {
+// file is there, runs `action` (shell text; $pid is corvane, or on a terminal the
+// `script` that runs it; the log is in $log), and waits for the end. Returns the
+// status ("seen" in `log` when the temporary was met).
+int DuringASlowEncode(const testdata::TempDir& dir, const std::string& action, std::string& log,
+                      bool onTerminal = false) {
   testdata::TempDir logs;
+  const std::string corvane = "'" + std::string(CORVANE_BIN) + "' -model m -pal pal -skinsize 8192 8192 -outimg png";
+  // On a terminal the keyboard stays open, typing nothing, until the action is done.
+  const std::string keyboard = "(k=0; while [ ! -e \"$log.done\" ] && [ $k -lt 600 ]; do sleep 0.05; k=$((k+1)); done)";
+  const std::string start = onTerminal ? keyboard + " | script -qefc \"" + corvane + "\" /dev/null"
+                                       : corvane + " < /dev/null";
   const std::string command =
-      "cd '" + dir.path() + "' || exit 1; '" + CORVANE_BIN +
-      "' -model m -pal pal -skinsize 8192 8192 -outimg png < /dev/null > '" + logs.file("log") +
-      "' 2>&1 & pid=$!; i=0; "
+      "cd '" + dir.path() + "' || exit 1; log='" + logs.file("log") + "'; " + start + " > \"$log\" 2>&1 & pid=$!; i=0; "
       "while [ $i -lt 3000 ] && ! { [ -e m.ase ] && ls -A | grep -q '^\\.corvane-'; }; do sleep 0.01; i=$((i+1)); done; "
-      "[ $i -lt 3000 ] && echo seen; " + action + "; wait $pid; echo $? > '" + logs.file("status") + "'";
+      "[ $i -lt 3000 ] && echo seen; " + action + "; touch \"$log.done\"; wait $pid; echo $? > '" + logs.file("status") + "'";
   testdata::RunCommand(command, &log, true);
   log += testdata::ReadText(logs.file("log"));
   return std::atoi(testdata::ReadText(logs.file("status")).c_str());
@@ -223,6 +228,27 @@ TEST(TemporaryFiles, SigtermDuringAnEncodeRemovesTheTemporaryAndEndsTheRunBySigt
   EXPECT_EQ(status, 128 + SIGTERM) << log;
   EXPECT_FALSE(HasTemporary(dir.path()));
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"m.mdl", "pal.lmp", "m.ase"}));
+}
+
+// The question about a file that appeared comes while the temporary file is in
+// flight; on a terminal the prompt's raw mode has signal handlers of its own, which
+// hand the signal on.
+TEST(TemporaryFiles, SigtermDuringTheRepeatedQuestionOnATerminalRemovesTheTemporary) {
+  if (testdata::RunCommand("script -qefc true /dev/null </dev/null >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no script(1) for a pseudo-terminal";
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  std::string log;
+  int status = DuringASlowEncode(dir,
+                                 "printf keep > m_0.png; j=0; until grep -q 'already exists' \"$log\" || "
+                                 "[ $j -gt 1000 ]; do sleep 0.02; j=$((j+1)); done; "
+                                 "kill -TERM $(ps -o pid= --ppid $pid)",
+                                 log, true);
+  ASSERT_EQ(log.rfind("seen", 0), 0u) << log;
+  EXPECT_EQ(Count(log, "\"m_0.png\" already exists, replace? [Yes/No/Always]"), 1u) << log;
+  EXPECT_EQ(status, 128 + SIGTERM) << log;
+  EXPECT_FALSE(HasTemporary(dir.path()));
+  EXPECT_TRUE(testdata::ReadText(dir.file("m_0.png")) == "keep");
 }
 
 TEST(TemporaryFiles, TheFileSizeSignalRemovesTheTemporaryAndEndsTheRunByIt) {
