@@ -8,7 +8,7 @@
 #include "fixed.h"
 #include "model_frame.h"
 #include "model_writers.h"
-#include "output_file.h"
+#include "output.h"
 #include "state.h"
 #include "text_builder.h"
 
@@ -206,7 +206,8 @@ int WriteAse() {
   const int32_t frameNumber = vnlFrameNumber(model, gState.frameName);
   const uint32_t vertexTotal = uint32_t(model.vertexCount) + model.seamCount;
   if (!ModelFrameReadable(model, offset)) return 0;
-  if (!ConfirmReplace(gState.dstFile, &gState.flags, OPT_REPLACE)) return 0;
+  Output output;
+  if (!OpenOutput(output, gState.dstFile)) return 0;
 
   const uint32_t materialCount = uint32_t(model.skinCount) + model.skinExtra;
   std::string out;
@@ -214,6 +215,6 @@ int WriteAse() {
   AppendSceneHead(out, frameNumber);
   AppendMaterials(out, materialCount);
   AppendGeometry(out, model, offset, vertexTotal);
-  WriteOutput(gState.dstFile, out);
+  FinishOutput(output, out);
   return 0;
 }

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <vector>
 
-#include "output_file.h"
 #include "text_builder.h"
 
 namespace {
@@ -95,10 +94,18 @@ size_t Columns(const std::string& text) {
 termios gSavedTerminal{};
 volatile sig_atomic_t gRawActive = 0;
 
+constexpr int kRawSignals[4] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// What each of kRawSignals did before raw mode. A handler there (the output
+// module's, removing a temporary file in flight) gets the signal next.
+void (*gOuterHandlers[4])(int) = {SIG_DFL, SIG_DFL, SIG_DFL, SIG_DFL};
+
 void RestoreTerminalAndDie(int signal) {
   if (gRawActive) tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
   gRawActive = 0;
-  std::signal(signal, SIG_DFL);
+  void (*next)(int) = SIG_DFL;
+  for (int i = 0; i < 4; ++i)
+    if (kRawSignals[i] == signal && gOuterHandlers[i] != SIG_IGN && gOuterHandlers[i] != SIG_ERR) next = gOuterHandlers[i];
+  std::signal(signal, next);
   std::raise(signal);
 }
 
@@ -112,7 +119,7 @@ class RawTerminal {
     raw.c_lflag &= ~tcflag_t(ICANON | ECHO);
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
-    for (int i = 0; i < 4; ++i) previous_[i] = std::signal(kSignals[i], RestoreTerminalAndDie);
+    for (int i = 0; i < 4; ++i) gOuterHandlers[i] = std::signal(kRawSignals[i], RestoreTerminalAndDie);
     gRawActive = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
     installed_ = true;
   }
@@ -120,14 +127,12 @@ class RawTerminal {
     if (!installed_) return;
     if (gRawActive) tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
     gRawActive = 0;
-    for (int i = 0; i < 4; ++i) std::signal(kSignals[i], previous_[i]);
+    for (int i = 0; i < 4; ++i) std::signal(kRawSignals[i], gOuterHandlers[i]);
   }
   RawTerminal(const RawTerminal&) = delete;
   RawTerminal& operator=(const RawTerminal&) = delete;
 
  private:
-  static constexpr int kSignals[4] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-  void (*previous_[4])(int) = {SIG_DFL, SIG_DFL, SIG_DFL, SIG_DFL};
   bool installed_ = false;
 };
 
@@ -299,18 +304,4 @@ int AskChoice(const std::string& question, const std::string& choices, int fallb
   if (onStderr) WriteStderr(EraseMoves(0, Columns(prompt), TerminalColumns(STDERR_FILENO)));
   FlushStdout();
   return answer;
-}
-
-int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit) {
-  if (!OutputExists(fileName)) return 1;
-  if (bit != 0 && (*flagWord & bit) != 0) return 1;
-  switch (AskChoice("\"" + fileName + "\" already exists, replace", "Yes/No/Always")) {
-    case 1:
-      return 1;
-    case 3:
-      *flagWord |= bit;
-      return 1;
-    default:
-      return 0;
-  }
 }

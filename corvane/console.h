@@ -1,5 +1,5 @@
 // The terminal layer: log lines, colours and cursor moves (ANSI sequences, only
-// when stdout is a terminal), the console width, key reads, and the replace prompt.
+// when stdout is a terminal), the console width, key reads, and the prompt.
 //
 // Keys come from the terminal in raw mode when stdin is one. When stdin is a pipe
 // or a file, nobody can press a key: WaitKey returns at once, and AskChoice reads
@@ -70,14 +70,5 @@ void WaitKey();
 // elsewhere, the prompt is also shown (and then erased) on stderr when that is the
 // terminal. The end of input, or a stdin that cannot be read, picks `fallback`.
 int AskChoice(const std::string& question, const std::string& choices, int fallback = 2);
-
-// Answers whether `fileName` may be written: 1 when it does not exist, when `bit`
-// is set in `*flagWord`, or when the user says Yes or Always (Always sets `bit`);
-// 0 when the user says No. Any existing file counts, hidden ones too.
-//
-// It never deletes the old file. Writers go through output_file.h, which writes a
-// temporary file beside the target and renames it over the target, so the old
-// file stays intact until the new one is complete, and a failed write keeps it.
-int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit);
 
 #endif

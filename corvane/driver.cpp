@@ -4,6 +4,7 @@
 #include "console.h"
 #include "modes.h"
 #include "options.h"
+#include "output.h"
 #include "state.h"
 
 namespace {
@@ -74,6 +75,10 @@ int RunConverter() {
 }
 
 int FinishRun(int result) {
+  if (gState.failedOutputs > 0) {
+    result = 1;
+    if (gState.errorMessage.empty()) gState.errorMessage = UnwrittenOutputsText(gState.failedOutputs);
+  }
   if (!gState.errorMessage.empty()) {
     ConsoleLine("!!ERROR!! " + gState.errorMessage);
     WaitKey();

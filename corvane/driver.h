@@ -10,6 +10,8 @@
 std::string BannerText();
 // Writes "!!ERROR!! " + the failure text when a mode failed (and waits for a key),
 // releases the library records of gState, and returns `result` as the exit code.
+// Outputs that were not written make the code 1, and the text says how many when
+// the mode itself did not fail.
 int FinishRun(int result);
 // Stores the library's message for `code` after `prefix` as the failure text ("error N"
 // for a code without a message, so that no error line ends in nothing); returns 1.

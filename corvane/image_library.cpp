@@ -12,12 +12,17 @@ struct LibraryState {
   std::string soname = kImageLibraryName;
   Binding binding = Binding::Unbound;
   ImageLibrary calls{};
+  std::string message;
 };
 
 LibraryState& State() {
   static LibraryState state;
   return state;
 }
+
+using MessageHook = void (*)(int format, const char* message);
+
+void KeepMessage(int, const char* message) { State().message = message ? message : ""; }
 
 template <typename Function>
 bool Resolve(void* handle, const char* symbol, Function& out, std::string& failure) {
@@ -38,11 +43,20 @@ bool Load(const std::string& soname, ImageLibrary& calls, std::string& failure) 
     failure = reason ? reason : soname + " cannot be loaded";
     return false;
   }
-  return Resolve(handle, "FreeImage_ConvertFromRawBits", calls.ConvertFromRawBits, failure) &&
-         Resolve(handle, "FreeImage_Rescale", calls.Rescale, failure) &&
-         Resolve(handle, "FreeImage_ConvertTo24Bits", calls.ConvertTo24Bits, failure) &&
-         Resolve(handle, "FreeImage_Save", calls.Save, failure) &&
-         Resolve(handle, "FreeImage_Unload", calls.Unload, failure);
+  if (!(Resolve(handle, "FreeImage_ConvertFromRawBits", calls.ConvertFromRawBits, failure) &&
+        Resolve(handle, "FreeImage_Rescale", calls.Rescale, failure) &&
+        Resolve(handle, "FreeImage_ConvertTo24Bits", calls.ConvertTo24Bits, failure) &&
+        Resolve(handle, "FreeImage_Unload", calls.Unload, failure) &&
+        Resolve(handle, "FreeImage_OpenMemory", calls.OpenMemory, failure) &&
+        Resolve(handle, "FreeImage_SaveToMemory", calls.SaveToMemory, failure) &&
+        Resolve(handle, "FreeImage_AcquireMemory", calls.AcquireMemory, failure) &&
+        Resolve(handle, "FreeImage_CloseMemory", calls.CloseMemory, failure)))
+    return false;
+  // The library's own words for a failure, when it has a hook for them.
+  void (*setOutputMessage)(MessageHook) = nullptr;
+  std::string ignored;
+  if (Resolve(handle, "FreeImage_SetOutputMessage", setOutputMessage, ignored)) setOutputMessage(KeepMessage);
+  return true;
 }
 
 }  // namespace
@@ -60,4 +74,10 @@ void RebindImageLibrary(const std::string& soname) {
   state.soname = soname;
   state.binding = Binding::Unbound;
   state.calls = ImageLibrary{};
+}
+
+std::string TakeImageLibraryMessage() {
+  std::string message;
+  message.swap(State().message);
+  return message;
 }

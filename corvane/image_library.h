@@ -7,16 +7,22 @@
 #include <string>
 
 struct ImageBitmap;  // FreeImage's FIBITMAP, only ever handled by pointer
+struct ImageMemory;  // FreeImage's FIMEMORY, a memory stream
 
-// The five functions the converter calls, with FreeImage's own signatures
-// (its BOOL is a 32-bit int, its format and filter ids are plain enums).
+// The functions the converter calls, with FreeImage's own signatures (its BOOL
+// is a 32-bit int, its DWORD 32 bits unsigned, its format and filter ids plain
+// enums). Images are encoded into a memory stream; the output module writes the
+// bytes, so a file is checked and published like every other output.
 struct ImageLibrary {
   ImageBitmap* (*ConvertFromRawBits)(uint8_t* bits, int width, int height, int pitch, unsigned bpp,
                                      unsigned redMask, unsigned greenMask, unsigned blueMask, int32_t topDown);
   ImageBitmap* (*Rescale)(ImageBitmap* bitmap, int width, int height, int filter);
   ImageBitmap* (*ConvertTo24Bits)(ImageBitmap* bitmap);
-  int32_t (*Save)(int format, ImageBitmap* bitmap, const char* fileName, int flags);
   void (*Unload)(ImageBitmap* bitmap);
+  ImageMemory* (*OpenMemory)(uint8_t* data, uint32_t size);
+  int32_t (*SaveToMemory)(int format, ImageBitmap* bitmap, ImageMemory* stream, int flags);
+  int32_t (*AcquireMemory)(ImageMemory* stream, uint8_t** data, uint32_t* size);
+  void (*CloseMemory)(ImageMemory* stream);
 };
 
 // The shared library bound by default (Debian's runtime package).
@@ -27,5 +33,7 @@ extern const char* const kImageLibraryName;
 const ImageLibrary* BindImageLibrary(std::string& failure);
 // Forgets the binding, so that the next BindImageLibrary tries `soname` (tests).
 void RebindImageLibrary(const std::string& soname);
+// The library's last own message (an encoder's complaint), emptied by the call.
+std::string TakeImageLibraryMessage();
 
 #endif

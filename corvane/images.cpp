@@ -1,13 +1,15 @@
 #include "images.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "console.h"
 #include "image_library.h"
-#include "output_file.h"
+#include "output.h"
 #include "state.h"
 
 namespace {
@@ -23,8 +25,55 @@ constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
 // precision; no real skin coordinate comes near it.
 constexpr double kMaxHintCoordinate = double(int64_t(1) << 40);
 
+// FreeImage's format ids of the two formats with a size field narrower than ours.
+constexpr int32_t kTargaFormat = 17;
+constexpr int32_t kJpegFormat = 2;
+constexpr int32_t kTargaMaxSide = 65535;  // 16-bit width and height fields
+constexpr int32_t kJpegMaxSide = 65500;   // the JPEG library's own limit
+
 bool SizeIsSane(int64_t width, int64_t height) {
   return width >= 1 && height >= 1 && width * height <= kMaxImagePixels;
+}
+
+std::string SizeText(int64_t width, int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height) + " pixels";
+}
+
+// Why an image of `width` x `height` cannot be saved in the chosen format, or "".
+std::string SizeRefusal(int64_t width, int64_t height) {
+  if (width < 1 || height < 1) return "an image cannot be " + SizeText(width, height);
+  if (!SizeIsSane(width, height))
+    return SizeText(width, height) + ": more than the " + std::to_string(kMaxImagePixels) +
+           " pixels an image made here may have";
+  if (gState.imageFormat == kTargaFormat && (width > kTargaMaxSide || height > kTargaMaxSide))
+    return "a TGA image is at most 65535 pixels wide and high";
+  if (gState.imageFormat == kJpegFormat && (width > kJpegMaxSide || height > kJpegMaxSide))
+    return "a JPEG image is at most 65500 pixels wide and high";
+  return "";
+}
+
+// The announcement of an image that is not made, and its failure line.
+void RefuseImage(const std::string& fileName, const std::string& reason) {
+  ValueLine("  Picture:", fileName);
+  ReportOutputFailure(fileName, reason);
+}
+
+// Encodes the bitmap in memory (unloading it) and writes the bytes as the output.
+void WriteEncoded(Output& out, const ImageLibrary& fi, ImageBitmap* bitmap) {
+  ImageMemory* memory = fi.OpenMemory(nullptr, 0);
+  TakeImageLibraryMessage();
+  bool encoded = memory != nullptr && fi.SaveToMemory(gState.imageFormat, bitmap, memory, gState.imageFlags) != 0;
+  fi.Unload(bitmap);
+  uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  encoded = encoded && fi.AcquireMemory(memory, &bytes, &size) != 0 && bytes != nullptr && size > 0;
+  if (encoded) {
+    FinishOutput(out, bytes, size);
+  } else {
+    std::string said = TakeImageLibraryMessage();
+    FailOutput(out, said.empty() ? "FreeImage could not encode the image" : "FreeImage: " + said);
+  }
+  if (memory != nullptr) fi.CloseMemory(memory);
 }
 
 // The 32-bit buffer as a 24-bit bitmap of imageWidth x height, rescaled when asked;
@@ -59,33 +108,31 @@ bool MapToPixel(double coordinate, int32_t size, int64_t& pixel) {
 
 void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
                int32_t newWidth, int32_t newHeight, bool halve) {
-  std::string failure;
-  const ImageLibrary* fi = BindImageLibrary(failure);
-  if (fi == nullptr) {
-    // Said once, on the first image; the later ones are not attempted.
-    if (!failure.empty()) ConsoleLine("  Images are not written: FreeImage is not available (" + failure + ")");
-    return;
-  }
-
   const std::string fileName = name + "." + gState.imageExt;
   const int32_t imageWidth = halve ? width / 2 : width;
-  ValueLine("  Picture:", fileName);
-  if (!ConfirmReplace(fileName, &gState.flags, OPT_REPLACE)) return;
-  if (pixels == nullptr || imageWidth < 1 || height < 1 || int64_t(width) * 4 > std::numeric_limits<int>::max())
-    return;
-
   // The wanted size is compared with the image as saved, so that an explicit size
   // is honoured also when only the front half is kept.
   const int32_t targetWidth = newWidth != 0 ? newWidth : imageWidth;
   const int32_t targetHeight = newHeight != 0 ? newHeight : height;
-  if (targetWidth > 0 && targetHeight > 0 && !SizeIsSane(targetWidth, targetHeight)) return;
 
+  std::string failure;
+  const ImageLibrary* fi = BindImageLibrary(failure);
+  // The reason is said once, on the first image; every image gets its failure line.
+  if (fi == nullptr && !failure.empty())
+    ConsoleLine("  Images are not written: FreeImage is not available (" + failure + ")");
+  ValueLine("  Picture:", fileName);
+  std::string refusal;
+  if (fi == nullptr) refusal = "FreeImage is not available";
+  else if (pixels == nullptr || imageWidth < 1 || height < 1) refusal = "the picture has no pixels";
+  else if (int64_t(width) * 4 > std::numeric_limits<int>::max()) refusal = "the picture is too wide";
+  else refusal = SizeRefusal(targetWidth, targetHeight);
+  if (!refusal.empty()) return ReportOutputFailure(fileName, refusal);
+
+  Output out;
+  if (!OpenOutput(out, fileName)) return;
   ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, targetWidth, targetHeight);
-  if (bitmap == nullptr) return;
-  WriteOutputVia(fileName, [&](const std::string& tempPath) {
-    return fi->Save(gState.imageFormat, bitmap, tempPath.c_str(), gState.imageFlags) != 0;
-  });
-  fi->Unload(bitmap);
+  if (bitmap == nullptr) return FailOutput(out, "FreeImage could not make the bitmap");
+  WriteEncoded(out, *fi, bitmap);
 }
 
 void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, float vA, float uB, float vB) {
@@ -136,11 +183,13 @@ void BuildSkinHint() {
   if (!ConfirmReplace(gState.hintFile, &gState.flags, OPT_REPLACE)) return;
   const int32_t width = gState.skinWidth;
   const int32_t height = gState.skinHeight;
-  if (!SizeIsSane(width, height)) return;
+  const std::string fileName = gState.hintFile + "." + gState.imageExt;
+  if (width < 1 || height < 1) return;  // no skin to draw on
+  if (!SizeIsSane(width, height)) return RefuseImage(fileName, SizeRefusal(width, height));
 
   const size_t count = size_t(int64_t(width) * height);
   auto* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-  if (pixels == nullptr) return;
+  if (pixels == nullptr) return RefuseImage(fileName, std::strerror(ENOMEM));
   for (size_t i = 0; i < count; ++i) pixels[i] = kHintBackground;
 
   const VNLMODEL_T& model = gState.model;

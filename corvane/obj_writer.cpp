@@ -1,13 +1,15 @@
 // The OBJ object with its MTL material library. The k-th "vt" line is the skin
 // position of the k-th "v" line, so a face names each corner as "i/i". Every name
 // goes through PrintableName: a line end in a frame name would start a new statement.
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "console.h"
 #include "fixed.h"
 #include "model_frame.h"
 #include "model_writers.h"
-#include "output_file.h"
+#include "output.h"
 #include "state.h"
 #include "text_builder.h"
 
@@ -43,6 +45,25 @@ std::string Stem(const std::string& dstFile) {
 std::string WithoutFolder(const std::string& name) {
   size_t slash = name.find_last_of("\\/");
   return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// Skin images are written in the current folder, and an OBJ reader looks for them
+// relative to the material library's folder: from a library elsewhere, the name
+// takes the way back ("../x_0.tga"), with "/" separators.
+std::string ImageFromLibrary(const std::string& materialFile, const std::string& image) {
+  const std::string library = HostPath(materialFile);
+  size_t slash = library.rfind('/');
+  if (slash == std::string::npos) return image;
+  namespace fs = std::filesystem;
+  const fs::path folder = slash == 0 ? fs::path("/") : fs::path(library.substr(0, slash));
+  std::error_code error;
+  const fs::path imagePath = fs::absolute(image, error);
+  if (error) return image;
+  // Resolved through the links on both sides, so that a folder reached by a link
+  // still leads back to the current one.
+  fs::path way = fs::relative(imagePath, fs::absolute(folder, error), error);
+  if (error || way.empty()) way = imagePath;
+  return way.generic_string();
 }
 
 std::string ObjectText(const VNLMODEL_T& model, uint32_t offset, const std::string& head,
@@ -85,12 +106,12 @@ std::string ObjectText(const VNLMODEL_T& model, uint32_t offset, const std::stri
   return out;
 }
 
-std::string MaterialText(const std::string& head, uint32_t materialCount) {
+std::string MaterialText(const std::string& head, uint32_t materialCount, const std::string& materialFile) {
   std::string out = head;
   for (uint32_t i = 0; i < materialCount; ++i) {
     std::string skin = PrintableName(gState.baseName) + "_" + std::to_string(i);
     AppendLine(out, "newmtl " + skin);
-    AppendLine(out, "map_Kd -s 1 1 1 -o 0 0 0 -mm 0 1 " + skin + "." + gState.imageExt);
+    AppendLine(out, "map_Kd -s 1 1 1 -o 0 0 0 -mm 0 1 " + ImageFromLibrary(materialFile, skin + "." + gState.imageExt));
   }
   return out;
 }
@@ -101,14 +122,16 @@ int WriteObj() {
   const VNLMODEL_T& model = gState.model;
   const uint32_t offset = vnlFrameOffset(model, gState.frameName);
   if (!ModelFrameReadable(model, offset)) return 0;
-  if (!ConfirmReplace(gState.dstFile, &gState.flags, OPT_REPLACE)) return 0;
+  Output object;
+  if (!OpenOutput(object, gState.dstFile) && !object.failed) return 0;  // the user said No
 
   const uint32_t vertexTotal = uint32_t(model.vertexCount) + model.seamCount;
   const uint32_t materialCount = uint32_t(model.skinCount) + model.skinExtra;
   const std::string head = FileHead(vertexTotal, model.triangleCount, materialCount);
   const std::string materialFile = Stem(gState.dstFile) + ".mtl";
-  // An object file that cannot be written does not keep its materials from being written.
-  WriteOutput(gState.dstFile, ObjectText(model, offset, head, materialFile));
-  WriteOutput(materialFile, MaterialText(head, materialCount));
+  // An object file that cannot be written does not keep its materials from being
+  // written; its failure line is said, and the library still asks before it replaces.
+  FinishOutput(object, ObjectText(model, offset, head, materialFile));
+  WriteOutput(materialFile, MaterialText(head, materialCount, materialFile));
   return 0;
 }

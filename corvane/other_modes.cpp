@@ -7,7 +7,7 @@
 #include "driver.h"
 #include "images.h"
 #include "modes.h"
-#include "output_file.h"
+#include "output.h"
 #include "report.h"
 #include "state.h"
 
@@ -65,7 +65,7 @@ int RunPackExtract() {
   }
   ValueLine("  Source:", gState.extractPack);
   ValueLine("  Extract:", gState.extractFile);
-  if (ConfirmReplace(gState.baseName, &gState.flags, OPT_REPLACE)) WriteOutput(gState.baseName, data, size);
+  WriteOutput(gState.baseName, data, size);
   std::free(data);
   vnlPackInfoKill(gState.packInfo);
   return 0;

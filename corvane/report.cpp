@@ -9,7 +9,7 @@
 
 #include "console.h"
 #include "fixed.h"
-#include "output_file.h"
+#include "output.h"
 #include "state.h"
 #include "text_builder.h"
 
@@ -367,7 +367,8 @@ double SkinCoverage(int32_t width, int32_t height) {
 int WriteReport() {
   if (gState.reportFile.empty()) return 0;
   ValueLine("  Report:", gState.reportFile);
-  if (!ConfirmReplace(gState.reportFile, &gState.flags, OPT_REPLACE)) return 0;
+  Output output;
+  if (!OpenOutput(output, gState.reportFile)) return 0;
 
   std::string out;
   AppendHeader(out);
@@ -376,7 +377,6 @@ int WriteReport() {
   if (uint64_t(gState.sprite.sheetCount) + gState.sprite.frameExtra != 0) AppendSprite(out);
   if (gState.picture.pixels) AppendPicture(out);
   if (gState.model.fileSize != 0) AppendModel(out);
-  // A file that cannot be written is skipped without a message, like every output.
-  WriteOutput(gState.reportFile, out);
+  FinishOutput(output, out);
   return 0;
 }

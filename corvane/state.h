@@ -34,6 +34,8 @@ struct ConverterState {
   int32_t skinHeight = 0;
   std::string baseName;
   std::string errorMessage;
+  // Outputs that were to be written and were not (a No to the prompt aside).
+  uint32_t failedOutputs = 0;
   std::string imageExt;
   int32_t imageFormat = 0;
   int32_t imageFlags = 0;

@@ -11,6 +11,7 @@
 
 #include "corvane_run.h"
 #include "files.h"
+#include "output.h"  // ConfirmReplace
 #include "state.h"
 
 namespace {

@@ -372,15 +372,19 @@ TEST(ModelMode, ExplicitSkinSizeRescalesSkinsAndHint) {
   EXPECT_EQ(TgaSize(dir.file("hint.tga")), std::make_pair(16, 12));
 }
 
-TEST(ModelMode, AbsurdSkinSizesNeitherCrashNorHang) {
+TEST(ModelMode, AbsurdSkinSizesNeitherCrashNorHangAndAreSaidAsFailures) {
   const char* sizes[][2] = {{"99999999999", "99999999999"}, {"2147483647", "1"}, {"1", "2147483647"}};
   for (auto& size : sizes) {
     testdata::TempDir dir;
     WriteModelAndPalette(dir);
     RunResult run = RunCorvane(
         dir.path(), {"-model", "m.mdl", "-pal", "pal", "-skinsize", size[0], size[1], "-skinhint", "hint"}, "", true);
-    EXPECT_EQ(run.code, 0) << size[0] << " " << size[1] << run.out;
+    EXPECT_EQ(run.code, 1) << size[0] << " " << size[1] << run.out;
     EXPECT_EQ(Count(run.out, ":: OUTPUTS"), 1u);
+    EXPECT_EQ(Count(run.out, "  Failed:  \"m_0.tga\""), 1u) << run.out;
+    EXPECT_EQ(Count(run.out, "  Failed:  \"hint.tga\""), 1u) << run.out;
+    EXPECT_EQ(Count(run.out, "!!ERROR!! 2 outputs were not written\n"), 1u) << run.out;
+    EXPECT_TRUE(testdata::FileExists(dir.file("m.ase")));  // the model is still written
   }
 }
 

@@ -235,18 +235,27 @@ TEST_F(BuildSkinHintTest, DecliningTheNameAsGivenDrawsNothing) {
   EXPECT_EQ(testdata::ReadText(dir.file("hint")), "a file of the bare name");
 }
 
-TEST_F(BuildSkinHintTest, AbsurdSizesAreSkipped) {
+TEST_F(BuildSkinHintTest, AbsurdSizesAreSkippedAndOversizedOnesSaidAsFailures) {
   LoadModel();
   gState.hintFile = dir.file("hint");
   struct Size {
     int32_t width, height;
+    bool said;
   };
-  for (Size size : {Size{0, 8}, Size{16, 0}, Size{-16, -8}, Size{100000, 100000}, Size{2147483647, 2147483647}}) {
+  for (Size size : {Size{0, 8, false}, Size{16, 0, false}, Size{-16, -8, false}, Size{100000, 100000, true},
+                    Size{2147483647, 2147483647, true}}) {
     gState.skinWidth = size.width;
     gState.skinHeight = size.height;
+    gState.failedOutputs = 0;
     imagecheck::ConsoleCapture quiet;
     BuildSkinHint();
-    EXPECT_EQ(quiet.text(), "") << size.width << " x " << size.height;
+    const std::string said = size.said ? "  Picture: \"" + dir.file("hint.tga") + "\"\n  Failed:  \"" +
+                                             dir.file("hint.tga") + "\" (" + std::to_string(size.width) + " x " +
+                                             std::to_string(size.height) +
+                                             " pixels: more than the 67108864 pixels an image made here may have)\n"
+                                       : "";
+    EXPECT_EQ(quiet.text(), said) << size.width << " x " << size.height;
+    EXPECT_EQ(gState.failedOutputs, size.said ? 1u : 0u);
     EXPECT_FALSE(testdata::FileExists(dir.file("hint.tga")));
   }
 }

@@ -447,11 +447,13 @@ TEST_F(ReportFile, BackslashNameIsWrittenAtTheHostPath) {
   EXPECT_EQ(ReadText(dir.file("sub/r.txt")), kHeader);
 }
 
-TEST_F(ReportFile, UnwritableReportIsSkippedQuietly) {
+TEST_F(ReportFile, UnwritableReportIsSaidAndCounted) {
   gState.reportFile = dir.file("missing/r.txt");
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(WriteReport(), 0);
-  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  Report:  \"" + gState.reportFile + "\"\n  Failed:  \"" +
+                                                          gState.reportFile + "\" (No such file or directory)\n");
+  EXPECT_EQ(gState.failedOutputs, 1u);
   EXPECT_FALSE(testdata::FileExists(dir.file("missing/r.txt")));
 }
 

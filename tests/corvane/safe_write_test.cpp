@@ -75,7 +75,11 @@ TEST(SafeWrite, ObjCutByTheFileSizeLimitLeavesTheOldObjIntact) {
   WriteBigModel(dir);
   ASSERT_TRUE(testdata::WriteText(dir.file("out.obj"), kOld));
   CorvaneRun run = Corvane(dir.path(), args, kLimitBlocks);
-  EXPECT_EQ(run.code, 0) << run.out;  // an output that cannot be written is skipped
+  // The write error is said where the output is announced, and fails the run.
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_NE(run.out.find("  Model:   \"out.obj\"\n  Failed:  \"out.obj\" (File too large)\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\n!!ERROR!! 1 output was not written\n"), std::string::npos) << run.out;
   EXPECT_EQ(testdata::ReadText(dir.file("out.obj")), kOld);
   // The small material library fits under the limit; nothing else may remain.
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"big.mdl", "pal.lmp", "out.obj", "out.mtl"}));
@@ -89,8 +93,12 @@ TEST(SafeWrite, AseReportAndSkinImageCutByTheLimitKeepTheirOldFiles) {
   WriteBigModel(dir);
   for (const char* name : {"out.ase", "out.txt", "big_0.bmp"}) ASSERT_TRUE(testdata::WriteText(dir.file(name), kOld));
   CorvaneRun run = Corvane(dir.path(), args, kLimitBlocks);
-  EXPECT_EQ(run.code, 0) << run.out;
-  for (const char* name : {"out.ase", "out.txt", "big_0.bmp"}) EXPECT_EQ(testdata::ReadText(dir.file(name)), kOld) << name;
+  EXPECT_EQ(run.code, 1) << run.out;
+  for (const char* name : {"out.ase", "out.txt", "big_0.bmp"}) {
+    EXPECT_EQ(testdata::ReadText(dir.file(name)), kOld) << name;
+    EXPECT_NE(run.out.find("  Failed:  \"" + std::string(name) + "\" (File too large)\n"), std::string::npos) << run.out;
+  }
+  EXPECT_NE(run.out.find("\n!!ERROR!! 3 outputs were not written\n"), std::string::npos) << run.out;
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"big.mdl", "pal.lmp", "out.ase", "out.txt", "big_0.bmp"}));
 }
 

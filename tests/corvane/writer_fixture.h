@@ -92,6 +92,23 @@ inline size_t CountStartingWith(const std::vector<std::string>& lines, const std
   return count;
 }
 
+// Makes `folder` the current folder for the life of the object: writers name
+// skin images relative to it.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& folder) {
+    if (getcwd(saved_, sizeof saved_) == nullptr || chdir(folder.c_str()) != 0) ADD_FAILURE() << "cannot enter " << folder;
+  }
+  ~InFolder() {
+    if (chdir(saved_) != 0) ADD_FAILURE() << "cannot go back to " << saved_;
+  }
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  char saved_[4096] = {};
+};
+
 // Puts `answers` on standard input for the life of the object, so that a replace
 // prompt reads them instead of waiting for a key; the end of them reads as the
 // end of input.

@@ -1,0 +1,90 @@
+// An output file's whole life: its name, the user's consent, a temporary file
+// beside the target, checked writes, publishing, and a failure that counts
+// against the run's exit code.
+//
+// Names are cleaned with "\" separators; they become "/" here, where they meet
+// the file system. A name that is a symbolic link keeps the link: the file it
+// points to is asked about and written. The bytes go to a temporary file in the
+// target's folder, which becomes the target only once complete:
+// - an existing file is replaced by a rename, after the temporary file reached
+//   the disk (fsync), and keeps its permission bits;
+// - a new file is published by a rename that refuses to replace; a file that
+//   appeared since the question is asked about like any other.
+// A write that fails leaves the old file as it was and no temporary file behind,
+// and so do SIGINT, SIGTERM, SIGHUP and SIGXFSZ (the process then ends with
+// that signal's usual status).
+//
+// An output that was to be written and was not, for any reason but the user's
+// No, gets its line "  Failed:   "name" (reason)" where it is written, and
+// counts in gState.failedOutputs.
+//
+// One output is in flight at a time: a writer publishes or abandons an output
+// before it opens the next.
+#ifndef CORVANE_OUTPUT_H
+#define CORVANE_OUTPUT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// An output between OpenOutput and PublishOutput (or AbandonOutput).
+struct Output {
+  std::string name;       // as the user gave it, with "\" separators
+  std::string target;     // the file written: the host path, or where its link points
+  std::string temporary;  // the temporary file beside the target
+  int fd = -1;            // the temporary file, open while the output is in flight
+  bool replacing = false; // an existing file is to be replaced, with the user's consent
+  bool failed = false;    // its failure line was said
+  uint32_t keptMode = 0;  // the permission bits the file gets
+
+  Output() = default;
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output();  // abandons an output still in flight
+};
+
+// "\" to "/".
+std::string HostPath(const std::string& name);
+// True for an existing file that is not a folder (hidden files count; a link
+// counts as the file it points to).
+bool OutputExists(const std::string& name);
+
+// Answers whether `fileName` may be written: 1 when it does not exist, when `bit`
+// is set in `*flagWord`, or when the user says Yes or Always (Always sets `bit`);
+// 0 when the user says No. The question goes through the console's AskChoice.
+// Nothing is deleted: the old file stays until a new one replaces it whole.
+int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit);
+
+// Starts the output `name`: asks before an existing file is replaced (the
+// replace bit of gState.flags answers Always), then creates the temporary file.
+// False when the user said No (nothing is said) or when the output cannot be
+// written (its failure line is said and counted).
+bool OpenOutput(Output& out, const std::string& name);
+// Appends `size` bytes. False once a write failed: the failure is said and
+// counted, the temporary file removed, and later calls do nothing.
+bool AppendOutput(Output& out, const void* data, size_t size);
+// Makes the complete temporary file the target. False when it was not published
+// (a failure, said and counted, or a No to a file that appeared meanwhile).
+bool PublishOutput(Output& out);
+// Removes the temporary file without a word (a writer that gives up, a No).
+void AbandonOutput(Output& out);
+// Gives the output up with `reason` on its failure line, and counts it.
+void FailOutput(Output& out, const std::string& reason);
+
+// The whole content of an opened output, then published.
+bool FinishOutput(Output& out, const void* data, size_t size);
+inline bool FinishOutput(Output& out, const std::string& text) { return FinishOutput(out, text.data(), text.size()); }
+// Opens, writes `size` bytes as the whole file, publishes.
+bool WriteOutput(const std::string& name, const void* data, size_t size);
+inline bool WriteOutput(const std::string& name, const std::string& text) {
+  return WriteOutput(name, text.data(), text.size());
+}
+
+// The failure line of an output that was refused before it was opened (a size
+// the format cannot store, no image library), counted like any other.
+void ReportOutputFailure(const std::string& name, const std::string& reason);
+// The closing error text for `count` outputs not written: "1 output was not
+// written", "3 outputs were not written".
+std::string UnwrittenOutputsText(uint32_t count);
+
+#endif
