@@ -1,5 +1,6 @@
 #include "gltf_document.h"
 
+#include <functional>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -17,25 +18,40 @@ enum : int {
 
 const char* const kVariants = "KHR_materials_variants";
 
+// Buffer views by index: the mesh's three, the animation data's four, then the images.
+enum : int { kIndicesView, kPositionsView, kTexCoordsView, kDeltasView, kTimesView, kOnesView, kKeysView };
+// Accessors by index: the mesh's three, one per morph target, then two per animation.
+enum : uint64_t { kIndicesAccessor, kPositionsAccessor, kTexCoordsAccessor, kFirstDeltaAccessor };
+
+uint64_t FirstAnimationAccessor(const GltfMesh& mesh) { return kFirstDeltaAccessor + mesh.frameTotal; }
+
+// Every string passes through the library; names are valid UTF-8 by construction,
+// and replacing keeps dump from throwing regardless.
+std::string Text(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
 Json Vector3(const float (&values)[3]) { return Json::array({values[0], values[1], values[2]}); }
 
-// Adds buffer views and accessors, and tells the index each one got.
-struct Indexer {
-  Json views = Json::array();
-  Json accessors = Json::array();
+Json View(const GltfSection& section, int target = 0, int stride = 0) {
+  Json view{{"buffer", 0}, {"byteOffset", section.offset}, {"byteLength", section.length}};
+  if (stride != 0) view["byteStride"] = stride;
+  if (target != 0) view["target"] = target;
+  return view;
+}
 
-  int view(const GltfSection& section, int target = 0, int stride = 0) {
-    Json view{{"buffer", 0}, {"byteOffset", section.offset}, {"byteLength", section.length}};
-    if (stride != 0) view["byteStride"] = stride;
-    if (target != 0) view["target"] = target;
-    views.push_back(std::move(view));
-    return int(views.size()) - 1;
+Json BufferViews(const GltfMesh& mesh, const GltfLayout& layout) {
+  Json views = Json::array({View(layout.indices, kElementArrayBuffer), View(layout.positions, kArrayBuffer),
+                            View(layout.texCoords, kArrayBuffer)});
+  if (mesh.morphs()) {
+    // One view holds every frame; a vertex view shared by accessors must state its stride.
+    views.push_back(View(layout.deltas, kArrayBuffer, 12));
+    views.push_back(View(layout.keyTimes));
+    views.push_back(View(layout.keyWeights));
+    views.push_back(View(layout.keyIndices));
   }
-  int accessor(Json accessor) {
-    accessors.push_back(std::move(accessor));
-    return int(accessors.size()) - 1;
-  }
-};
+  for (const GltfSection& image : layout.images)
+    if (image.length > 0) views.push_back(View(image));
+  return views;
+}
 
 Json BoundedVec3(int view, uint64_t byteOffset, uint32_t count, const GltfBounds& bounds) {
   Json accessor{{"bufferView", view}};
@@ -48,52 +64,67 @@ Json BoundedVec3(int view, uint64_t byteOffset, uint32_t count, const GltfBounds
   return accessor;
 }
 
-Json MorphTargets(const GltfMesh& mesh, const GltfLayout& layout, Indexer& index) {
-  Json targets = Json::array();
-  // One view holds every frame; vertex views shared by accessors must state their stride.
-  const int view = index.view(layout.deltas, kArrayBuffer, 12);
-  const uint64_t frameBytes = uint64_t(mesh.vertexTotal) * 12;
-  for (uint32_t f = 0; f < mesh.frameTotal; ++f) {
-    int accessor = index.accessor(BoundedVec3(view, f * frameBytes, mesh.vertexTotal, mesh.deltas[f]));
-    targets.push_back(Json{{"POSITION", accessor}});
-  }
-  return targets;
+// A run's key times share one view; its weights are a sparse accessor (zeros but
+// for one 1 per key), so the file grows with the frames, not with their square.
+Json AnimationAccessor(const GltfMesh& mesh, const GltfRun& run, bool weights) {
+  if (!weights)
+    return Json{{"bufferView", kTimesView},
+                {"componentType", kFloat},
+                {"count", run.count},
+                {"type", "SCALAR"},
+                {"min", Json::array({KeyTime(0)})},
+                {"max", Json::array({KeyTime(run.count - 1)})}};
+  Json sparse{
+      {"count", run.count},
+      {"indices", {{"bufferView", kKeysView}, {"byteOffset", uint64_t(run.first) * 4}, {"componentType", kUnsignedInt}}},
+      {"values", {{"bufferView", kOnesView}}}};
+  return Json{{"componentType", kFloat},
+              {"count", uint64_t(run.count) * mesh.frameTotal},
+              {"type", "SCALAR"},
+              {"sparse", std::move(sparse)}};
 }
 
-Json FrameNamesJson(const GltfMesh& mesh) {
-  Json names = Json::array();
-  for (const std::string& name : mesh.frameNames) names.push_back(Latin1ToUtf8(name));
-  return names;
+Json Accessor(const GltfMesh& mesh, uint64_t index) {
+  switch (index) {
+    case kIndicesAccessor:
+      return Json{{"bufferView", kIndicesView},
+                  {"componentType", mesh.wideIndices ? kUnsignedInt : kUnsignedShort},
+                  {"count", uint64_t(mesh.triangleCount) * 3},
+                  {"type", "SCALAR"}};
+    case kPositionsAccessor:
+      return BoundedVec3(kPositionsView, 0, mesh.vertexTotal, mesh.basePositions);
+    case kTexCoordsAccessor:
+      return Json{{"bufferView", kTexCoordsView}, {"componentType", kFloat}, {"count", mesh.vertexTotal}, {"type", "VEC2"}};
+  }
+  const uint64_t frame = index - kFirstDeltaAccessor;
+  if (frame < mesh.frameTotal)
+    return BoundedVec3(kDeltasView, frame * mesh.vertexTotal * 12, mesh.vertexTotal, mesh.deltas[frame]);
+  const uint64_t k = index - FirstAnimationAccessor(mesh);
+  return AnimationAccessor(mesh, mesh.runs[k / 2], k % 2 == 1);
 }
 
-// Per run: key times shared from one view, and the weights as a sparse accessor
-// (zeros but for one 1 per key), so the file grows with the frames, not with their square.
-Json Animations(const GltfMesh& mesh, const GltfLayout& layout, Indexer& index) {
-  const int times = index.view(layout.keyTimes);
-  const int ones = index.view(layout.keyWeights);
-  const int keys = index.view(layout.keyIndices);
-  Json animations = Json::array();
-  for (const GltfRun& run : mesh.runs) {
-    int input = index.accessor(Json{{"bufferView", times},
-                                    {"componentType", kFloat},
-                                    {"count", run.count},
-                                    {"type", "SCALAR"},
-                                    {"min", Json::array({KeyTime(0)})},
-                                    {"max", Json::array({KeyTime(run.count - 1)})}});
-    Json sparse{{"count", run.count},
-                {"indices", {{"bufferView", keys}, {"byteOffset", uint64_t(run.first) * 4}, {"componentType", kUnsignedInt}}},
-                {"values", {{"bufferView", ones}}}};
-    int output = index.accessor(Json{{"componentType", kFloat},
-                                     {"count", uint64_t(run.count) * mesh.frameTotal},
-                                     {"type", "SCALAR"},
-                                     {"sparse", std::move(sparse)}});
-    Json sampler{{"input", input}, {"interpolation", "LINEAR"}, {"output", output}};
-    Json channel{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}};
-    animations.push_back(Json{{"name", Latin1ToUtf8(run.name)},
-                              {"samplers", Json::array({std::move(sampler)})},
-                              {"channels", Json::array({std::move(channel)})}});
+uint64_t AccessorCount(const GltfMesh& mesh) {
+  return mesh.morphs() ? FirstAnimationAccessor(mesh) + 2 * mesh.runs.size() : kFirstDeltaAccessor;
+}
+
+Json Animation(const GltfMesh& mesh, size_t r) {
+  const uint64_t input = FirstAnimationAccessor(mesh) + 2 * r;
+  Json sampler{{"input", input}, {"interpolation", "LINEAR"}, {"output", input + 1}};
+  Json channel{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}};
+  return Json{{"name", Latin1ToUtf8(mesh.runs[r].name)},
+              {"samplers", Json::array({std::move(sampler)})},
+              {"channels", Json::array({std::move(channel)})}};
+}
+
+// Appends ,"key":[...] with each element made and dumped on its own: a model of
+// many frames never has all its accessors in memory as a tree.
+void AppendArray(std::string& text, const char* key, uint64_t count, const std::function<Json(uint64_t)>& element) {
+  text += "," + Text(Json(key)) + ":[";
+  for (uint64_t i = 0; i < count; ++i) {
+    if (i > 0) text.push_back(',');
+    text += Text(element(i));
   }
-  return animations;
+  text.push_back(']');
 }
 
 std::string MaterialName(const std::string& baseName, uint32_t picture) {
@@ -101,13 +132,13 @@ std::string MaterialName(const std::string& baseName, uint32_t picture) {
 }
 
 // One material per skin picture, textured where its image is in the buffer.
-void AddMaterials(Json& document, const GltfMesh& mesh, const GltfLayout& layout, const std::string& baseName,
-                  Indexer& index) {
+void AddMaterials(Json& document, const GltfMesh& mesh, const GltfLayout& layout, const std::string& baseName) {
   Json materials = Json::array(), textures = Json::array(), images = Json::array();
+  int view = mesh.morphs() ? kKeysView + 1 : kTexCoordsView + 1;
   for (uint32_t p = 0; p < mesh.pictureTotal; ++p) {
     Json pbr{{"metallicFactor", 0}};
     if (layout.images[p].length > 0) {
-      images.push_back(Json{{"bufferView", index.view(layout.images[p])}, {"mimeType", "image/png"}});
+      images.push_back(Json{{"bufferView", view++}, {"mimeType", "image/png"}});
       textures.push_back(Json{{"sampler", 0}, {"source", images.size() - 1}});
       pbr = Json{{"baseColorTexture", {{"index", textures.size() - 1}}}, {"metallicFactor", 0}};
     }
@@ -134,21 +165,25 @@ void AddVariants(Json& document, Json& primitive, const GltfMesh& mesh, const st
   document["extensions"][kVariants] = Json{{"variants", std::move(variants)}};
 }
 
-Json Primitive(const GltfMesh& mesh, const GltfLayout& layout, Indexer& index) {
-  int indices = index.accessor(Json{{"bufferView", index.view(layout.indices, kElementArrayBuffer)},
-                                    {"componentType", mesh.wideIndices ? kUnsignedInt : kUnsignedShort},
-                                    {"count", uint64_t(mesh.triangleCount) * 3},
-                                    {"type", "SCALAR"}});
-  int positions = index.accessor(
-      BoundedVec3(index.view(layout.positions, kArrayBuffer), 0, mesh.vertexTotal, mesh.basePositions));
-  int texCoords = index.accessor(Json{{"bufferView", index.view(layout.texCoords, kArrayBuffer)},
-                                      {"componentType", kFloat},
-                                      {"count", mesh.vertexTotal},
-                                      {"type", "VEC2"}});
-  Json primitive{{"attributes", {{"POSITION", positions}, {"TEXCOORD_0", texCoords}}}, {"indices", indices}};
+Json Primitive(const GltfMesh& mesh) {
+  Json primitive{{"attributes", {{"POSITION", kPositionsAccessor}, {"TEXCOORD_0", kTexCoordsAccessor}}},
+                 {"indices", kIndicesAccessor}};
   if (mesh.pictureTotal > 0) primitive["material"] = 0;
-  if (mesh.morphs()) primitive["targets"] = MorphTargets(mesh, layout, index);
+  if (!mesh.morphs()) return primitive;
+  Json targets = Json::array();
+  for (uint32_t f = 0; f < mesh.frameTotal; ++f) targets.push_back(Json{{"POSITION", kFirstDeltaAccessor + f}});
+  primitive["targets"] = std::move(targets);
   return primitive;
+}
+
+Json MeshJson(const GltfMesh& mesh, Json primitive, const std::string& baseName) {
+  Json meshJson{{"name", Latin1ToUtf8(baseName)}, {"primitives", Json::array({std::move(primitive)})}};
+  if (!mesh.morphs()) return meshJson;
+  meshJson["weights"] = Json(std::vector<int>(mesh.frameTotal, 0));
+  Json names = Json::array();
+  for (const std::string& name : mesh.frameNames) names.push_back(Latin1ToUtf8(name));
+  meshJson["extras"] = Json{{"targetNames", std::move(names)}};
+  return meshJson;
 }
 
 }  // namespace
@@ -192,24 +227,22 @@ std::string GltfJson(const GltfMesh& mesh, const GltfLayout& layout, const std::
   document["scene"] = 0;
   document["scenes"] = Json::array({Json{{"nodes", {0}}}});
   document["nodes"] = Json::array({Json{{"name", Latin1ToUtf8(baseName)}, {"mesh", 0}}});
-
-  Indexer index;
-  Json primitive = Primitive(mesh, layout, index);
+  Json primitive = Primitive(mesh);
   AddVariants(document, primitive, mesh, baseName);
-  Json meshJson{{"name", Latin1ToUtf8(baseName)}, {"primitives", Json::array({std::move(primitive)})}};
-  if (mesh.morphs()) {
-    meshJson["weights"] = Json(std::vector<int>(mesh.frameTotal, 0));
-    meshJson["extras"] = Json{{"targetNames", FrameNamesJson(mesh)}};
-    document["animations"] = Animations(mesh, layout, index);
-  }
-  document["meshes"] = Json::array({std::move(meshJson)});
-  AddMaterials(document, mesh, layout, baseName, index);
-
-  document["bufferViews"] = std::move(index.views);
-  document["accessors"] = std::move(index.accessors);
+  document["meshes"] = Json::array({MeshJson(mesh, std::move(primitive), baseName)});
+  AddMaterials(document, mesh, layout, baseName);
+  document["bufferViews"] = BufferViews(mesh, layout);
   Json buffer{{"byteLength", layout.total}};
   if (!bufferUri.empty()) buffer["uri"] = bufferUri;
   document["buffers"] = Json::array({std::move(buffer)});
-  // Every string is valid UTF-8 by construction; replacing keeps dump from throwing regardless.
-  return document.dump(-1, ' ', false, Json::error_handler_t::replace);
+
+  // The arrays that grow with the frames close the document.
+  std::string text = Text(document);
+  document = Json();
+  text.pop_back();  // its closing brace
+  AppendArray(text, "accessors", AccessorCount(mesh), [&mesh](uint64_t i) { return Accessor(mesh, i); });
+  if (mesh.morphs())
+    AppendArray(text, "animations", mesh.runs.size(), [&mesh](uint64_t r) { return Animation(mesh, size_t(r)); });
+  text.push_back('}');
+  return text;
 }
