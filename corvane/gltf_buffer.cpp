@@ -1,5 +1,6 @@
 #include "gltf_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -22,25 +23,26 @@ struct Placer {
 // that no part of the buffer is ever held whole.
 struct ChunkWriter {
   const GltfSink& sink;
-  std::vector<char> chunk;
+  std::vector<char> chunk = std::vector<char>(kChunkBytes);
+  size_t used = 0;
   uint64_t written = 0;
   bool ok = true;
 
-  explicit ChunkWriter(const GltfSink& target) : sink(target) { chunk.reserve(kChunkBytes); }
+  explicit ChunkWriter(const GltfSink& target) : sink(target) {}
 
   void flush() {
-    if (ok && !chunk.empty()) ok = sink(chunk.data(), chunk.size());
-    chunk.clear();
+    if (ok && used > 0) ok = sink(chunk.data(), used);
+    used = 0;
   }
   void bytes(const char* data, size_t size) {
     while (size > 0 && ok) {
-      size_t room = kChunkBytes - chunk.size();
-      size_t part = size < room ? size : room;
-      chunk.insert(chunk.end(), data, data + part);
+      if (used == kChunkBytes) flush();
+      size_t part = std::min(size, kChunkBytes - used);
+      std::memcpy(chunk.data() + used, data, part);
+      used += part;
       data += part;
       size -= part;
       written += part;
-      if (chunk.size() == kChunkBytes) flush();
     }
   }
   void u16(uint16_t v) {
@@ -62,10 +64,8 @@ struct ChunkWriter {
     f32(p.z);
   }
   void padTo(uint64_t offset) {
-    while (written < offset && ok) {
-      const char zero = 0;
-      bytes(&zero, 1);
-    }
+    static const char kZeros[4] = {0, 0, 0, 0};
+    while (written < offset && ok) bytes(kZeros, size_t(std::min<uint64_t>(4, offset - written)));
   }
 };
 
