@@ -9,6 +9,7 @@
 #include "big_model.h"
 #include "builders.h"
 #include "gltf_check.h"
+#include "writer_fixture.h"
 
 namespace {
 
@@ -211,6 +212,19 @@ TEST(GltfDocument, StreamsTheBinaryPartInModestChunks) {
   EXPECT_EQ(result, GltfResult::Written);
   EXPECT_GT(total, size_t(3000) * 40 * 12);  // every frame's positions
   EXPECT_LE(largest, size_t(1) << 16);
+}
+
+// A 16-bit index of 65535 would read as a strip restart: such a mesh takes 32 bits.
+TEST(GltfDocument, IndicesWidenWhenATriangleUsesVertex65535) {
+  writertest::HandModel(65535, 1, 1, 1, 0);
+  gState.model.triangles[0] = VNLTRIANGLE_T{{0, 1, 65535}};
+  GltfInput input;
+  input.model = &gState.model;
+  Document doc = gltfcheck::ReadGlb(GlbOf(input));
+  ASSERT_TRUE(doc.ok);
+  EXPECT_EQ(doc.json["accessors"][Primitive(doc)["indices"].get<size_t>()]["componentType"], 5125);
+  EXPECT_EQ(doc.integers(Primitive(doc)["indices"]), (std::vector<uint32_t>{0, 1, 65535}));
+  ResetState();
 }
 
 TEST(GltfDocument, RefusesAnEmptyRecordAMissingFrameAndStopsWhenTheSinkFails) {
