@@ -38,7 +38,7 @@ std::vector<std::string> SkinPngs(const VNLMODEL_T& model, const VNLPALETTE_T& p
 
 // One line per file from the validator script: file -> "errors E warnings W ...",
 // with its error and warning lines after it. Empty map when node or the validator
-// is missing (`why` says which).
+// is missing (`why` says so); any other failure of the script fails the test.
 std::map<std::string, std::string> Validate(const std::vector<std::string>& files, std::string& why);
 
 // A model loaded from its bytes, with its skins as PNGs when a palette is given.
