@@ -147,5 +147,6 @@ bool StreamBuffer(const GltfMesh& mesh, const std::vector<std::string>& images, 
   }
   out.padTo(layout.total);
   out.flush();
-  return out.ok;
+  // The JSON has already told every offset: a buffer of another length would betray it.
+  return out.ok && out.written == layout.total;
 }
