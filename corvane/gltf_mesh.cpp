@@ -1,0 +1,124 @@
+#include "gltf_mesh.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "model_frame.h"
+
+namespace {
+
+constexpr size_t kNameSize = 16;
+
+// The game's axes are X forward, Y left, Z up; glTF's are Y up with the same
+// handedness. This turns the one into the other (a rotation, so the winding stays),
+// and an importer that turns Y up back into Z up gets the game's axes again.
+VNLVEC3_T ToGltfAxes(const VNLVEC3_T& p) { return VNLVEC3_T{p.x, p.z, -p.y}; }
+
+void Widen(GltfBounds& bounds, const VNLVEC3_T& p, bool first) {
+  const float values[3] = {p.x, p.y, p.z};
+  for (int axis = 0; axis < 3; ++axis) {
+    if (first || values[axis] < bounds.min[axis]) bounds.min[axis] = values[axis];
+    if (first || values[axis] > bounds.max[axis]) bounds.max[axis] = values[axis];
+  }
+}
+
+bool TrianglesInRange(const VNLMODEL_T& model, uint32_t vertexTotal, bool& wide) {
+  wide = false;
+  for (uint32_t t = 0; t < model.triangleCount; ++t)
+    for (uint16_t index : model.triangles[t].index) {
+      if (index >= vertexTotal) return false;
+      if (index == std::numeric_limits<uint16_t>::max()) wide = true;
+    }
+  return true;
+}
+
+std::vector<std::string> FrameNames(const VNLMODEL_T& model, uint32_t frameTotal) {
+  std::vector<std::string> names;
+  names.reserve(frameTotal);
+  for (uint32_t f = 0; f < frameTotal; ++f) {
+    const char* field = model.frameNames[f];
+    names.emplace_back(field, strnlen(field, kNameSize));
+  }
+  return names;
+}
+
+void MeasureFrames(GltfMesh& mesh) {
+  for (uint32_t i = 0; i < mesh.vertexTotal; ++i) Widen(mesh.basePositions, BasePosition(mesh, i), i == 0);
+  if (!mesh.morphs()) return;
+  mesh.deltas.resize(mesh.frameTotal);
+  for (uint32_t f = 0; f < mesh.frameTotal; ++f)
+    for (uint32_t i = 0; i < mesh.vertexTotal; ++i) Widen(mesh.deltas[f], MorphDelta(mesh, f, i), i == 0);
+}
+
+}  // namespace
+
+std::string FrameStem(const std::string& name) {
+  size_t end = name.size();
+  while (end > 0 && name[end - 1] >= '0' && name[end - 1] <= '9') --end;
+  return name.substr(0, end);
+}
+
+std::vector<GltfRun> AnimationRuns(const std::vector<std::string>& names) {
+  std::vector<GltfRun> runs;
+  std::string stem;
+  for (uint32_t f = 0; f < names.size(); ++f) {
+    std::string next = FrameStem(names[f]);
+    if (runs.empty() || next != stem) {
+      stem = next;
+      runs.push_back(GltfRun{stem.empty() ? names[f] : stem, f, 0});
+    }
+    ++runs.back().count;
+  }
+  return runs;
+}
+
+bool DescribeMesh(const GltfInput& input, GltfMesh& mesh) {
+  if (input.model == nullptr) return false;
+  const VNLMODEL_T& model = *input.model;
+  const uint64_t vertexTotal = uint64_t(model.vertexCount) + model.seamCount;
+  const uint64_t frameTotal = uint64_t(model.frameCount) + model.frameExtra;
+  if (model.frameNames == nullptr || model.triangleCount == 0 || input.baseFrame >= frameTotal) return false;
+  if (!ModelFrameReadable(model, uint32_t(input.baseFrame * vertexTotal))) return false;
+
+  mesh.model = &model;
+  mesh.vertexTotal = uint32_t(vertexTotal);
+  mesh.triangleCount = model.triangleCount;
+  mesh.frameTotal = uint32_t(frameTotal);
+  mesh.pictureTotal = model.skins != nullptr ? uint32_t(model.skinCount) + model.skinExtra : 0;
+  mesh.baseFrame = input.baseFrame;
+  if (!TrianglesInRange(model, mesh.vertexTotal, mesh.wideIndices)) return false;
+
+  // Texel centres as the game samples them: the coordinates span the skin picture
+  // (its front half only after -skinnoback).
+  if (mesh.pictureTotal > 0 && model.skins[0].width > 0 && model.skins[0].height > 0) {
+    double across = model.skins[0].width;
+    if (input.frontHalfOnly) across = std::max(1.0, double(model.skins[0].width / 2));
+    mesh.halfTexelU = 0.5 / across;
+    mesh.halfTexelV = 0.5 / double(model.skins[0].height);
+  }
+
+  mesh.frameNames = FrameNames(model, mesh.frameTotal);
+  if (mesh.morphs()) mesh.runs = AnimationRuns(mesh.frameNames);
+  for (const GltfRun& run : mesh.runs) mesh.longestRun = std::max(mesh.longestRun, run.count);
+  MeasureFrames(mesh);
+  return true;
+}
+
+VNLVEC3_T BasePosition(const GltfMesh& mesh, uint32_t i) {
+  return ToGltfAxes(mesh.model->frameVertices[uint64_t(mesh.baseFrame) * mesh.vertexTotal + i]);
+}
+
+VNLVEC3_T MorphDelta(const GltfMesh& mesh, uint32_t frame, uint32_t i) {
+  const VNLVEC3_T base = BasePosition(mesh, i);
+  const VNLVEC3_T p = ToGltfAxes(mesh.model->frameVertices[uint64_t(frame) * mesh.vertexTotal + i]);
+  return VNLVEC3_T{float(double(p.x) - base.x), float(double(p.y) - base.y), float(double(p.z) - base.z)};
+}
+
+// The record keeps v measured from the bottom (as OBJ and ASE want it); glTF
+// measures from the top.
+void TexCoord(const GltfMesh& mesh, uint32_t i, float& u, float& v) {
+  const VNLVEC3_T& coord = mesh.model->skinCoords[i];
+  u = float(double(coord.x) + mesh.halfTexelU);
+  v = float(1.0 - double(coord.y) + mesh.halfTexelV);
+}

@@ -1,0 +1,60 @@
+// What the glTF writer takes from the model record: counts, frame names and their
+// animation runs, and every number in glTF's axes with its bounds.
+#ifndef CORVANE_GLTF_MESH_H
+#define CORVANE_GLTF_MESH_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gltf_writer.h"
+#include "varnel/varnel.h"
+
+// Consecutive frames that share a name stem: one animation.
+struct GltfRun {
+  std::string name;  // the stem, or the first frame's whole name when the stem is empty
+  uint32_t first = 0;
+  uint32_t count = 0;
+};
+
+struct GltfBounds {
+  float min[3] = {0, 0, 0};
+  float max[3] = {0, 0, 0};
+};
+
+struct GltfMesh {
+  const VNLMODEL_T* model = nullptr;
+  uint32_t vertexTotal = 0;    // the file's vertices and the on-seam copies
+  uint32_t triangleCount = 0;
+  uint32_t frameTotal = 0;     // groups flattened
+  uint32_t pictureTotal = 0;   // skin pictures, groups flattened
+  uint32_t baseFrame = 0;
+  bool wideIndices = false;    // 32-bit indices: a 16-bit 65535 would restart the strip
+  double halfTexelU = 0;       // half a skin texel in coordinates
+  double halfTexelV = 0;
+  std::vector<std::string> frameNames;  // the stored bytes, up to the first zero
+  std::vector<GltfRun> runs;            // empty for a model of one frame
+  GltfBounds basePositions;
+  std::vector<GltfBounds> deltas;       // one per frame when there are morph targets
+  uint32_t longestRun = 0;
+
+  bool morphs() const { return frameTotal > 1; }
+};
+
+// False when the record cannot be written: arrays missing, a triangle naming a
+// vertex outside the record, or the base frame outside the frames.
+bool DescribeMesh(const GltfInput& input, GltfMesh& mesh);
+
+// A name less its trailing digits: "run12" gives "run".
+std::string FrameStem(const std::string& name);
+// The runs of consecutive names sharing a stem, in order.
+std::vector<GltfRun> AnimationRuns(const std::vector<std::string>& names);
+
+// Vertex i of the base frame, in glTF's axes.
+VNLVEC3_T BasePosition(const GltfMesh& mesh, uint32_t i);
+// Vertex i of `frame` less its base position, in glTF's axes.
+VNLVEC3_T MorphDelta(const GltfMesh& mesh, uint32_t frame, uint32_t i);
+// The skin coordinate of vertex i at its texel's centre, from the top-left corner.
+void TexCoord(const GltfMesh& mesh, uint32_t i, float& u, float& v);
+
+#endif

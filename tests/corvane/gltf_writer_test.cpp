@@ -1,0 +1,246 @@
+// The glTF document the writer makes, read back: morph targets, animations,
+// skin coordinates, axes and winding, materials, names, and its refusals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "big_model.h"
+#include "builders.h"
+#include "gltf_check.h"
+#include "writer_fixture.h"
+
+namespace {
+
+using gltfcheck::Document;
+using gltfcheck::LoadedModel;
+using nlohmann::json;
+
+std::string GlbOf(const GltfInput& input) {
+  std::string bytes;
+  GltfResult result = WriteGlb(input, [&bytes](const char* data, size_t size) {
+    bytes.append(data, size);
+    return true;
+  });
+  EXPECT_EQ(result, GltfResult::Written);
+  return bytes;
+}
+
+Document Read(const LoadedModel& model, const std::string& base = "g") {
+  EXPECT_EQ(model.code, 0);
+  return gltfcheck::ReadGlb(GlbOf(model.input(base)));
+}
+
+const json& Primitive(const Document& doc) { return doc.json["meshes"][0]["primitives"][0]; }
+
+// Positions as glTF holds them: the game's (x, y, z) is (x, z, -y).
+std::vector<float> GltfAxes(float x, float y, float z) { return {x, z, -y}; }
+
+TEST(GltfDocument, EveryFrameIsANamedMorphTargetInFileOrder) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& targets = Primitive(doc)["targets"];
+  ASSERT_EQ(targets.size(), 6u);
+  EXPECT_EQ(doc.json["meshes"][0]["extras"]["targetNames"],
+            json::array({"walk1", "walk2", "walk3", "pain1", "pain2", "death"}));
+  EXPECT_EQ(doc.json["meshes"][0]["weights"], json(std::vector<int>(6, 0)));
+  // "death" grows the tetrahedron's edges from 20 to 70 along the game's x, y and z.
+  const json& deathAccessor = doc.json["accessors"][targets[5]["POSITION"].get<size_t>()];
+  std::vector<float> death = doc.floats(targets[5]["POSITION"]);
+  ASSERT_EQ(death.size(), 15u);
+  EXPECT_EQ(std::vector<float>(death.begin() + 3, death.begin() + 12),
+            (std::vector<float>{50, 0, 0, 0, 0, -50, 0, 50, 0}));
+  EXPECT_EQ(deathAccessor["min"], json::array({0, 0, -50}));
+  EXPECT_EQ(deathAccessor["max"], json::array({50, 50, 0}));
+  EXPECT_EQ(doc.floats(targets[0]["POSITION"]), std::vector<float>(15, 0.0f));  // the base frame itself
+}
+
+TEST(GltfDocument, AnimationsRunOverNameStemsWithKeysATenthOfASecondApart) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& animations = doc.json["animations"];
+  ASSERT_EQ(animations.size(), 3u);
+  const std::vector<std::string> names = {"walk", "pain", "death"};
+  const std::vector<std::vector<float>> times = {{0.0f, 0.1f, 0.2f}, {0.0f, 0.1f}, {0.0f}};
+  const size_t first[] = {0, 3, 5};
+  for (size_t a = 0; a < 3; ++a) {
+    const json& sampler = animations[a]["samplers"][0];
+    EXPECT_EQ(animations[a]["name"], names[a]);
+    EXPECT_EQ(sampler["interpolation"], "LINEAR");
+    EXPECT_EQ(animations[a]["channels"][0]["target"], json({{"node", 0}, {"path", "weights"}}));
+    EXPECT_EQ(doc.floats(sampler["input"]), times[a]);
+    // Key k: weight 1 for its own frame, 0 for the other five.
+    std::vector<float> expected(times[a].size() * 6, 0.0f);
+    for (size_t k = 0; k < times[a].size(); ++k) expected[k * 6 + first[a] + k] = 1.0f;
+    EXPECT_EQ(doc.floats(sampler["output"]), expected) << names[a];
+  }
+}
+
+TEST(GltfDocument, SkinCoordinatesSitAtTexelCentresAndSeamCopiesHalfASkinRight) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::OneFrameModel()), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  // 16 x 8 skin; vertex 0 at texel (0, 4) on the seam, its copy is vertex 4.
+  std::vector<float> uv = doc.floats(Primitive(doc)["attributes"]["TEXCOORD_0"]);
+  ASSERT_EQ(uv.size(), 10u);
+  EXPECT_FLOAT_EQ(uv[0], 0.5f / 16);
+  EXPECT_FLOAT_EQ(uv[1], 4.5f / 8);
+  EXPECT_FLOAT_EQ(uv[2], 6.5f / 16);
+  EXPECT_FLOAT_EQ(uv[3], 1.5f / 8);
+  EXPECT_FLOAT_EQ(uv[8], 0.5f / 16 + 0.5f);
+  EXPECT_FLOAT_EQ(uv[9], 4.5f / 8);
+  // The back-facing triangle takes the copy.
+  std::vector<uint32_t> indices = doc.integers(Primitive(doc)["indices"]);
+  ASSERT_EQ(indices.size(), 12u);
+  EXPECT_EQ(std::count(indices.begin(), indices.end(), 4u), 1);
+
+  // With the back folded onto the front, a texel is 1/8 of the coordinates wide.
+  vnlModelSkinNoBack(model.model);
+  GltfInput folded = model.input("g");
+  folded.frontHalfOnly = true;
+  Document half = gltfcheck::ReadGlb(GlbOf(folded));
+  EXPECT_FLOAT_EQ(half.floats(Primitive(half)["attributes"]["TEXCOORD_0"])[2], 6.5f / 8);
+}
+
+TEST(GltfDocument, GameZUpBecomesYUpAndFacesWindOutward) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::OneFrameModel()), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& accessor = doc.json["accessors"][Primitive(doc)["attributes"]["POSITION"].get<size_t>()];
+  std::vector<float> p = doc.floats(Primitive(doc)["attributes"]["POSITION"]);
+  ASSERT_EQ(p.size(), 15u);
+  EXPECT_EQ(std::vector<float>(p.begin() + 9, p.begin() + 12), GltfAxes(10, 10, 60));  // the vertex on top
+  EXPECT_EQ(accessor["min"], json(GltfAxes(10, 60, 10)));
+  EXPECT_EQ(accessor["max"], json(GltfAxes(60, 10, 60)));
+  // The file winds clockwise seen from outside; glTF's front faces wind the other way.
+  std::vector<uint32_t> index = doc.integers(Primitive(doc)["indices"]);
+  double volume = 0;
+  for (size_t t = 0; t + 2 < index.size(); t += 3) {
+    const float* a = &p[3 * index[t]];
+    const float* b = &p[3 * index[t + 1]];
+    const float* c = &p[3 * index[t + 2]];
+    volume += (a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) +
+               a[2] * (b[0] * c[1] - b[1] * c[0])) / 6.0;
+  }
+  EXPECT_NEAR(volume, 50.0 * 50 * 50 / 6, 1e-3);
+}
+
+TEST(GltfDocument, NamesWithControlBytesAndQuotesComeOutAsValidJson) {
+  testdata::ModelRecipe recipe = gltfcheck::GroupedModel();
+  const std::string odd = "q\"\\\x01\n\xe9";
+  recipe.frames[0].frames[0].name = odd + "12";
+  recipe.frames[0].frames[1].name = odd + "13";
+  LoadedModel model(testdata::BuildModel(recipe), {});
+  Document doc = Read(model, "b\x7f\xff");
+  ASSERT_TRUE(doc.ok);  // parsed strictly: valid UTF-8, every control byte escaped
+  const std::string shown = "q\"\\\x01\n\xc3\xa9";  // byte 0xE9 is the character U+00E9
+  EXPECT_EQ(doc.json["meshes"][0]["extras"]["targetNames"][1], shown + "13");
+  EXPECT_EQ(doc.json["animations"][0]["name"], shown);
+  EXPECT_EQ(doc.json["materials"][0]["name"], "b\x7f\xc3\xbf_0");
+}
+
+TEST(GltfDocument, AModelOfOneFrameIsAPlainMesh) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::OneFrameModel()), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  EXPECT_FALSE(Primitive(doc).contains("targets"));
+  EXPECT_FALSE(doc.json["meshes"][0].contains("extras"));
+  EXPECT_FALSE(doc.json["meshes"][0].contains("weights"));
+  EXPECT_FALSE(doc.json.contains("animations"));
+}
+
+TEST(GltfDocument, EverySkinPictureIsAMaterialWithItsPngAndAVariant) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), testdata::DistinctPalette());
+  if (model.pngs.empty()) GTEST_SKIP() << "no FreeImage to encode skins";
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  ASSERT_EQ(doc.json["materials"].size(), 3u);
+  ASSERT_EQ(doc.json["images"].size(), 3u);
+  for (size_t p = 0; p < 3; ++p) {
+    const json& material = doc.json["materials"][p];
+    EXPECT_EQ(material["name"], "g_" + std::to_string(p));
+    size_t texture = material["pbrMetallicRoughness"]["baseColorTexture"]["index"];
+    const json& image = doc.json["images"][doc.json["textures"][texture]["source"].get<size_t>()];
+    EXPECT_EQ(image["mimeType"], "image/png");
+    const json& view = doc.json["bufferViews"][image["bufferView"].get<size_t>()];
+    EXPECT_EQ(doc.bin.substr(view["byteOffset"], view["byteLength"]), model.pngs[p]) << "image " << p;
+  }
+  EXPECT_EQ(doc.json["samplers"][0]["magFilter"], 9728);  // nearest
+  EXPECT_EQ(Primitive(doc)["material"], 0);
+  EXPECT_EQ(doc.json["extensionsUsed"], json::array({"KHR_materials_variants"}));
+  EXPECT_EQ(doc.json["extensions"]["KHR_materials_variants"]["variants"].size(), 3u);
+  EXPECT_EQ(Primitive(doc)["extensions"]["KHR_materials_variants"]["mappings"][2],
+            json({{"material", 2}, {"variants", {2}}}));
+
+  // Without images the materials stay, untextured.
+  LoadedModel bare(testdata::BuildModel(gltfcheck::GroupedModel()), {});
+  Document plain = Read(bare);
+  EXPECT_EQ(plain.json["materials"].size(), 3u);
+  EXPECT_FALSE(plain.json.contains("textures") || plain.json.contains("images"));
+  EXPECT_FALSE(plain.json["materials"][0]["pbrMetallicRoughness"].contains("baseColorTexture"));
+}
+
+TEST(GltfDocument, GltfNamesItsBinaryFileAndHoldsWhatTheGlbHolds) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), testdata::DistinctPalette());
+  std::string text, bin;
+  auto into = [](std::string& out) {
+    return [&out](const char* data, size_t size) {
+      out.append(data, size);
+      return true;
+    };
+  };
+  ASSERT_EQ(WriteGltf(model.input("g"), "my model.bin", into(text), into(bin)), GltfResult::Written);
+  json document = json::parse(text);
+  Document glb = Read(model);
+  EXPECT_EQ(document["buffers"][0]["uri"], "my%20model.bin");
+  EXPECT_EQ(bin, glb.bin);
+  document["buffers"][0].erase("uri");
+  EXPECT_EQ(document, glb.json);
+}
+
+TEST(GltfDocument, StreamsTheBinaryPartInModestChunks) {
+  LoadedModel model(testdata::BuildModel(testdata::BigModel(3000, 40)), {});
+  size_t calls = 0, largest = 0, total = 0;
+  GltfResult result = WriteGlb(model.input("big"), [&](const char*, size_t size) {
+    if (++calls > 2) largest = std::max(largest, size);  // after the header and the JSON
+    total += size;
+    return true;
+  });
+  EXPECT_EQ(result, GltfResult::Written);
+  EXPECT_GT(total, size_t(3000) * 40 * 12);  // every frame's positions
+  EXPECT_LE(largest, size_t(1) << 16);
+}
+
+// A 16-bit index of 65535 would read as a strip restart: such a mesh takes 32 bits.
+TEST(GltfDocument, IndicesWidenWhenATriangleUsesVertex65535) {
+  writertest::HandModel(65535, 1, 1, 1, 0);
+  gState.model.triangles[0] = VNLTRIANGLE_T{{0, 1, 65535}};
+  GltfInput input;
+  input.model = &gState.model;
+  Document doc = gltfcheck::ReadGlb(GlbOf(input));
+  ASSERT_TRUE(doc.ok);
+  EXPECT_EQ(doc.json["accessors"][Primitive(doc)["indices"].get<size_t>()]["componentType"], 5125);
+  EXPECT_EQ(doc.integers(Primitive(doc)["indices"]), (std::vector<uint32_t>{0, 1, 65535}));
+  ResetState();
+}
+
+TEST(GltfDocument, RefusesAnEmptyRecordAMissingFrameAndStopsWhenTheSinkFails) {
+  VNLMODEL_T empty{};
+  GltfInput input;
+  input.model = &empty;
+  auto keep = [](const char*, size_t) { return true; };
+  EXPECT_EQ(WriteGlb(input, keep), GltfResult::NotAModel);
+
+  LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), {});
+  EXPECT_EQ(WriteGlb(model.input("g", 6), keep), GltfResult::NotAModel);
+  EXPECT_EQ(WriteGlb(model.input("g", 5), keep), GltfResult::Written);
+  size_t calls = 0;
+  EXPECT_EQ(WriteGlb(model.input("g"), [&calls](const char*, size_t) { return ++calls < 3; }),
+            GltfResult::SinkFailed);
+  EXPECT_EQ(calls, 3u);  // nothing asked of the sink after it refused
+}
+
+}  // namespace
