@@ -7,14 +7,14 @@
 // float when it is stored and each formula is evaluated in double, so figures
 // are the same on every build.
 //
-// The sliver rule. A cell is marked only when it also lies within one cell of
-// the triangle, in u and in v. For every triangle whose weights round to within
-// a fraction of a cell this changes nothing: the weights alone decide. Only a
-// near-degenerate sliver, whose rounded weights can pass the test far from the
-// triangle itself, loses those stray cells. The rule is what lets the scan visit,
-// on each row the triangle spans, only the cells within one cell of it (instead
-// of its whole bounding box), so a triangle costs its rows and the cells it
-// covers: 65535 slivers across a 1024 x 1024 skin take a second, not minutes.
+// The sliver rule. A cell is marked only when it also lies within a quarter
+// cell of the triangle, along u and along v. For every triangle whose weights
+// round to within a small fraction of a cell this changes nothing: the weights
+// alone decide. Only a near-degenerate sliver, whose rounded weights can pass
+// the test farther from the triangle itself, loses those stray cells. The rule
+// lets the scan visit, on each row the triangle spans, only the cells near it
+// instead of its whole bounding box, so a triangle costs its rows and the cells
+// it covers: 65535 slivers across a 1024 x 1024 skin take about a second.
 #include "skin_coverage.h"
 
 #include <algorithm>
@@ -28,8 +28,9 @@ namespace {
 // Grids beyond this many cells are not scanned (a real skin has well under a
 // million texels; the cap keeps a hostile header from a huge allocation).
 constexpr uint64_t kMaxCoverageCells = uint64_t(64) << 20;
-// How far from the triangle, in cells, a cell may lie and still be tested.
-constexpr double kNearCells = 1;
+// How far from the triangle, in cells along u and along v, a cell may lie and
+// still be tested.
+constexpr double kNearCells = 0.25;
 
 // The texel grid of the coverage scan, one byte per cell.
 struct CoverageGrid {
@@ -92,25 +93,51 @@ bool Inside(const GridTriangle& t, int64_t x, int64_t y) {
   return a >= 0 && b >= 0 && double(a) + double(b) < 1;
 }
 
-// The u extent of the triangle's part between the rows `low` and `high`: its
-// corners in that band and its edges' crossings of the band's two borders.
-bool BandExtent(const GridTriangle& t, double low, double high, double& left, double& right) {
-  left = HUGE_VAL;
-  right = -HUGE_VAL;
-  auto take = [&](double u) {
-    left = std::min(left, u);
-    right = std::max(right, u);
-  };
-  for (int i = 0; i < 3; ++i) {
-    const double u0 = t.pu[i], v0 = t.pv[i];
-    const double u1 = t.pu[(i + 1) % 3], v1 = t.pv[(i + 1) % 3];
-    if (v0 >= low && v0 <= high) take(u0);
-    if (v0 == v1) continue;
-    for (double border : {low, high})
-      if ((border - v0) * (border - v1) <= 0) take(u0 + (border - v0) / (v1 - v0) * (u1 - u0));
+// The triangle's boundaries as functions of v, for the rows it spans: corners
+// sorted by v (top, middle, bottom), the long edge from top to bottom and the
+// two short ones through the middle corner.
+struct RowWalk {
+  double topV, midV, bottomV;
+  double topU, midU;
+  double longSlope, upperSlope, lowerSlope;  // du / dv of each edge
+
+  explicit RowWalk(const GridTriangle& t) {
+    int order[3] = {0, 1, 2};
+    std::sort(order, order + 3, [&t](int i, int j) { return t.pv[i] < t.pv[j]; });
+    const double u[3] = {t.pu[order[0]], t.pu[order[1]], t.pu[order[2]]};
+    const double v[3] = {t.pv[order[0]], t.pv[order[1]], t.pv[order[2]]};
+    topV = v[0], midV = v[1], bottomV = v[2];
+    topU = u[0], midU = u[1];
+    // Corners on one row are collinear and never get here, so bottomV > topV.
+    longSlope = (u[2] - u[0]) / (v[2] - v[0]);
+    upperSlope = v[1] > v[0] ? (u[1] - u[0]) / (v[1] - v[0]) : 0;
+    lowerSlope = v[2] > v[1] ? (u[2] - u[1]) / (v[2] - v[1]) : 0;
   }
-  return left <= right;
-}
+
+  double longEdge(double v) const { return topU + (v - topV) * longSlope; }
+  // At the middle corner's row the upper edge ends at that corner (a flat upper
+  // edge leaves the rest of that row to the long edge and the corner itself).
+  double shortEdge(double v) const {
+    return v <= midV ? (midV > topV ? topU + (v - topV) * upperSlope : midU) : midU + (v - midV) * lowerSlope;
+  }
+
+  // The u extent of the triangle's part between the rows `low` and `high`; false
+  // when that band misses the triangle. Both boundaries are straight but for the
+  // bend at the middle corner, so the band's ends and that corner decide.
+  bool extent(double low, double high, double& left, double& right) const {
+    low = std::max(low, topV);
+    high = std::min(high, bottomV);
+    if (!(low <= high)) return false;
+    const double a = longEdge(low), b = longEdge(high), c = shortEdge(low), d = shortEdge(high);
+    left = std::min({a, b, c, d});
+    right = std::max({a, b, c, d});
+    if (low < midV && midV < high) {
+      left = std::min(left, midU);
+      right = std::max(right, midU);
+    }
+    return true;
+  }
+};
 
 // Marks the cells inside the triangle (see the opening comment); returns how many
 // were not marked before.
@@ -120,10 +147,11 @@ uint64_t MarkTriangle(CoverageGrid& grid, const VNLVEC3_T* corner[3]) {
   int64_t x0, x1, y0, y1;
   if (!ScanRange(t.pu, grid.width, x0, x1) || !ScanRange(t.pv, grid.height, y0, y1)) return 0;
 
+  const RowWalk walk(t);
   uint64_t added = 0;
   for (int64_t y = y0; y <= y1; ++y) {
     double left, right;
-    if (!BandExtent(t, double(y) - kNearCells, double(y) + kNearCells, left, right)) continue;
+    if (!walk.extent(double(y) - kNearCells, double(y) + kNearCells, left, right)) continue;
     // In double, clipped to the box before the conversion: corners may lie far off the grid.
     const double first = std::max(std::ceil(left - kNearCells), double(x0));
     const double last = std::min(std::floor(right + kNearCells), double(x1));
