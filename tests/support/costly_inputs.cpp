@@ -15,7 +15,7 @@ ByteWriter SpriteHeader(uint32_t frames) {
 
 Bytes ManyFramesSprite() { return SpriteHeader(38000000).take(); }
 
-Bytes HugeFrameSprite() {
+Bytes GigapixelFrameSprite() {
   ByteWriter w = SpriteHeader(1);
   w.u32(0).i32(-8).i32(8).u32(16384).u32(16384);  // a single frame
   for (int i = 0; i < 16; ++i) w.u8(uint8_t(i));

@@ -11,7 +11,7 @@ namespace testdata {
 // A 36-byte sprite header claiming 38 million frames, none of them present.
 Bytes ManyFramesSprite();
 // A 72-byte sprite whose one frame claims 16384 x 16384 pixels (16 are there).
-Bytes HugeFrameSprite();
+Bytes GigapixelFrameSprite();
 // A 92-byte model: its header and the start of one skin group of 65535 pictures.
 Bytes SkinGroupModel();
 // `count` slivers (triangles of area 1/2) that each reach across most of a

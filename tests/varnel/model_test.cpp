@@ -10,6 +10,7 @@
 #include <string>
 
 #include "builders.h"
+#include "costly_inputs.h"
 #include "files.h"
 #include "varnel/varnel.h"
 
@@ -507,6 +508,14 @@ TEST(ModelLoadBadInput, SkinExtrasSummingPastSixteenBitsAreRefused) {
   // each are far beyond what a file of 65 KB may cost.
   recipe.skins = {group, ModelSkin{true, {}, std::vector<Bytes>(25537, Bytes{2})}};
   EXPECT_EQ(model.load(testdata::BuildModel(recipe)), VNL_NO_MEMORY);
+  ExpectEmpty(model.m);
+}
+
+// 92 bytes: the header and the start of a skin group of 65535 pictures, which
+// would count 256 MiB at 4 KiB each.
+TEST(ModelLoadBadInput, SkinGroupOfThousandsOfMissingPicturesIsRefused) {
+  Model model;
+  EXPECT_EQ(model.load(testdata::SkinGroupModel()), VNL_NO_MEMORY);
   ExpectEmpty(model.m);
 }
 
