@@ -131,7 +131,7 @@ TEST_F(RunCost, SkinGroupOfThousandsOfPicturesIsRefused) {
 }
 
 // Once: minutes of coverage scan for 65535 slivers on a 1024 x 1024 skin (now
-// about 1.5 s of CPU, 15 s under the sanitizers).
+// about 1.5 s of CPU, 14 s under the sanitizers).
 TEST_F(RunCost, SliversAcrossALargeSkinReportQuickly) {
   const Bytes model = testdata::BuildModel(testdata::SliverModel(65535, 1024));
   write("m.mdl", model);
