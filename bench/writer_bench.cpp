@@ -2,6 +2,7 @@
 // model, and the skin coverage of a 480 x 480 skin.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "big_model.h"
+#include "costly_inputs.h"
 #include "files.h"
 #include "fixed.h"
 #include "model_writers.h"
@@ -110,8 +112,9 @@ void BM_SkinCoverage480Tiled(benchmark::State& state) {
 }
 BENCHMARK(BM_SkinCoverage480Tiled)->Unit(benchmark::kMicrosecond);
 
-// The worst case: 64 triangles that each span the whole skin, so every one scans
-// all 480 x 480 cells. Items are cells tested, the scan's own unit of work.
+// 64 triangles that each span the whole skin. Items are the cells of their
+// bounding boxes, which the scan no longer visits: it walks the rows each triangle
+// spans, skips covered cells and stops once every cell is covered.
 void BM_SkinCoverage480WholeSkinTriangles(benchmark::State& state) {
   constexpr int kTriangles = 64;
   LoadIntoState(testdata::WholeSkinTriangles(kTriangles, kSkinSide, kSkinSide));
@@ -122,6 +125,29 @@ void BM_SkinCoverage480WholeSkinTriangles(benchmark::State& state) {
   ResetState();
 }
 BENCHMARK(BM_SkinCoverage480WholeSkinTriangles)->Unit(benchmark::kMillisecond);
+
+// The costly case: 65535 slivers of area 1/2, each across most of a 1024 x 1024
+// skin, covering almost nothing. Items are the rows the triangles span.
+void BM_SkinCoverage1024Slivers(benchmark::State& state) {
+  constexpr int kSide = 1024;
+  LoadIntoState(testdata::SliverModel(65535, kSide));
+  int64_t rows = 0;
+  const VNLMODEL_T& model = gState.model;
+  for (uint32_t t = 0; t < model.triangleCount; ++t) {
+    float low = 1, high = 0;
+    for (uint16_t i : model.triangles[t].index) {
+      low = std::min(low, model.skinCoords[i].y);
+      high = std::max(high, model.skinCoords[i].y);
+    }
+    rows += int64_t((high - low) * kSide) + 1;
+  }
+  double covered = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(kSide, kSide));
+  state.SetItemsProcessed(int64_t(state.iterations()) * rows);
+  state.counters["covered_percent"] = covered;
+  ResetState();
+}
+BENCHMARK(BM_SkinCoverage1024Slivers)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

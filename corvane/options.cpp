@@ -152,9 +152,11 @@ int ParseCommandLine() {
   bool failed = false;
   bool headerShown = false;
   size_t i = 1;
-  for (; i < args.size() && !args[i].empty(); ++i) {
+  // An empty argument ends nothing: as an option's value it is an empty value
+  // (left to the mode to reject), anywhere else a loose parameter.
+  for (; i < args.size(); ++i) {
     const std::string typed = args[i];
-    OptionEntry* entry = FindOption(LowerAscii(TrimBlanks(typed)));
+    OptionEntry* entry = typed.empty() ? nullptr : FindOption(LowerAscii(TrimBlanks(typed)));
     if (entry == nullptr) {
       ConsoleLine(std::string(typed[0] == '-' ? "Argument unknown" : "Loose parameter") + ": \"" + PrintableName(typed) +
                   "\"");
@@ -162,13 +164,12 @@ int ParseCommandLine() {
     } else if (entry->handler != nullptr) {
       std::vector<std::string> params(size_t(entry->value > 0 ? entry->value : 0));
       for (std::string& param : params) {
-        ++i;
-        if (i < args.size()) param = args[i];
-        if (param.empty()) {
+        if (++i >= args.size()) {
           ConsoleLine("Missing parameters for: \"" + PrintableName(typed) + "\"");
           failed = true;
           break;
         }
+        param = args[i];
       }
       entry->handler(params);
     } else if (entry->seen == 0) {
@@ -179,7 +180,7 @@ int ParseCommandLine() {
       ConsoleLine("  " + entry->description);
     }
   }
-  if (i == 1) {
+  if (args.size() <= 1) {
     ShowSyntax();
     failed = true;
   }

@@ -1,15 +1,14 @@
 #include "report.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "console.h"
 #include "fixed.h"
 #include "output.h"
+#include "skin_coverage.h"
 #include "state.h"
 #include "text_builder.h"
 
@@ -20,9 +19,6 @@ const char kTitle[] = "CORVANE Report File";
 constexpr size_t kLabelField = 19;
 // Indexed keys ("Index[  5]") are padded to this width after their ":".
 constexpr size_t kKeyField = 16;
-// Coverage grids beyond this many cells are not scanned (a real skin has well
-// under a million texels; the cap keeps a hostile header from a huge allocation).
-constexpr uint64_t kMaxCoverageCells = uint64_t(64) << 20;
 
 bool gTimeFixed = false;
 std::tm gFixedTime{};
@@ -266,102 +262,11 @@ void AppendModel(std::string& out) {
   AppendFrameList(out, model);
 }
 
-// ---- coverage ----
-
-// The texel grid of the coverage scan, one byte per cell.
-struct CoverageGrid {
-  int32_t width;
-  int32_t height;
-  std::vector<uint8_t> marked;
-};
-
-double Lowest(const float v[3]) { return std::min({double(v[0]), double(v[1]), double(v[2])}); }
-double Highest(const float v[3]) { return std::max({double(v[0]), double(v[1]), double(v[2])}); }
-
-// The box from the lowest to the highest position, rounded half to even, clipped to
-// [0, limit - 1]; false when nothing of it lies in the grid.
-bool ScanRange(const float v[3], int32_t limit, int64_t& first, int64_t& last) {
-  double low = std::nearbyint(Lowest(v));
-  double high = std::nearbyint(Highest(v));
-  low = std::max(low, 0.0);
-  high = std::min(high, double(limit) - 1);
-  if (!(low <= high)) return false;
-  first = int64_t(low);
-  last = int64_t(high);
-  return true;
-}
-
-// Marks the grid cells whose integer position lies inside the triangle; returns how
-// many were not marked before. Every named value is rounded to a float when it is
-// stored and each formula is evaluated in double, so coverage figures are the same
-// on every build.
-uint64_t MarkTriangle(CoverageGrid& grid, const VNLVEC3_T* corner[3]) {
-  float pu[3], pv[3];
-  for (int i = 0; i < 3; ++i) {
-    pu[i] = float(double(corner[i]->x) * grid.width);
-    pv[i] = float(double(corner[i]->y) * grid.height);
-    if (!std::isfinite(pu[i]) || !std::isfinite(pv[i])) return 0;
-  }
-
-  float e0u = float(double(pu[1]) - pu[0]), e0v = float(double(pv[1]) - pv[0]);
-  float e1u = float(double(pu[2]) - pu[0]), e1v = float(double(pv[2]) - pv[0]);
-  float d00 = float(double(e0u) * e0u + double(e0v) * e0v);
-  float d01 = float(double(e0u) * e1u + double(e0v) * e1v);
-  float d11 = float(double(e1u) * e1u + double(e1v) * e1v);
-  double denominator = double(d00) * d11 - double(d01) * d01;
-  if (denominator == 0) return 0;  // the corners lie on one line: nothing is inside
-  float inv = float(1.0 / denominator);
-  // Beyond float range the weights are no numbers at all; such a sliver counts as a line.
-  if (inv == 0 || !std::isfinite(inv)) return 0;
-
-  int64_t x0, x1, y0, y1;
-  if (!ScanRange(pu, grid.width, x0, x1) || !ScanRange(pv, grid.height, y0, y1)) return 0;
-
-  uint64_t added = 0;
-  for (int64_t y = y0; y <= y1; ++y) {
-    uint8_t* row = grid.marked.data() + uint64_t(y) * uint64_t(grid.width);
-    for (int64_t x = x0; x <= x1; ++x) {
-      if (row[x]) continue;  // a cell counts once: overlapping triangles cost a byte test
-      float p0 = float(double(x) - pu[0]);
-      float p1 = float(double(y) - pv[0]);
-      float q0 = float(double(p0) * e0u + double(p1) * e0v);
-      float q1 = float(double(p0) * e1u + double(p1) * e1v);
-      float a = float((double(q1) * d00 - double(q0) * d01) * inv);
-      float b = float((double(q0) * d11 - double(q1) * d01) * inv);
-      if (a >= 0 && b >= 0 && double(a) + double(b) < 1) {
-        row[x] = 1;
-        ++added;
-      }
-    }
-  }
-  return added;
-}
-
 }  // namespace
 
 void SetReportTime(const std::tm* fixed) {
   gTimeFixed = fixed != nullptr;
   if (fixed) gFixedTime = *fixed;
-}
-
-double SkinCoverage(int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0) return 0;
-  uint64_t cells = uint64_t(width) * uint64_t(height);
-  if (cells > kMaxCoverageCells) return 0;
-
-  const VNLMODEL_T& model = gState.model;
-  if (!model.triangles || !model.skinCoords) return 0;
-  CoverageGrid grid{width, height, std::vector<uint8_t>(cells, 0)};
-  uint64_t vertices = uint64_t(model.vertexCount) + model.seamCount;
-  uint64_t count = 0;
-  for (uint32_t t = 0; t < model.triangleCount && count < cells; ++t) {
-    const uint16_t* index = model.triangles[t].index;
-    if (index[0] >= vertices || index[1] >= vertices || index[2] >= vertices) continue;
-    const VNLVEC3_T* corner[3] = {&model.skinCoords[index[0]], &model.skinCoords[index[1]],
-                                  &model.skinCoords[index[2]]};
-    count += MarkTriangle(grid, corner);
-  }
-  return double(count) / double(cells) * 100.0;
 }
 
 int WriteReport() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "builders.h"
+#include "costly_inputs.h"
 #include "files.h"
 
 namespace fs = std::filesystem;
@@ -152,6 +153,13 @@ int main(int argc, char** argv) {
   Seed(root, "fuzz_model", "negative_skin_group.mdl", NegativeSkinGroupModel());
   Seed(root, "fuzz_model", "bad_index.mdl", BadIndexModel());
   Seed(root, "fuzz_model", "huge_skin.mdl", HugeSkinModel());
+  // Inputs whose cost, not their handling, was the fault.
+  for (const char* target : {"fuzz_model", "fuzz_pipeline"}) {
+    Seed(root, target, "skin_group_65535.mdl", SkinGroupModel());
+    Seed(root, target, "slivers_600.mdl", BuildModel(SliverModel(600, 256)));
+  }
+  Seed(root, "fuzz_sprite", "claims_38m_frames.spr", ManyFramesSprite());
+  Seed(root, "fuzz_sprite", "claims_gigapixel_frame.spr", GigapixelFrameSprite());
 
   Seed(root, "fuzz_sprite", "small.spr", Sprite());
   Seed(root, "fuzz_sprite", "many_frames.spr", HostileSprite());
@@ -178,6 +186,7 @@ int main(int argc, char** argv) {
   Seed(root, "fuzz_map", "scope_low.map", Text("}\r\n"));
   Seed(root, "fuzz_map", "bad_pair.map", Text("{\r\n\"a\" \"b\" \"c\"\r\n}\r\n"));
   Seed(root, "fuzz_map", "lone_breaks.map", Text("{\r\"a\" \"b\"\n}\r\n\r"));
+  Seed(root, "fuzz_map", "linux_lines.map", Text("// comment\n{\n\"classname\" \"worldspawn\"\n}\n"));
   Seed(root, "fuzz_pack", "small.pak",
        BuildPack({{"progs/a.mdl", model}, {"gfx\\palette.lmp", DistinctPalette()}, {"", {1}}}));
   Seed(root, "fuzz_pack", "twice.pak", BuildPack({{"a.mdl", {1, 2, 3}}, {" a.mdl", {4, 5}}, {"/a.mdl", {6}}}));

@@ -2,8 +2,10 @@
 # Usage: fuzz/run.sh SECONDS [TARGET...]
 #
 # Builds the libFuzzer targets with clang (build-fuzz) and runs each one (or the
-# named ones) for SECONDS seconds, with a 2 s timeout per input and a 2 GB memory
-# limit. Prints executions, coverage and findings per target and exits 1 when any
+# named ones) for SECONDS seconds, with a 3 s timeout per input and memory limits
+# (512 MB resident, 256 MB in one allocation) below the library's 1 GiB cap, so an
+# input that costs too much time or memory is a finding like a crash. Prints
+# executions, coverage and findings per target and exits 1 when any
 # target found something. Finding inputs are kept in fuzz/findings/<target>/; a
 # crash worth keeping goes to tests/regressions/<target>/, where the test suite
 # replays it. The grown corpus stays in build-fuzz/fuzz-work/corpus between runs.
@@ -44,7 +46,7 @@ for name in $targets; do
   # The map parser and the writers print to stdout: -close_fd_mask=1 keeps it quiet.
   rc=0
   "$build/fuzz/$name" "$corpus" "$work/seeds/$name" -dict="$root/fuzz/dictionary.txt" \
-    -max_total_time="$SECONDS_PER_TARGET" -timeout=2 -rss_limit_mb=2048 -malloc_limit_mb=2048 \
+    -max_total_time="$SECONDS_PER_TARGET" -timeout=3 -rss_limit_mb=512 -malloc_limit_mb=256 \
     -close_fd_mask=1 -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1 || rc=$?
   runs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)"
   cov="$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*' || true)"

@@ -61,11 +61,12 @@ TEST(Usage, NoArgumentShowsBannerAndUsageScreenAndFails) {
   EXPECT_EQ(Count(run.out, "!!ERROR!!"), 0u);
 }
 
-TEST(Usage, EmptyFirstArgumentShowsTheUsageScreen) {
+TEST(Usage, EmptyFirstArgumentIsALooseParameter) {
   testdata::TempDir dir;
+  WriteModelAndPalette(dir);
   RunResult run = RunCorvane(dir.path(), {"", "-model", "m.mdl"}, "", true);
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.after, kUsageScreen);
+  EXPECT_EQ(run.after, "Loose parameter: \"\"\n");
 }
 
 TEST(Usage, HelpWordsShowTheUsageScreenAndSucceed) {
@@ -152,14 +153,22 @@ TEST(CommandLine, FlagGivenTwiceIsAnnouncedOnce) {
             ":: OPTIONS\n  Swap triangles side\n  Invert UVMap-Y coordinates\n");
 }
 
-TEST(CommandLine, EmptyArgumentEndsTheParseSilently) {
+TEST(CommandLine, EmptyArgumentIsALooseParameterAndTheParseGoesOn) {
   testdata::TempDir dir;
   WriteModelAndPalette(dir);
   RunResult run = RunCorvane(dir.path(), {"-model", "m.mdl", "", "-foo", "-swap"}, "", true);
-  EXPECT_EQ(run.code, 0) << run.out;
-  EXPECT_EQ(Count(run.out, "-foo"), 0u);
-  EXPECT_EQ(Count(run.out, ":: OPTIONS"), 0u);
-  EXPECT_EQ(run.after.substr(0, 11), ":: SOURCES\n");
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(run.after, "Loose parameter: \"\"\nArgument unknown: \"-foo\"\n:: OPTIONS\n  Swap triangles side\n");
+}
+
+// An unset shell variable as the model: the later options still count, and the
+// mode refuses the empty name instead of converting nothing silently.
+TEST(CommandLine, EmptyValueIsAnEmptyNameTheModeRefuses) {
+  testdata::TempDir dir;
+  RunResult run = RunCorvane(dir.path(), {"-model", "", "-dst", "x.obj", "-replace"}, "", true);
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(run.after, ":: OPTIONS\n  Always replace existing files\n:: SOURCES\n"
+                       "!!ERROR!! Source model: no file name specified\n");
 }
 
 TEST(CommandLine, DoubleSeparatorLeavesThePackListUnchosen) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "files.h"
@@ -132,13 +133,32 @@ TEST(MapLoad, EntitiesAndBrushesAreCountedAcrossTheText) {
   EXPECT_EQ(run.output, Counts(13, 3, 3));
 }
 
-TEST(MapLoad, LoneCrOrLfBelongsToTheLine) {
+TEST(MapLoad, LoneCrBelongsToTheLine) {
   // "\r\r\n" ends a line holding one CR, which is not a brace.
   EXPECT_EQ(RunMap("{\r\r\n").code, VNL_MAP_ROOT_STATEMENT);
-  // "{\n}" is one line of three characters at the root.
-  EXPECT_EQ(RunMap("{\n}\r\n").code, VNL_MAP_ROOT_STATEMENT);
-  // An LF inside a value stays in the value, shown as '?' like every control byte.
-  EXPECT_EQ(RunMap("{\r\n\"k\" \"a\nb\"\r\n}\r\n").output, Pair("k", "a?b") + Counts(4, 1, 0));
+  // A CR inside a value stays in the value, shown as '?' like every control byte.
+  EXPECT_EQ(RunMap("{\r\n\"k\" \"a\rb\"\r\n}\r\n").output, Pair("k", "a?b") + Counts(4, 1, 0));
+}
+
+std::string WithoutCr(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+TEST(MapLoad, LoneLfEndsALineAsCrLfDoes) {
+  const std::string withComment = std::string("// written on Linux\r\n") + kTenLines;
+  for (const std::string& text : {std::string(kTenLines), withComment}) {
+    const MapRun crLf = RunMap(text);
+    ASSERT_EQ(crLf.code, 0);
+    const MapRun lf = RunMap(WithoutCr(text));
+    EXPECT_EQ(lf.code, 0);
+    EXPECT_EQ(lf.output, crLf.output);
+  }
+  // Both line ends in one text.
+  EXPECT_EQ(RunMap("{\n}\r\n").output, Counts(3, 1, 0));
+  EXPECT_EQ(RunMap("{\n\"classname\" \"worldspawn\"\n}\n").output, Pair("classname", "worldspawn") + Counts(4, 1, 0));
+  // A fault in an LF text is seen as in a CR LF one.
+  EXPECT_EQ(RunMap("{\n}\n}\n").code, VNL_MAP_SCOPE_LOW);
 }
 
 struct FaultCase {
@@ -158,7 +178,6 @@ TEST_P(MapFault, StopsWithItsCodeAndPrintsNoCounts) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, MapFault,
     testing::Values(
-        FaultCase{"LineFeedOnlyTextIsOneRootStatement", "{\n\"classname\" \"worldspawn\"\n}\n", 42},
         FaultCase{"StatementAtTheRoot", "\"classname\" \"worldspawn\"\r\n", 42},
         FaultCase{"StatementAfterTheEntityClosed", "{\r\n}\r\nstray\r\n", 42},
         FaultCase{"CloseAtTheRoot", "}\r\n", 41},

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "builders.h"
+#include "costly_inputs.h"
 #include "files.h"
 #include "varnel/varnel.h"
 
@@ -202,6 +203,19 @@ TEST(ModelLoad, SkinGroupIsFlattenedAndItsIntervalsStayOutOfThePictures) {
     ASSERT_NE(p.pixels, nullptr);
     EXPECT_EQ(Bytes(p.pixels, p.pixels + 64), testdata::SkinPixels(recipe, seeds[k])) << "picture " << k;
   }
+}
+
+// The record keeps a group's size in 8 bits: 255 is the largest group it can tell.
+TEST(ModelLoad, FrameGroupOf255FramesLoadsWithItsSize) {
+  ModelRecipe recipe = testdata::SmallModel();
+  ModelFrameEntry group{true, {}, {}};
+  for (int f = 0; f < 255; ++f) group.frames.push_back(Frame("g" + std::to_string(f), recipe.vertices.size(), f));
+  recipe.frames = {group};
+  Model model;
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
+  EXPECT_EQ(model.m.frameExtra, 254);
+  EXPECT_EQ(model.m.frameGroup[0], 255);
+  EXPECT_EQ(Name(model.m, 254), "g254");
 }
 
 TEST(ModelLoad, FrameGroupIsFlattenedWithItsSizeAtTheFirstFrame) {
@@ -478,7 +492,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ModelLoadGroupSize,
                                            GroupCase{"skin extra past 16 bits", true, 65537, VNL_MDL_NO_SKIN},
                                            GroupCase{"empty frame group", false, 0, VNL_MDL_NO_FRAME},
                                            GroupCase{"negative frame group", false, -3, VNL_MDL_NO_FRAME},
-                                           GroupCase{"frame extra past 16 bits", false, 70000, VNL_MDL_NO_FRAME}),
+                                           GroupCase{"frame extra past 16 bits", false, 70000, VNL_MDL_NO_FRAME},
+                                           GroupCase{"frame group past 8 bits", false, 256, VNL_MDL_NO_FRAME}),
                          [](const ::testing::TestParamInfo<GroupCase>& info) { return std::to_string(info.index); });
 
 TEST(ModelLoadBadInput, SkinExtrasSummingPastSixteenBitsAreRefused) {
@@ -489,10 +504,19 @@ TEST(ModelLoadBadInput, SkinExtrasSummingPastSixteenBitsAreRefused) {
   Model model;
   EXPECT_EQ(model.load(testdata::BuildModel(recipe)), VNL_MDL_NO_SKIN);
   ExpectEmpty(model.m);
-  recipe.skins = {group, ModelSkin{true, {}, std::vector<Bytes>(25537, Bytes{2})}};  // 39999 + 25536 = 65535
-  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
-  EXPECT_EQ(model.m.skinExtra, 65535);
-  EXPECT_EQ(model.m.skins[65536].pixels[0], 2);
+  // 39999 + 25536 = 65535 extras fit 16 bits, but 65537 pictures counting 4 KiB
+  // each are far beyond what a file of 65 KB may cost.
+  recipe.skins = {group, ModelSkin{true, {}, std::vector<Bytes>(25537, Bytes{2})}};
+  EXPECT_EQ(model.load(testdata::BuildModel(recipe)), VNL_NO_MEMORY);
+  ExpectEmpty(model.m);
+}
+
+// 92 bytes: the header and the start of a skin group of 65535 pictures, which
+// would count 256 MiB at 4 KiB each.
+TEST(ModelLoadBadInput, SkinGroupOfThousandsOfMissingPicturesIsRefused) {
+  Model model;
+  EXPECT_EQ(model.load(testdata::SkinGroupModel()), VNL_NO_MEMORY);
+  ExpectEmpty(model.m);
 }
 
 TEST(ModelLoadBadInput, SkinLargerThanTheAllocationCapFailsBeforeAllocating) {

@@ -94,9 +94,8 @@ TEST(PackDirectory, ListsCleanedNamesOffsetsAndLengthsInFileOrder) {
   EXPECT_EQ(dir->info.entries[0].offset, 12u);
   EXPECT_EQ(dir->info.entries[0].length, 4u);
   EXPECT_EQ(dir->info.entries[0].usable, 1);
-  // The blank before the zero padding is inside the last component, so it stays
-  // in the listing; a lookup trims it.
-  EXPECT_STREQ(dir->info.entries[1].name, "maps\\e1m1.bsp ");
+  // The name ends at its first zero byte, so cleaning trims the blank before it.
+  EXPECT_STREQ(dir->info.entries[1].name, "maps\\e1m1.bsp");
   EXPECT_EQ(dir->info.entries[1].offset, 16u);
   EXPECT_EQ(dir->info.entries[1].length, 8u);
   EXPECT_EQ(LoadMember(pack.path, "maps/e1m1.bsp").data, Text("BBBBBBBB"));
@@ -245,7 +244,6 @@ TEST(PackEntries, UnusableEntryIsListedButNeverLoaded) {
   const EntryCase cases[] = {
       {"data passes the end by one byte", 12, fileSize - 12 + 1},
       {"data starts past the end", fileSize + 5, 1},
-      {"length 0", 12, 0},
       {"offset inside the header", 8, 4},
       {"offset 0", 0, 4},
       {"offset + length wraps 32 bits", 0xFFFFFFF0u, 0x20},
@@ -277,9 +275,28 @@ TEST(PackEntries, DataEndingExactlyAtTheEndOfTheFileIsUsable) {
   EXPECT_EQ(LoadMember(pack.path, "tail").data, Text("end"));
 }
 
+TEST(PackEntries, EmptyMemberLoadsAsAnEmptyBlock) {
+  PackFile pack(testdata::BuildRawPack(Text("data"), {{"empty.txt", 12, 0}, {"end.txt", 12 + 4, 0}}));
+  auto dir = ReadDirectory(pack.path);
+  ASSERT_EQ(dir->code, VNL_OK);
+  for (const char* name : {"empty.txt", "end.txt"}) {
+    std::string packName = pack.path, fileName = name;
+    uint8_t* block = nullptr;
+    uint32_t length = 99;
+    EXPECT_EQ(vnlPackFileLoad(packName, fileName, block, length), VNL_OK) << name;
+    EXPECT_NE(block, nullptr) << name;
+    EXPECT_EQ(length, 0u) << name;
+    std::free(block);
+  }
+  // A loader given such a member finds it as empty as an empty disk file.
+  std::string packName = pack.path, fileName = "empty.txt";
+  int32_t type = 0;
+  EXPECT_EQ(vnlWhatIs(packName, fileName, type), VNL_EMPTY_FILE);
+}
+
 TEST(PackEntries, UnusableEntryDoesNotHideAUsableOneOfTheSameName) {
   Bytes data = Text("good");
-  PackFile pack(testdata::BuildRawPack(data, {{"dup", 12, 0}, {"dup", 12, 4}}));
+  PackFile pack(testdata::BuildRawPack(data, {{"dup", 1000, 4}, {"dup", 12, 4}}));
   Member m = LoadMember(pack.path, "dup");
   EXPECT_EQ(m.code, VNL_OK);
   EXPECT_EQ(m.data, Text("good"));
@@ -298,15 +315,18 @@ TEST(PackNames, FullFiftySixByteNameWithoutZeroByteStaysInsideItsField) {
   EXPECT_EQ(LoadMember(pack.path, name + "n").code, VNL_NOT_FOUND);
 }
 
-TEST(PackNames, CleaningRunsOverTheWholeFieldThenCutsAtTheZeroByte) {
+TEST(PackNames, NameEndsAtItsFirstZeroByte) {
   using namespace std::string_literals;
-  PackFile pack(testdata::BuildPack({{"x/..\0/y"s, Text("1")}, {"x/../y"s, Text("2")}, {"a/b\0junk"s, Text("3")}}));
+  PackFile pack(testdata::BuildPack({{"x/..\0/y"s, Text("1")}, {"x/../y"s, Text("2")}, {"a/b\0junk"s, Text("3")},
+                                     {"ok.txt\0/../../etc/passwd"s, Text("4")}}));
   auto dir = ReadDirectory(pack.path);
   ASSERT_EQ(dir->code, VNL_OK);
-  // The ".." holds the zero bytes that follow it, so it resolves nothing.
-  EXPECT_STREQ(dir->info.entries[0].name, "x\\..");
+  EXPECT_STREQ(dir->info.entries[0].name, "");  // "x/.." resolves to nothing
   EXPECT_STREQ(dir->info.entries[1].name, "y");
   EXPECT_STREQ(dir->info.entries[2].name, "a\\b");
+  EXPECT_STREQ(dir->info.entries[3].name, "ok.txt");
+  EXPECT_EQ(LoadMember(pack.path, "ok.txt").data, Text("4"));
+  EXPECT_EQ(LoadMember(pack.path, "a/b").data, Text("3"));
 }
 
 TEST(PackNames, BothSeparatorsMatchEitherSeparator) {

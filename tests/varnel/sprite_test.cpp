@@ -8,6 +8,7 @@
 #include "file_io.h"
 #include "files.h"
 #include "builders.h"
+#include "costly_inputs.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -484,5 +485,57 @@ TEST(SpriteCorpus, PackedSpritesEqualTheLooseOnes) {
     ExpectSameSprite(packed.record, loose.record);
   }
 }
+
+// ---- the load budget: 8 x the block + 16 MiB, each frame counting 4 KiB at least ----
+
+namespace budget {
+
+constexpr uint64_t kFrameCost = 3 * 4 + sizeof(VNLPICTURE_T) + 4096;  // array slots + the least picture
+
+Bytes HeaderClaiming(uint32_t frames) {
+  SpriteRecipe recipe;
+  recipe.entries = {Single(MakeSpriteFrame(1, 1, 0, 0))};
+  Bytes bytes = testdata::BuildSprite(recipe);
+  bytes.resize(kFramesStart);  // every frame past the header reads as an empty one
+  testdata::PutU32(bytes, 24, frames);
+  return bytes;
+}
+
+TEST(SpriteBudget, EmptyFramesCountFourKilobytesEach) {
+  const uint64_t budget = 8 * kFramesStart + (uint64_t(16) << 20);
+  const uint32_t most = uint32_t(budget / kFrameCost);
+  Sprite s;
+  ASSERT_EQ(Load(HeaderClaiming(most), s.record), VNL_OK);
+  EXPECT_EQ(s.frameCount(), most);
+  EXPECT_EQ(s.record.frames[most - 1].pixels, nullptr);
+  EXPECT_EQ(Load(HeaderClaiming(most + 1), s.record), VNL_NO_MEMORY);
+  ExpectEmpty(s.record);
+}
+
+TEST(SpriteBudget, FramesClaimingFarMoreThanTheBlockAreRefused) {
+  const Bytes cases[] = {testdata::ManyFramesSprite(), testdata::GigapixelFrameSprite()};
+  for (const Bytes& bytes : cases) {
+    Sprite s;
+    EXPECT_EQ(Load(bytes, s.record), VNL_NO_MEMORY) << bytes.size();
+    ExpectEmpty(s.record);
+  }
+}
+
+// A large real sprite cut short still loads: what it claims stays within eight
+// times what it holds.
+TEST(SpriteBudget, LargeSpriteCutShortStillLoadsWithZeros) {
+  SpriteRecipe recipe;
+  for (int i = 0; i < 8; ++i) recipe.entries.push_back(Single(MakeSpriteFrame(1024, 1024, 0, 0, i)));
+  Bytes bytes = testdata::BuildSprite(recipe);
+  bytes.resize(bytes.size() * 2 / 10);  // 1.6 frames of 8
+  Sprite s;
+  ASSERT_EQ(Load(bytes, s.record), VNL_OK);
+  ASSERT_EQ(s.frameCount(), 8u);
+  EXPECT_EQ(s.record.frames[1].width, 1024u);
+  EXPECT_EQ(s.record.frames[1].pixels[1024 * 1024 - 1], 0);
+  EXPECT_EQ(s.record.frames[2].width, 0u);
+}
+
+}  // namespace budget
 
 }  // namespace

@@ -103,7 +103,14 @@ int32_t FetchBlock(std::string& packName, std::string& fileName, const char* ext
   std::string extensions = extension;
   vnlForceType(fileName, extensions);
   if (fileName.empty()) return VNL_NO_NAME;
-  return vnlPackFileLoad(packName, fileName, block, length);
+  int32_t code = vnlPackFileLoad(packName, fileName, block, length);
+  // An empty pack member is as empty as an empty disk file.
+  if (code == VNL_OK && length == 0) {
+    std::free(block);
+    block = nullptr;
+    return VNL_EMPTY_FILE;
+  }
+  return code;
 }
 
 }  // namespace vnl

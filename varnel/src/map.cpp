@@ -26,15 +26,17 @@ int ConsoleWidth() {
   return kFallbackWidth;
 }
 
-// Lines end at CR LF; a lone CR or LF belongs to the line. At the end of the
-// block the line is empty and the cursor stays, which is what ends the walk.
+// Lines end at LF, and a CR right before that LF belongs to the line end (files
+// written on either system read alike); any other CR belongs to the line. At the
+// end of the block the line is empty and the cursor stays, which is what ends
+// the walk.
 std::string ReadLine(vnl::BlockReader& reader) {
   std::string line;
   while (!reader.atEnd()) {
     char c = static_cast<char>(reader.u8());
-    if (c == '\r' && !reader.atEnd()) {
-      if (reader.u8() == '\n') break;
-      reader.seek(reader.cursor() - 1);  // not a line end: look at that byte again
+    if (c == '\n') {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      break;
     }
     line += c;
   }

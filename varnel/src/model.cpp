@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "block_reader.h"
+#include "budget.h"
 #include "file_io.h"
 #include "text.h"
 #include "varnel/varnel.h"
@@ -22,13 +23,7 @@ constexpr uint32_t kVersion = 6;
 constexpr uint32_t kMaxCount = 0xFFFF;  // the record keeps counts and indices in 16 bits
 constexpr uint32_t kNameSize = 16;
 constexpr uint64_t kPackedSize = 4;     // x, y, z, light-normal index
-
-// A complete file never needs arrays of more than about six times its own size
-// (a 4-byte packed vertex becomes up to two 12-byte positions). Loads asking for
-// more than this are headers claiming data the block does not hold; the slack
-// keeps small files that merely end early loadable.
-constexpr uint64_t kBlockExpansion = 8;
-constexpr uint64_t kBlockSlack = uint64_t(16) << 20;
+constexpr uint32_t kLargestFrameGroup = 0xFF;  // the record keeps a group's size in 8 bits
 
 struct Header {
   float scale[3];
@@ -85,11 +80,11 @@ uint64_t PictureBytes(const Header& header) { return uint64_t(header.skinWidth) 
 
 uint64_t FrameBytes(const Header& header) { return kNameSize + 8 + kPackedSize * header.vertexCount; }
 
-// Reads a group's size word; false for a size of 0 or below, or when the extra
-// count it adds would no longer fit 16 bits.
-bool ReadGroupSize(vnl::BlockReader& reader, uint32_t& size, uint32_t& extra) {
+// Reads a group's size word; false for a size of 0 or below, or above `largest`,
+// or when the extra count it adds would no longer fit 16 bits.
+bool ReadGroupSize(vnl::BlockReader& reader, uint32_t largest, uint32_t& size, uint32_t& extra) {
   int32_t n = reader.i32();
-  if (n <= 0) return false;
+  if (n <= 0 || uint32_t(n) > largest) return false;
   size = uint32_t(n);
   if (uint64_t(extra) + size - 1 > kMaxCount) return false;
   extra += size - 1;
@@ -105,7 +100,7 @@ int32_t SizeBlocks(vnl::BlockReader& reader, const Header& header, Layout& layou
       continue;
     }
     uint32_t n = 0;
-    if (!ReadGroupSize(reader, n, layout.skinExtra)) return VNL_MDL_NO_SKIN;
+    if (!ReadGroupSize(reader, uint32_t(INT32_MAX), n, layout.skinExtra)) return VNL_MDL_NO_SKIN;
     reader.skip(n * (4 + pictureBytes));  // below 2^62: pictureBytes is capped first
   }
 
@@ -126,24 +121,21 @@ int32_t SizeBlocks(vnl::BlockReader& reader, const Header& header, Layout& layou
       continue;
     }
     uint32_t n = 0;
-    if (!ReadGroupSize(reader, n, layout.frameExtra)) return VNL_MDL_NO_FRAME;
+    if (!ReadGroupSize(reader, kLargestFrameGroup, n, layout.frameExtra)) return VNL_MDL_NO_FRAME;
     reader.skip(2 * kPackedSize + n * (4 + frameBytes));
   }
   return VNL_OK;
 }
 
-// Everything the load would allocate, in 64 bits (pictureBytes is at most the cap).
-uint64_t ArrayBytes(const Header& header, const Layout& layout) {
+// What the load would cost against the budget, in 64 bits (pictureBytes is at
+// most the cap); pictures and frames count at least their least cost each.
+uint64_t LoadCost(const Header& header, const Layout& layout) {
   const uint64_t pictures = uint64_t(header.skinCount) + layout.skinExtra;
   const uint64_t frames = uint64_t(header.frameCount) + layout.frameExtra;
   const uint64_t stride = uint64_t(header.vertexCount) + layout.seamCount;
-  return pictures * (sizeof(VNLPICTURE_T) + PictureBytes(header)) +
+  return pictures * (sizeof(VNLPICTURE_T) + vnl::ItemCost(PictureBytes(header))) +
          stride * (sizeof(uint32_t) + sizeof(VNLVEC3_T)) + header.triangleCount * sizeof(VNLTRIANGLE_T) +
-         frames * (kNameSize + 1 + stride * sizeof(VNLVEC3_T));
-}
-
-bool WithinBudget(uint64_t bytes, uint32_t blockLength) {
-  return bytes <= VNL_MAX_ALLOCATION && bytes <= kBlockExpansion * blockLength + kBlockSlack;
+         frames * vnl::ItemCost(kNameSize + 1 + stride * sizeof(VNLVEC3_T));
 }
 
 template <class T>
@@ -311,7 +303,7 @@ int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& 
   Layout layout{};
   code = SizeBlocks(reader, header, layout);
   if (code != VNL_OK) return code;
-  if (!WithinBudget(ArrayBytes(header, layout), length)) return VNL_NO_MEMORY;
+  if (!vnl::WithinBudget(LoadCost(header, layout), length)) return VNL_NO_MEMORY;
 
   model.ofsSkins = Offset32(layout.ofsSkins);
   model.ofsVertices = Offset32(layout.ofsVertices);

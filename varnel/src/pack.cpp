@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "budget.h"
 #include "file_io.h"
 #include "varnel/varnel.h"
 
@@ -28,21 +29,22 @@ void DropLeadingSeparator(std::string& name) {
   if (!name.empty() && name.front() == '\\') name.erase(0, 1);
 }
 
-// The stored name: the whole 56-byte field cleaned (bytes after a zero byte may
-// still end a component), then cut at its first zero byte.
+// The stored name: the field up to its first zero byte, cleaned. What follows
+// the zero byte is never part of the name.
 void StoreEntryName(const uint8_t* field, char (&name)[64]) {
-  std::string text(reinterpret_cast<const char*>(field), kNameSize);
+  const char* text0 = reinterpret_cast<const char*>(field);
+  std::string text(text0, strnlen(text0, kNameSize));
   vnlCleanPath(text, 1);
-  size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul);
   DropLeadingSeparator(text);
   if (text.size() > sizeof name - 1) text.resize(sizeof name - 1);
   std::memcpy(name, text.data(), text.size());
   name[text.size()] = '\0';
 }
 
+// A member of length 0 is usable (it loads as an empty block) when its offset
+// lies past the header and inside the file.
 bool EntryIsUsable(uint32_t offset, uint32_t length, uint64_t fileSize) {
-  return offset >= kHeaderSize && length != 0 && uint64_t(offset) + uint64_t(length) <= fileSize;
+  return offset >= kHeaderSize && uint64_t(offset) + uint64_t(length) <= fileSize;
 }
 
 void DecodeEntry(const uint8_t* at, uint64_t fileSize, VNLPACKENTRY_T& entry) {
@@ -81,7 +83,7 @@ int32_t ReadDirectory(const vnl::FileHandle& file, VNLPACKINFO_T& info) {
     return VNL_PAK_CORRUPT;
 
   uint32_t count = dirLength / kEntrySize;
-  if (uint64_t(count) * sizeof(VNLPACKENTRY_T) > VNL_MAX_ALLOCATION) return VNL_NO_MEMORY;
+  if (!vnl::WithinBudget(uint64_t(count) * sizeof(VNLPACKENTRY_T), fileSize)) return VNL_NO_MEMORY;
   auto* entries = static_cast<VNLPACKENTRY_T*>(std::calloc(count, sizeof(VNLPACKENTRY_T)));
   if (entries == nullptr) return VNL_NO_MEMORY;
   if (!ReadEntries(file, dirOffset, count, fileSize, entries)) {
@@ -115,9 +117,10 @@ const VNLPACKENTRY_T* FindMember(const VNLPACKINFO_T& info, const std::string& m
   return nullptr;
 }
 
-// Copies `length` bytes at `offset` of the pack into a new block.
+// Copies `length` bytes at `offset` of the pack into a new block (of one zero
+// byte for an empty member, so that success always hands out a block).
 int32_t ReadMember(const std::string& packName, uint32_t offset, uint32_t length, uint8_t*& block) {
-  auto* data = static_cast<uint8_t*>(std::calloc(length, 1));
+  auto* data = static_cast<uint8_t*>(std::calloc(length == 0 ? 1 : length, 1));
   if (data == nullptr) return VNL_NOT_FOUND;
   int32_t code = VNL_OK;
   vnl::FileHandle file;

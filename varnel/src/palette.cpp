@@ -1,9 +1,12 @@
 // Palettes, colormaps and picture lumps, and the conversion of a picture into
 // 32-bit colours. Each load checks the block's length before it reads any colour,
-// colormap or pixel byte, so every such read lies inside the block.
+// colormap or pixel byte, so every such read lies inside the block, and holds
+// what it allocates to the load budget of budget.h (a palette's 256 colours are
+// a fixed kilobyte and need no check).
 #include <cstdlib>
 
 #include "block_reader.h"
+#include "budget.h"
 #include "file_io.h"
 #include "varnel/varnel.h"
 
@@ -73,6 +76,7 @@ int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETT
 
   uint32_t rows = (length - 1) / kColormapRow;
   uint64_t size = uint64_t(rows) * kColormapRow;
+  if (!vnl::WithinBudget(size, length)) return VNL_NO_MEMORY;
   auto* colorMap = static_cast<uint8_t*>(AllocateZeroed(size, 1));
   if (colorMap == nullptr) return VNL_NO_MEMORY;
   vnl::BlockReader reader(block, length);
@@ -108,6 +112,7 @@ int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE
   uint64_t count = uint64_t(width) * uint64_t(height);
   if (length < kPictureHeader || count != length - kPictureHeader) return VNL_NOT_PICTURE;
 
+  if (!vnl::WithinBudget(vnl::ItemCost(count), length)) return VNL_NO_MEMORY;
   uint8_t* pixels = nullptr;
   if (count > 0) {
     pixels = static_cast<uint8_t*>(AllocateZeroed(count, 1));

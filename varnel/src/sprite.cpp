@@ -4,13 +4,15 @@
 // The file is walked twice: a sizing pass that counts the flattened frames and
 // what they will cost, then a reading pass into arrays allocated once. Every
 // size is computed in 64 bits and the whole load (the four arrays and all pixel
-// buffers) must fit in VNL_MAX_ALLOCATION; the sizing pass stops as soon as it
-// passes that budget, so a hostile count cannot make it loop for long. A group
+// buffers, each frame counting at least 4 KiB) must fit the load budget of
+// budget.h; the sizing pass stops as soon as it passes that budget, so a
+// hostile count cannot make it loop for long. A group
 // whose count is 0 or negative (as a signed number) is rejected with
 // VNL_SPR_NO_FRAME: it would otherwise shrink the flattened count.
 #include <cstdlib>
 
 #include "block_reader.h"
+#include "budget.h"
 #include "file_io.h"
 #include "varnel/varnel.h"
 
@@ -67,8 +69,12 @@ struct SpriteSize {
   uint64_t bytes = 0;   // arrays and pixel buffers together
 };
 
+// What one frame of `pixels` counts toward the budget.
+uint64_t FrameCost(uint64_t pixels) { return kArrayBytesPerFrame + vnl::ItemCost(pixels); }
+
 // Counts the flattened frames and the bytes they need, without allocating.
 int32_t MeasureFrames(vnl::BlockReader& reader, uint32_t entryCount, SpriteSize& size) {
+  const uint64_t budget = vnl::LoadBudget(reader.length());
   for (uint32_t entry = 0; entry < entryCount; ++entry) {
     uint32_t count = ReadEntryStart(reader, nullptr, 0);
     if (count == 0) return VNL_SPR_NO_FRAME;
@@ -79,16 +85,16 @@ int32_t MeasureFrames(vnl::BlockReader& reader, uint32_t entryCount, SpriteSize&
         // an empty single frame. Count them at once instead of one by one.
         uint64_t left = uint64_t(count - frame) + (entryCount - entry - 1);
         size.frames += left;
-        size.bytes += left * kArrayBytesPerFrame;
-        return size.bytes > VNL_MAX_ALLOCATION ? VNL_NO_MEMORY : VNL_OK;
+        size.bytes += left * FrameCost(0);
+        return size.bytes > budget ? VNL_NO_MEMORY : VNL_OK;
       }
       reader.skip(8);  // origin
       uint64_t width = reader.u32();
       uint64_t height = reader.u32();
       reader.skip(width * height);
       size.frames += 1;
-      size.bytes += kArrayBytesPerFrame + width * height;
-      if (size.bytes > VNL_MAX_ALLOCATION) return VNL_NO_MEMORY;
+      size.bytes += FrameCost(width * height);
+      if (size.bytes > budget) return VNL_NO_MEMORY;
     }
   }
   return VNL_OK;

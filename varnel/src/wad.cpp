@@ -5,6 +5,7 @@
 #include <string>
 
 #include "block_reader.h"
+#include "budget.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -37,7 +38,7 @@ int32_t VNLWADGETINFO(uint8_t* const& block, const uint32_t& length, VNLWADINFO_
   if (uint64_t(dirOffset) + dirLength > reader.length()) return VNL_WAD2_CORRUPT;
 
   // The directory lies inside the block, so the array is bounded by the block's size.
-  if (uint64_t(entryCount) * sizeof(VNLWADENTRY_T) > VNL_MAX_ALLOCATION) return VNL_NO_MEMORY;
+  if (!vnl::WithinBudget(uint64_t(entryCount) * sizeof(VNLWADENTRY_T), length)) return VNL_NO_MEMORY;
   auto* entries = static_cast<VNLWADENTRY_T*>(std::calloc(entryCount, sizeof(VNLWADENTRY_T)));
   if (entries == nullptr) return VNL_NO_MEMORY;
   reader.seek(dirOffset);

@@ -39,7 +39,7 @@ enum : int32_t {
   VNL_IO_ERROR = 6,           // "general i/o error"
   VNL_UNSUPPORTED = 7,        // "file type unsupported"
   VNL_NO_MEMORY = 8,          // "not enough memory": an allocation failed, or a
-                              // header asks for more than VNL_MAX_ALLOCATION
+                              // load would pass its budget (see VNL_MAX_ALLOCATION)
   VNL_NOT_PAK = 10,           // "file is not a Quake PAK"
   VNL_PAK_CORRUPT = 11,       // "Quake PAK corrupted"
   VNL_NOT_WAD2 = 12,          // "file is not a Quake WAD2"
@@ -69,8 +69,13 @@ enum : int32_t {
   VNL_SPR_NO_FRAME = 54,      // "no frame found"
 };
 
-// The most one load may allocate for a record (all its arrays together).
-// Real assets need a few megabytes; a header asking for more is hostile.
+// The budget of one load: all the arrays of one record together may take at most
+// VNL_MAX_ALLOCATION and at most eight times the length of the block (or pack
+// file) read plus 16 MiB; every picture and every frame counts as at least 4 KiB,
+// about what it costs as an image file. A complete file needs at most about six
+// times its length, so only headers claiming far more than the block holds are
+// refused (with 8), while a file that merely ends early still loads, its missing
+// bytes reading as zeros.
 constexpr uint64_t VNL_MAX_ALLOCATION = uint64_t(1) << 30;
 
 // Type codes written by vnlWhatIs.
@@ -108,10 +113,11 @@ struct VNLPICTURE_T {
 
 // One entry of a pack directory.
 struct VNLPACKENTRY_T {
-  char name[64];    // cleaned member name ("\" separators), zero-terminated
+  char name[64];    // cleaned member name up to its first zero byte ("\" separators)
   uint32_t offset;  // where the member's bytes start in the pack
   uint32_t length;  // the member's length in bytes
-  uint8_t usable;   // 1 when the bytes lie inside the file; others are never loaded
+  uint8_t usable;   // 1 when the bytes (none for length 0) lie inside the file past the
+                    // header; others are never loaded
 };
 
 // A pack archive's directory.
@@ -217,14 +223,16 @@ VNLAPI int32_t vnlWhatIs(std::string& packName, std::string& fileName, int32_t& 
 // ---------------------------------------------------------------------------
 
 // Reads the directory of a pack (".pak" is forced on the name). An entry array
-// beyond VNL_MAX_ALLOCATION, or one that cannot be allocated, gives 8.
+// beyond the load budget, or one that cannot be allocated, gives 8.
 VNLAPI int32_t vnlPackInfoRead(std::string& packName, VNLPACKINFO_T& info);
 // Frees the directory; the magic text stays.
 VNLAPI void vnlPackInfoKill(VNLPACKINFO_T& info);
 // Frees the old `block`, then reads a disk file (empty packName) or a pack member
 // into a new calloc block that the caller frees. On failure block is null, length 0.
 // Member names are relative to the pack: a leading separator is dropped, from the
-// entries' names and from `fileName`.
+// entries' names and from `fileName`. A member of length 0 gives 0, length 0 and a
+// block of one zero byte; the file forms of the loaders give 5 for it, as for an
+// empty disk file.
 VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block,
                                uint32_t& length);
 
@@ -233,6 +241,7 @@ VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uin
 // ---------------------------------------------------------------------------
 
 // Loads a 768-byte palette (drops any attached colormap); 8 leaves it empty.
+// Colormaps and pictures keep to the load budget (see VNL_MAX_ALLOCATION).
 VNLAPI int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette);
 VNLAPI int32_t vnlPaletteLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette);
 // Attaches a colormap (256 x k + 1 bytes) to a loaded palette; 8 leaves it without one.
@@ -260,12 +269,11 @@ VNLAPI uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T
 // Header checks run in file order and the first failure decides: a count of 0, or
 // one that does not fit 16 bits (negative ones included), gives that count's code
 // (22, 25, 26, 27); so does a skin or frame group of 0 or fewer entries, or groups
-// whose extra entries add up past 65535. A face using a vertex at or beyond
+// whose extra entries add up past 65535, or a frame group of more than 255
+// frames (frameGroup holds 8 bits). A face using a vertex at or beyond
 // vertexCount, or whose back side would need an on-seam copy past index 65535,
-// gives 28. All arrays of one load together must fit both VNL_MAX_ALLOCATION and
-// eight times the block's length plus 16 MiB, else 8 (also for a failed
-// allocation): a complete file needs at most about six times its length, so only
-// headers claiming far more than the block holds are refused. Codes 8 and 20 to 28
+// gives 28. A load beyond its budget (see VNL_MAX_ALLOCATION), or a failed
+// allocation, gives 8. Codes 8 and 20 to 28
 // leave the record empty, 1 leaves it alone. A block that ends early loads, the
 // missing bytes reading as zeros.
 VNLAPI int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& model);
@@ -290,8 +298,8 @@ VNLAPI void vnlModelSwapTris(VNLMODEL_T& model);
 // ---------------------------------------------------------------------------
 
 // Loads an "IDSP" version 1 sprite. A frame group whose count is 0 or negative
-// (as a signed number) gives 54. All arrays and pixel buffers of one load together
-// must fit in VNL_MAX_ALLOCATION, else 8 (also for a failed allocation). Codes 8
+// (as a signed number) gives 54. A load beyond its budget (see VNL_MAX_ALLOCATION;
+// frames past the block's end count 4 KiB each), or a failed allocation, gives 8. Codes 8
 // and 50 to 54 leave the record empty, 1 leaves it alone. A block that ends early
 // loads, the missing bytes reading as zeros.
 VNLAPI int32_t vnlSpriteLoad(uint8_t* const& block, const uint32_t& length, VNLSPRITE_T& sprite);
@@ -304,7 +312,8 @@ VNLAPI void vnlSpriteKill(VNLSPRITE_T& sprite);
 // ---------------------------------------------------------------------------
 
 // Checks the brace structure, printing every entity key/value pair (control bytes
-// shown as '?') and the line, entity and brush counts to stdout.
+// shown as '?') and the line, entity and brush counts to stdout. Lines end at LF
+// or CR LF.
 VNLAPI int32_t vnlMapLoad(uint8_t* const& block, const uint32_t& length);
 VNLAPI int32_t vnlMapLoad(std::string& packName, std::string& fileName);
 
@@ -312,8 +321,8 @@ VNLAPI int32_t vnlMapLoad(std::string& packName, std::string& fileName);
 // WAD2 directories
 // ---------------------------------------------------------------------------
 
-// Reads a WAD2 directory (0, 12 or 13; 8 when the entry array cannot be had); on
-// failure the record is untouched.
+// Reads a WAD2 directory (0, 12 or 13; 8 when the entry array passes the load
+// budget or cannot be had); on failure the record is untouched.
 VNLAPI int32_t VNLWADGETINFO(uint8_t* const& block, const uint32_t& length, VNLWADINFO_T& wad);
 // Frees the directory and empties the record.
 VNLAPI void VNLWADKILL(VNLWADINFO_T& wad);
