@@ -32,7 +32,7 @@ const char kUsageScreen[] =
     "  -pal         [Palette(.LMP)]\n"
     "  -frame       [FrameName]\n"
     "  -scale       [RescaleFactor]\n"
-    "  -dst         [Output(.ASE|.OBJ)]\n"
+    "  -dst         [Output(.ASE|.OBJ|.GLB|.GLTF)]\n"
     "  -skinhint    [Picture]\n"
     "  -skinsize    [Width] [Height]\n"
     "  -outimg      [TGA|PNG|BMP|JPG]\n"
@@ -261,7 +261,7 @@ TEST(ModelMode, EmptyOutputNameWritesNoModelFile) {
   WriteModelAndPalette(dir);
   RunResult run = RunCorvane(dir.path(), {"-model", "m.mdl", "-dst", "x::"}, "", true);
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x::\" is not a model format corvane writes (.ase, .obj)\n");
+  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x::\" is not a model format corvane writes (.ase, .obj, .glb, .gltf)\n");
   EXPECT_FALSE(testdata::FileExists(dir.file("m.ase")));
 }
 
@@ -278,7 +278,7 @@ TEST(ModelMode, OutputNameNoWriterTakesIsRefusedBeforeAnythingIsRead) {
     RunResult run = RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-report", "r", "-dst", name}, "", true);
     EXPECT_EQ(run.code, 1) << name;
     EXPECT_EQ(run.after,
-              "!!ERROR!! Model output: \"" + std::string(c.shown) + "\" is not a model format corvane writes (.ase, .obj)\n");
+              "!!ERROR!! Model output: \"" + std::string(c.shown) + "\" is not a model format corvane writes (.ase, .obj, .glb, .gltf)\n");
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.exists();
     EXPECT_EQ(files, 2u) << name;  // m.mdl and pal.lmp
