@@ -9,11 +9,12 @@
 # largest corpus model, to show how the cost grows with size: the time per
 # megabyte should stay flat.
 #
-# Last, the whole model: `corvane -model M -pal palette -dst M.glb -outimg png`
-# (every frame, its animations, the skins embedded, and the skins also saved as
-# PNG files) against `assimp export M M.glb` (one frame, no animation), each run
-# in a new folder so that nothing is replaced; and the size of each .glb beside
-# that of the .mdl plus its PNG skins.
+# Last, the whole model: `corvane -model M -pal palette -dst M.glb` (every frame,
+# its animations, the skins embedded, and the skins also saved as TGA files as
+# ever with -pal) against `assimp export M M.glb` (one frame, no animation), each
+# run in a new folder so that nothing is replaced; and the size of each .glb
+# beside that of the .mdl plus its skins as PNG files (one more, untimed, run
+# with -outimg png).
 #
 # usage: bench/compare.sh [RUNS] [CORPUS_DIR]
 #   RUNS        timed pairs per model (default 21)
@@ -116,7 +117,7 @@ for my $k (1 .. $#growth) {
 PERL
 
 echo
-echo "glTF: corvane .glb with skins (and PNG skin files) vs assimp .glb; $runs pairs per model"
+echo "glTF: corvane .glb with skins vs assimp .glb; $runs pairs per model"
 CORVANE="$build/corvane/corvane" WORK="$work" RUNS="$runs" PALETTE="$corpus/gfx/palette.lmp" \
   perl -I"$root/bench" - "$corpus"/progs/*.mdl <<'PERL'
 use strict;
@@ -150,15 +151,16 @@ for my $model (@ARGV) {
   $base =~ s/\.mdl$//;
   my (@c, @a, @r, $folder);
   for my $i (1 .. $runs) {
-    my @corvane_cmd = ($corvane, '-model', $model, '-pal', $palette, '-dst', "$base.glb", '-outimg', 'png');
+    my @corvane_cmd = ($corvane, '-model', $model, '-pal', $palette, '-dst', "$base.glb");
     my @assimp_cmd = ('assimp', 'export', $model, "$base.glb");
     my ($tc, $ta);
-    if ($i % 2) { ($tc, $folder) = timed_fresh(@corvane_cmd); ($ta) = timed_fresh(@assimp_cmd); }
-    else        { ($ta) = timed_fresh(@assimp_cmd); ($tc, $folder) = timed_fresh(@corvane_cmd); }
+    if ($i % 2) { ($tc) = timed_fresh(@corvane_cmd); ($ta) = timed_fresh(@assimp_cmd); }
+    else        { ($ta) = timed_fresh(@assimp_cmd); ($tc) = timed_fresh(@corvane_cmd); }
     push @c, $tc;
     push @a, $ta;
     push @r, $tc / $ta;
   }
+  (undef, $folder) = timed_fresh($corvane, '-model', $model, '-pal', $palette, '-dst', "$base.glb", '-outimg', 'png');
   my $pngs = 0;
   $pngs += -s $_ for glob("$folder/${base}_*.png");
   my $glb = -s "$folder/$base.glb";
