@@ -26,9 +26,9 @@ constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
 // precision; no real skin coordinate comes near it.
 constexpr double kMaxHintCoordinate = double(int64_t(1) << 40);
 
-// The format glTF embeds, by FreeImage's id, and its fastest compression: a
-// skin of flat palette colours packs well at any level, and the default level
-// takes ten times as long.
+// The format glTF embeds, by FreeImage's id, and its fastest compression: the
+// encode is part of every run's time, and a skin of flat palette colours still
+// packs well at that level.
 constexpr int32_t kPngFormat = 13;
 constexpr int32_t kPngFastest = 1;
 
