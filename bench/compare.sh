@@ -9,6 +9,13 @@
 # largest corpus model, to show how the cost grows with size: the time per
 # megabyte should stay flat.
 #
+# Last, the whole model: `corvane -model M -pal palette -dst M.glb` (every frame,
+# its animations, the skins embedded, and the skins also saved as TGA files as
+# ever with -pal) against `assimp export M M.glb` (one frame, no animation), each
+# run in a new folder so that nothing is replaced; and the size of each .glb
+# beside that of the .mdl plus its skins as PNG files (one more, untimed, run
+# with -outimg png).
+#
 # usage: bench/compare.sh [RUNS] [CORPUS_DIR]
 #   RUNS        timed pairs per model (default 21)
 #   BUILD_DIR   build folder, relative to the current folder or absolute
@@ -107,4 +114,63 @@ for my $k (1 .. $#growth) {
   printf "growth %s -> %s: each further MB costs corvane %.2f ms, assimp %.2f ms\n", $a->[0], $b->[0],
     ($b->[2] * $b->[1] - $a->[2] * $a->[1]) / $mb, ($b->[3] * $b->[1] - $a->[3] * $a->[1]) / $mb;
 }
+PERL
+
+echo
+echo "glTF: corvane .glb with skins vs assimp .glb; $runs pairs per model"
+CORVANE="$build/corvane/corvane" WORK="$work" RUNS="$runs" PALETTE="$corpus/gfx/palette.lmp" \
+  perl -I"$root/bench" - "$corpus"/progs/*.mdl <<'PERL'
+use strict;
+use warnings;
+use File::Path qw(make_path);
+use Timing qw(run_timed);
+
+my ($corvane, $work, $runs, $palette) = @ENV{qw(CORVANE WORK RUNS PALETTE)};
+my $fresh = 0;
+
+# One timed run that must succeed, in a folder of its own.
+sub timed_fresh {
+  my $folder = "$work/glb" . $fresh++;
+  make_path($folder);
+  my $elapsed = run_timed($folder, @_);
+  die "failed ($?): @_\n" if $? != 0;
+  return ($elapsed, $folder);
+}
+
+sub median {
+  my @s = sort { $a <=> $b } @_;
+  my $mid = (@s - 1) / 2;
+  return ($s[int($mid)] + $s[int($mid + 0.5)]) / 2;
+}
+
+my (@ratios, @sizes);
+printf "%-14s %11s %11s %7s %10s %10s %10s %6s\n", "model", "corvane ms", "assimp ms", "ratio", ".mdl", "PNG skins",
+  ".glb", "size x";
+for my $model (@ARGV) {
+  (my $base = $model) =~ s{.*/}{};
+  $base =~ s/\.mdl$//;
+  my (@c, @a, @r, $folder);
+  for my $i (1 .. $runs) {
+    my @corvane_cmd = ($corvane, '-model', $model, '-pal', $palette, '-dst', "$base.glb");
+    my @assimp_cmd = ('assimp', 'export', $model, "$base.glb");
+    my ($tc, $ta);
+    if ($i % 2) { ($tc) = timed_fresh(@corvane_cmd); ($ta) = timed_fresh(@assimp_cmd); }
+    else        { ($ta) = timed_fresh(@assimp_cmd); ($tc) = timed_fresh(@corvane_cmd); }
+    push @c, $tc;
+    push @a, $ta;
+    push @r, $tc / $ta;
+  }
+  (undef, $folder) = timed_fresh($corvane, '-model', $model, '-pal', $palette, '-dst', "$base.glb", '-outimg', 'png');
+  my $pngs = 0;
+  $pngs += -s $_ for glob("$folder/${base}_*.png");
+  my $glb = -s "$folder/$base.glb";
+  my $times = $glb / ((-s $model) + $pngs);
+  push @ratios, median(@r);
+  push @sizes, $times;
+  printf "%-14s %11.2f %11.2f %7.3f %10d %10d %10d %6.2f\n", "$base.mdl", median(@c), median(@a), median(@r),
+    -s $model, $pngs, $glb, $times;
+}
+my @sorted = sort { $a <=> $b } @sizes;
+printf "\nglTF: median ratio corvane/assimp %.3f over %d models; .glb / (.mdl + PNG skins) at most %.2f\n",
+  median(@ratios), scalar @ratios, $sorted[-1];
 PERL

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "console.h"
@@ -24,6 +25,12 @@ constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
 // Mapped coordinates farther out than this cannot be stepped exactly in double
 // precision; no real skin coordinate comes near it.
 constexpr double kMaxHintCoordinate = double(int64_t(1) << 40);
+
+// The format glTF embeds, by FreeImage's id, and its fastest compression: the
+// encode is part of every run's time, and a skin of flat palette colours still
+// packs well at that level.
+constexpr int32_t kPngFormat = 13;
+constexpr int32_t kPngFastest = 1;
 
 // FreeImage's format ids of the two formats with a size field narrower than ours.
 constexpr int32_t kTargaFormat = 17;
@@ -58,22 +65,42 @@ void RefuseImage(const std::string& fileName, const std::string& reason) {
   ReportOutputFailure(fileName, reason);
 }
 
-// Encodes the bitmap in memory (unloading it) and writes the bytes as the output.
-void WriteEncoded(Output& out, const ImageLibrary& fi, ImageBitmap* bitmap) {
+// Encodes the bitmap in `format` in memory (unloading it) and hands the bytes to
+// `use` while they are held there; false with `failure` when none came.
+bool EncodeBitmap(const ImageLibrary& fi, ImageBitmap* bitmap, int32_t format, int32_t flags,
+                  const std::function<void(const uint8_t*, uint32_t)>& use, std::string& failure) {
   ImageMemory* memory = fi.OpenMemory(nullptr, 0);
   TakeImageLibraryMessage();
-  bool encoded = memory != nullptr && fi.SaveToMemory(gState.imageFormat, bitmap, memory, gState.imageFlags) != 0;
+  bool encoded = memory != nullptr && fi.SaveToMemory(format, bitmap, memory, flags) != 0;
   fi.Unload(bitmap);
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
   encoded = encoded && fi.AcquireMemory(memory, &bytes, &size) != 0 && bytes != nullptr && size > 0;
   if (encoded) {
-    FinishOutput(out, bytes, size);
+    use(bytes, size);
   } else {
     std::string said = TakeImageLibraryMessage();
-    FailOutput(out, said.empty() ? "FreeImage could not encode the image" : "FreeImage: " + said);
+    failure = said.empty() ? "FreeImage could not encode the image" : "FreeImage: " + said;
   }
   if (memory != nullptr) fi.CloseMemory(memory);
+  return encoded;
+}
+
+// Encodes the bitmap in memory (unloading it) and writes the bytes as the output.
+void WriteEncoded(Output& out, const ImageLibrary& fi, ImageBitmap* bitmap) {
+  std::string failure;
+  auto write = [&out](const uint8_t* bytes, uint32_t size) { FinishOutput(out, bytes, size); };
+  if (!EncodeBitmap(fi, bitmap, gState.imageFormat, gState.imageFlags, write, failure)) FailOutput(out, failure);
+}
+
+// The bound library; when it cannot be bound, the reason is said once, on the
+// first image.
+const ImageLibrary* ImageLibraryOrSayWhy() {
+  std::string failure;
+  const ImageLibrary* fi = BindImageLibrary(failure);
+  if (fi == nullptr && !failure.empty())
+    ConsoleLine("  Images are not written: FreeImage is not available (" + failure + ")");
+  return fi;
 }
 
 // The 32-bit buffer as a 24-bit bitmap of imageWidth x height, rescaled when asked;
@@ -115,11 +142,8 @@ void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, i
   const int32_t targetWidth = newWidth != 0 ? newWidth : imageWidth;
   const int32_t targetHeight = newHeight != 0 ? newHeight : height;
 
-  std::string failure;
-  const ImageLibrary* fi = BindImageLibrary(failure);
-  // The reason is said once, on the first image; every image gets its failure line.
-  if (fi == nullptr && !failure.empty())
-    ConsoleLine("  Images are not written: FreeImage is not available (" + failure + ")");
+  // Every image gets its failure line.
+  const ImageLibrary* fi = ImageLibraryOrSayWhy();
   ValueLine("  Picture:", fileName);
   std::string refusal;
   if (fi == nullptr) refusal = "FreeImage is not available";
@@ -133,6 +157,23 @@ void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, i
   ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, targetWidth, targetHeight);
   if (bitmap == nullptr) return FailOutput(out, "FreeImage could not make the bitmap");
   WriteEncoded(out, *fi, bitmap);
+}
+
+bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
+               std::string& failure) {
+  const ImageLibrary* fi = ImageLibraryOrSayWhy();
+  const int32_t imageWidth = halve ? width / 2 : width;
+  if (fi == nullptr) failure = "FreeImage is not available";
+  else if (pixels == nullptr || imageWidth < 1 || height < 1) failure = "the picture has no pixels";
+  else if (int64_t(width) * 4 > std::numeric_limits<int>::max()) failure = "the picture is too wide";
+  if (!failure.empty()) return false;
+  ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, imageWidth, height);
+  if (bitmap == nullptr) {
+    failure = "FreeImage could not make the bitmap";
+    return false;
+  }
+  auto keep = [&png](const uint8_t* bytes, uint32_t size) { png.assign(reinterpret_cast<const char*>(bytes), size); };
+  return EncodeBitmap(*fi, bitmap, kPngFormat, kPngFastest, keep, failure);
 }
 
 void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, float vA, float uB, float vB) {

@@ -12,6 +12,10 @@
 // gets its failure line and counts against the run.
 void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
                int32_t newWidth, int32_t newHeight, bool halve);
+// The PNG file's bytes of `pixels` (as for SaveImage, never rescaled) into `png`,
+// encoded by FreeImage in memory. False with `failure` when it cannot be made.
+bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
+               std::string& failure);
 // Draws every triangle's edges in skin space, white on black, and saves it as hintFile.
 void BuildSkinHint();
 // One line from (uA, vA) to (uB, vB) in skin space; points outside are skipped.

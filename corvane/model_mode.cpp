@@ -6,6 +6,9 @@
 
 #include "console.h"
 #include "driver.h"
+#if CORVANE_GLTF
+#include "gltf_output.h"
+#endif
 #include "images.h"
 #include "model_writers.h"
 #include "modes.h"
@@ -24,6 +27,14 @@ struct ModelWriter {
 constexpr ModelWriter kModelWriters[] = {
     {".ase", WriteAse},
     {".obj", WriteObj},
+#if CORVANE_GLTF
+    {".glb", [] { return WriteGlbModel(gState); }},
+    {".gltf", [] { return WriteGltfModel(gState); }},
+#else
+    // Built without the JSON library: the names are known, and refused with the reason.
+    {".glb", nullptr},
+    {".gltf", nullptr},
+#endif
 };
 
 const ModelWriter* WriterFor(const std::string& name) {
@@ -38,8 +49,15 @@ const ModelWriter* WriterFor(const std::string& name) {
 // A -dst whose name no writer takes is refused before anything is read: the run
 // would otherwise end as a success without a model file.
 int RefuseDestination(const std::string& typed) {
+  const ModelWriter* known = WriterFor(gState.dstFile);
+  if (known != nullptr && known->write == nullptr) {
+    gState.errorMessage = "Model output: \"" + PrintableName(typed) +
+                          "\" is a glTF file, and this corvane was built without glTF output";
+    return 1;
+  }
   std::string accepted;
-  for (const ModelWriter& writer : kModelWriters) accepted += std::string(accepted.empty() ? "" : ", ") + writer.ending;
+  for (const ModelWriter& writer : kModelWriters)
+    if (writer.write != nullptr) accepted += std::string(accepted.empty() ? "" : ", ") + writer.ending;
   gState.errorMessage = "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
                         accepted + ")";
   return 1;
@@ -121,7 +139,10 @@ std::string ModelEndings() {
   return list;
 }
 
-bool IsModelOutputName(const std::string& name) { return WriterFor(name) != nullptr; }
+bool IsModelOutputName(const std::string& name) {
+  const ModelWriter* writer = WriterFor(name);
+  return writer != nullptr && writer->write != nullptr;
+}
 
 int RunModelConversion() {
   if (!gState.dstRefused.empty()) return RefuseDestination(gState.dstRefused);

@@ -9,8 +9,9 @@ int WriteAse();
 // Writes the selected frame to gState.dstFile (OBJ) and its material library.
 int WriteObj();
 
-// The endings of the model files corvane writes, default first, as one list for
-// vnlForceType (".ase .obj").
+// The endings of the model files corvane knows, default first, as one list for
+// vnlForceType (".ase .obj .glb .gltf"); a build without glTF output knows those
+// endings too, so that such a name is refused rather than given ".ase".
 std::string ModelEndings();
 // True when `name` ends in one of them (whatever its case): a name the model mode
 // can write.

@@ -239,7 +239,7 @@ void RegisterOptions() {
   AddHandlerOption("-pal", OnPalette, 1, "[Palette(.LMP)]");
   AddHandlerOption("-frame", OnFrame, 1, "[FrameName]");
   AddHandlerOption("-scale", OnScale, 1, "[RescaleFactor]");
-  AddHandlerOption("-dst", OnDestination, 1, "[Output(.ASE|.OBJ)]");
+  AddHandlerOption("-dst", OnDestination, 1, "[Output(.ASE|.OBJ|.GLB|.GLTF)]");
   AddHandlerOption("-skinhint", OnSkinHint, 1, "[Picture]");
   AddHandlerOption("-skinsize", OnSkinSize, 2, "[Width] [Height]");
   AddHandlerOption("-outimg", OnOutputImage, 1, "[TGA|PNG|BMP|JPG]");

@@ -19,6 +19,13 @@ using corvane_test::RunCorvane;
 using corvane_test::RunResult;
 using corvane_test::WriteModelAndPalette;
 
+// The model endings a refused -dst is told about: the glTF ones only where they are built.
+#if CORVANE_GLTF
+const std::string kWrittenEndings = "(.ase, .obj, .glb, .gltf)";
+#else
+const std::string kWrittenEndings = "(.ase, .obj)";
+#endif
+
 // Width and height of a TGA file (little-endian at bytes 12 and 14).
 std::pair<int, int> TgaSize(const std::string& path) {
   testdata::Bytes bytes = testdata::ReadFile(path);
@@ -32,7 +39,7 @@ const char kUsageScreen[] =
     "  -pal         [Palette(.LMP)]\n"
     "  -frame       [FrameName]\n"
     "  -scale       [RescaleFactor]\n"
-    "  -dst         [Output(.ASE|.OBJ)]\n"
+    "  -dst         [Output(.ASE|.OBJ|.GLB|.GLTF)]\n"
     "  -skinhint    [Picture]\n"
     "  -skinsize    [Width] [Height]\n"
     "  -outimg      [TGA|PNG|BMP|JPG]\n"
@@ -261,7 +268,7 @@ TEST(ModelMode, EmptyOutputNameWritesNoModelFile) {
   WriteModelAndPalette(dir);
   RunResult run = RunCorvane(dir.path(), {"-model", "m.mdl", "-dst", "x::"}, "", true);
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x::\" is not a model format corvane writes (.ase, .obj)\n");
+  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x::\" is not a model format corvane writes " + kWrittenEndings + "\n");
   EXPECT_FALSE(testdata::FileExists(dir.file("m.ase")));
 }
 
@@ -278,7 +285,7 @@ TEST(ModelMode, OutputNameNoWriterTakesIsRefusedBeforeAnythingIsRead) {
     RunResult run = RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-report", "r", "-dst", name}, "", true);
     EXPECT_EQ(run.code, 1) << name;
     EXPECT_EQ(run.after,
-              "!!ERROR!! Model output: \"" + std::string(c.shown) + "\" is not a model format corvane writes (.ase, .obj)\n");
+              "!!ERROR!! Model output: \"" + std::string(c.shown) + "\" is not a model format corvane writes " + kWrittenEndings + "\n");
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.exists();
     EXPECT_EQ(files, 2u) << name;  // m.mdl and pal.lmp
@@ -289,6 +296,19 @@ TEST(ModelMode, OutputNameNoWriterTakesIsRefusedBeforeAnythingIsRead) {
   EXPECT_EQ(RunCorvane(dir.path(), {"-model", "m", "-dst", "x.o", "-dst", "y.OBJ"}, "", true).code, 0);
   EXPECT_TRUE(testdata::FileExists(dir.file("y.OBJ")));
 }
+
+// A build without the JSON library knows the glTF endings and refuses them with
+// the reason, instead of writing "x.glb.ase".
+#if !CORVANE_GLTF
+TEST(ModelMode, GltfNamesAreRefusedByABuildWithoutGltfOutput) {
+  testdata::TempDir dir;
+  WriteModelAndPalette(dir);
+  RunResult run = RunCorvane(dir.path(), {"-model", "m", "-dst", "x.glb"}, "", true);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x.glb\" is a glTF file, and this corvane was built without glTF output\n");
+  EXPECT_FALSE(testdata::FileExists(dir.file("x.glb.ase")));
+}
+#endif
 
 TEST(ModelMode, NamesFromTheModelCannotDriveTheTerminalOrBreakTheFiles) {
   testdata::ModelRecipe recipe = testdata::SmallModel();

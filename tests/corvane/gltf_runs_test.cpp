@@ -1,0 +1,211 @@
+// glTF files made by the program: valid for the Khronos validator and assimp,
+// the model options acting on them, the prompt and the failures of their outputs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "builders.h"
+#include "corvane_run.h"
+#include "driver.h"
+#include "files.h"
+#include "gltf_check.h"
+#include "image_check.h"
+#include "image_library.h"
+#include "modes.h"
+#include "options.h"
+#include "state.h"
+#include "writer_fixture.h"
+
+namespace {
+
+using corvane_test::RunCorvane;
+using corvane_test::RunResult;
+using gltfcheck::Document;
+using nlohmann::json;
+
+// `recipe` as m.mdl beside the distinct palette pal.lmp.
+void WriteSources(const testdata::TempDir& dir, const testdata::ModelRecipe& recipe) {
+  testdata::WriteFile(dir.file("m.mdl"), testdata::BuildModel(recipe));
+  testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette());
+}
+
+Document ReadGlbFile(const std::string& path) { return gltfcheck::ReadGlb(testdata::ReadText(path)); }
+
+// Every file: "errors 0 warnings 0" opens its report.
+void ExpectValid(const std::vector<std::string>& files) {
+  std::string why;
+  std::map<std::string, std::string> reports = gltfcheck::Validate(files, why);
+  if (reports.empty()) GTEST_SKIP() << why;
+  for (const std::string& file : files)
+    EXPECT_EQ(reports[file].rfind("errors 0 warnings 0 ", 0), 0u) << file << ": " << reports[file];
+}
+
+size_t Pictures(const std::string& mdl) {
+  VNLMODEL_T model{};
+  testdata::Bytes bytes = testdata::ReadFile(mdl);
+  uint8_t* block = bytes.data();
+  EXPECT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), model), 0) << mdl;
+  size_t pictures = size_t(model.skinCount) + model.skinExtra;
+  vnlModelKill(model);
+  return pictures;
+}
+
+TEST(GltfRuns, EveryCorpusModelAsGlbAndGltfIsValidWithEverySkinEmbedded) {
+  SKIP_WITHOUT_CORPUS();
+  testdata::TempDir dir;
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(testdata::CorpusDir() + "/progs")) {
+    if (entry.path().extension() != ".mdl") continue;
+    const std::string stem = entry.path().stem().string();
+    for (const std::string ending : {".glb", ".gltf"}) {
+      RunResult run = RunCorvane(dir.path(), {"-model", entry.path().string(), "-pal",
+                                              testdata::CorpusFile("gfx/palette.lmp"), "-dst", stem + ending, "-replace"});
+      ASSERT_EQ(run.code, 0) << run.out;
+      files.push_back(dir.file(stem + ending));
+    }
+    EXPECT_EQ(ReadGlbFile(dir.file(stem + ".glb")).json["images"].size(), Pictures(entry.path().string())) << stem;
+    EXPECT_TRUE(testdata::FileExists(dir.file(stem + "_0.tga"))) << stem;  // the skins are still saved
+  }
+  ASSERT_GT(files.size(), 10u);
+  ExpectValid(files);
+}
+
+TEST(GltfRuns, SyntheticModelsAreValidOneFrameIsAPlainMeshAndNoPaletteNoTexture) {
+  testdata::ModelRecipe odd = gltfcheck::GroupedModel();
+  odd.frames[0].frames[0].name = "q\"\\\x01\n12";
+  const std::pair<const char*, testdata::ModelRecipe> models[] = {
+      {"grouped", gltfcheck::GroupedModel()}, {"odd", odd}, {"single", gltfcheck::OneFrameModel()}};
+  testdata::TempDir dir;
+  std::vector<std::string> files;
+  for (const auto& [name, recipe] : models) {
+    testdata::WriteFile(dir.file(std::string(name) + ".mdl"), testdata::BuildModel(recipe));
+    testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette());
+    for (const std::string ending : {".glb", ".gltf"}) {
+      ASSERT_EQ(RunCorvane(dir.path(), {"-model", name, "-pal", "pal", "-dst", name + ending}).code, 0) << name;
+      files.push_back(dir.file(name + ending));
+    }
+  }
+  ASSERT_EQ(RunCorvane(dir.path(), {"-model", "grouped", "-dst", "bare.glb"}).code, 0);
+  files.push_back(dir.file("bare.glb"));
+  ExpectValid(files);
+
+  const json single = ReadGlbFile(dir.file("single.glb")).json;
+  EXPECT_FALSE(single["meshes"][0]["primitives"][0].contains("targets"));
+  EXPECT_FALSE(single.contains("animations"));
+  EXPECT_EQ(single["images"].size(), 1u);
+  EXPECT_EQ(ReadGlbFile(dir.file("odd.glb")).json["meshes"][0]["extras"]["targetNames"][0], "q\"\\\x01\n12");
+  const json bare = ReadGlbFile(dir.file("bare.glb")).json;
+  EXPECT_FALSE(bare.contains("images"));
+  EXPECT_EQ(bare["materials"].size(), 3u);
+  for (const json& material : bare["materials"]) EXPECT_FALSE(material["pbrMetallicRoughness"].contains("baseColorTexture"));
+}
+
+TEST(GltfRuns, AssimpReadsEveryFaceAndATexture) {
+  if (testdata::RunCommand("command -v assimp >/dev/null 2>&1") != 0) GTEST_SKIP() << "no assimp command line";
+  testdata::TempDir dir;
+  WriteSources(dir, gltfcheck::GroupedModel());
+  ASSERT_EQ(RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-dst", "m.glb"}).code, 0);
+  std::string output;
+  ASSERT_EQ(testdata::RunCommand("assimp info '" + dir.file("m.glb") + "'", &output, true), 0) << output;
+  EXPECT_NE(output.find("\nFaces:              4\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("\nTextures (embed.):  1\n"), std::string::npos) << output;
+}
+
+// -frame picks the base, -swapyz turns every frame as it turns the chosen one,
+// -scale grows them all, -skinnoback embeds the front half as it saves it.
+TEST(GltfRuns, FrameSwapScaleAndHalfSkinActOnEveryFrame) {
+  testdata::TempDir dir;
+  WriteSources(dir, gltfcheck::GroupedModel());
+  RunResult run = RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-dst", "m.glb", "-frame", "walk2", "-swapyz",
+                                          "-scale", "2", "-skinnoback"});
+  ASSERT_EQ(run.code, 0) << run.out;
+  Document doc = ReadGlbFile(dir.file("m.glb"));
+  ASSERT_TRUE(doc.ok);
+  const json& primitive = doc.json["meshes"][0]["primitives"][0];
+  // glTF's (x, y, z) is the game's (x, z, -y); turned, the game's (x, z, y): (x, y, -z).
+  std::vector<float> base = doc.floats(primitive["attributes"]["POSITION"]);
+  ASSERT_EQ(base.size(), 15u);
+  EXPECT_EQ(std::vector<float>(base.begin() + 9, base.begin() + 12), (std::vector<float>{20, 20, -80}));
+  EXPECT_EQ(doc.floats(primitive["targets"][1]["POSITION"]), std::vector<float>(15, 0.0f));
+  EXPECT_EQ(doc.floats(primitive["targets"][2]["POSITION"]),
+            (std::vector<float>{0, 0, 0, 20, 0, 0, 0, 20, 0, 0, 0, -20, 0, 0, 0}));
+  const json& view = doc.json["bufferViews"][doc.json["images"][0]["bufferView"].get<size_t>()];
+  const std::string png = doc.bin.substr(view.value("byteOffset", size_t(0)), view["byteLength"].get<size_t>());
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(12, 12), std::string("IHDR\0\0\0\x08\0\0\0\x08", 12));  // 8 x 8: the front half
+}
+
+TEST(GltfRuns, ExistingFilesAreAskedAboutAndANoToEitherKeepsTheOldPair) {
+  testdata::TempDir dir;
+  WriteSources(dir, gltfcheck::OneFrameModel());
+  for (const char* name : {"m.glb", "m.gltf", "m.bin"}) testdata::WriteText(dir.file(name), "old");
+  RunResult run = RunCorvane(dir.path(), {"-model", "m", "-dst", "m.glb"}, "n");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(corvane_test::Count(run.out, "\"m.glb\" already exists, replace?"), 1u) << run.out;
+  EXPECT_EQ(testdata::ReadText(dir.file("m.glb")), "old");
+  // Yes to the .gltf, No to its .bin: neither changes.
+  run = RunCorvane(dir.path(), {"-model", "m", "-dst", "m.gltf"}, "yn");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.out.find("  Model:   \"m.gltf\"\n  Model:   \"m.bin\"\n"), std::string::npos) << run.out;
+  EXPECT_EQ(testdata::ReadText(dir.file("m.gltf")) + testdata::ReadText(dir.file("m.bin")), "oldold");
+  // Two Yes: each asked once, both replaced.
+  run = RunCorvane(dir.path(), {"-model", "m", "-dst", "m.gltf"}, "yy");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(corvane_test::Count(run.out, "already exists, replace?"), 2u) << run.out;
+  EXPECT_EQ(json::parse(testdata::ReadText(dir.file("m.gltf")))["buffers"][0]["uri"], "m.bin");
+  EXPECT_NE(testdata::ReadText(dir.file("m.bin")), "old");
+}
+
+TEST(GltfRuns, AMissingFolderFailsBothFilesAndWritesNothing) {
+  testdata::TempDir dir;
+  WriteSources(dir, gltfcheck::OneFrameModel());
+  RunResult run = RunCorvane(dir.path(), {"-model", "m", "-dst", "none/m.gltf"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("  Failed:  \"none/m.bin\" (No such file or directory)\n"
+                         "  Failed:  \"none/m.gltf\" (its buffer \"none/m.bin\" was not written)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("!!ERROR!! 2 outputs were not written"), std::string::npos);
+  run = RunCorvane(dir.path(), {"-model", "m", "-dst", "none/m.glb"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("  Failed:  \"none/m.glb\" (No such file or directory)\n"), std::string::npos) << run.out;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // m.mdl, pal.lmp
+}
+
+// Asked for skins that cannot be made: the model is still written, untextured,
+// and its failure line says why.
+TEST(GltfRuns, WithoutTheImageLibraryTheGlbIsUntexturedAndCountsAsFailed) {
+  testdata::TempDir dir;
+  WriteSources(dir, gltfcheck::OneFrameModel());
+  writertest::InFolder inside(dir.path());
+  writertest::StdinFeed noAnswers("");
+  ResetState();
+  CreateOptionTable();
+  gArguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb"};
+  RebindImageLibrary("libfreeimage-absent.so.0");
+  std::string said;
+  int code;
+  {
+    imagecheck::ConsoleCapture console;
+    code = FinishRun(RunConverter());
+    said = console.text();
+  }
+  RebindImageLibrary(kImageLibraryName);
+  ResetState();
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(corvane_test::Count(said, "  Images are not written: FreeImage is not available ("), 1u) << said;
+  EXPECT_NE(said.find("  Failed:  \"m.glb\" (written without its skins: FreeImage is not available)\n"
+                      "  Picture: \"m_0.tga\"\n  Failed:  \"m_0.tga\" (FreeImage is not available)\n"
+                      "!!ERROR!! 2 outputs were not written\n"),
+            std::string::npos)
+      << said;
+  Document doc = ReadGlbFile(dir.file("m.glb"));
+  EXPECT_TRUE(doc.ok);
+  EXPECT_FALSE(doc.json.contains("images"));
+}
+
+}  // namespace
