@@ -20,6 +20,9 @@ namespace {
 constexpr int kValueColumn = 12;  // values start in column 12, counting from 1
 constexpr int kSequenceMs = 20;   // the bytes of one key's escape sequence come together
 
+// The console layer keeps process-level flags, not a run's: there is one terminal
+// and one stdout per process, whatever number of conversions share them, and a
+// stdout that failed has failed for every one of them.
 int gColumn = 0;  // where the next character lands, counting from 0
 // The errno of the first write to stdout that failed, 0 while every write worked.
 // From then on nothing more is written there: after a closed pipe (EPIPE) or a

@@ -40,29 +40,29 @@ std::string SizeText(int64_t width, int64_t height) {
 }
 
 // Why an image of `width` x `height` cannot be saved in the chosen format, or "".
-std::string SizeRefusal(int64_t width, int64_t height) {
+std::string SizeRefusal(int32_t imageFormat, int64_t width, int64_t height) {
   if (width < 1 || height < 1) return "an image cannot be " + SizeText(width, height);
   if (!SizeIsSane(width, height))
     return SizeText(width, height) + ": more than the " + std::to_string(kMaxImagePixels) +
            " pixels an image made here may have";
-  if (gState.imageFormat == kTargaFormat && (width > kTargaMaxSide || height > kTargaMaxSide))
+  if (imageFormat == kTargaFormat && (width > kTargaMaxSide || height > kTargaMaxSide))
     return "a TGA image is at most 65535 pixels wide and high";
-  if (gState.imageFormat == kJpegFormat && (width > kJpegMaxSide || height > kJpegMaxSide))
+  if (imageFormat == kJpegFormat && (width > kJpegMaxSide || height > kJpegMaxSide))
     return "a JPEG image is at most 65500 pixels wide and high";
   return "";
 }
 
 // The announcement of an image that is not made, and its failure line.
-void RefuseImage(const std::string& fileName, const std::string& reason) {
+void RefuseImage(ConverterState& state, const std::string& fileName, const std::string& reason) {
   ValueLine("  Picture:", fileName);
-  ReportOutputFailure(fileName, reason);
+  ReportOutputFailure(state, fileName, reason);
 }
 
 // Encodes the bitmap in memory (unloading it) and writes the bytes as the output.
-void WriteEncoded(Output& out, const ImageLibrary& fi, ImageBitmap* bitmap) {
+void WriteEncoded(const ConverterState& state, Output& out, const ImageLibrary& fi, ImageBitmap* bitmap) {
   ImageMemory* memory = fi.OpenMemory(nullptr, 0);
   TakeImageLibraryMessage();
-  bool encoded = memory != nullptr && fi.SaveToMemory(gState.imageFormat, bitmap, memory, gState.imageFlags) != 0;
+  bool encoded = memory != nullptr && fi.SaveToMemory(state.imageFormat, bitmap, memory, state.imageFlags) != 0;
   fi.Unload(bitmap);
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
@@ -106,9 +106,9 @@ bool MapToPixel(double coordinate, int32_t size, int64_t& pixel) {
 
 }  // namespace
 
-void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
+void SaveImage(ConverterState& state, const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
                int32_t newWidth, int32_t newHeight, bool halve) {
-  const std::string fileName = name + "." + gState.imageExt;
+  const std::string fileName = name + "." + state.imageExt;
   const int32_t imageWidth = halve ? width / 2 : width;
   // The wanted size is compared with the image as saved, so that an explicit size
   // is honoured also when only the front half is kept.
@@ -125,14 +125,14 @@ void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, i
   if (fi == nullptr) refusal = "FreeImage is not available";
   else if (pixels == nullptr || imageWidth < 1 || height < 1) refusal = "the picture has no pixels";
   else if (int64_t(width) * 4 > std::numeric_limits<int>::max()) refusal = "the picture is too wide";
-  else refusal = SizeRefusal(targetWidth, targetHeight);
-  if (!refusal.empty()) return ReportOutputFailure(fileName, refusal);
+  else refusal = SizeRefusal(state.imageFormat, targetWidth, targetHeight);
+  if (!refusal.empty()) return ReportOutputFailure(state, fileName, refusal);
 
   Output out;
-  if (!OpenOutput(out, fileName)) return;
+  if (!OpenOutput(state, out, fileName)) return;
   ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, targetWidth, targetHeight);
   if (bitmap == nullptr) return FailOutput(out, "FreeImage could not make the bitmap");
-  WriteEncoded(out, *fi, bitmap);
+  WriteEncoded(state, out, *fi, bitmap);
 }
 
 void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, float vA, float uB, float vB) {
@@ -179,20 +179,20 @@ void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, flo
   }
 }
 
-void BuildSkinHint() {
-  if (!ConfirmReplace(gState.hintFile, &gState.flags, OPT_REPLACE)) return;
-  const int32_t width = gState.skinWidth;
-  const int32_t height = gState.skinHeight;
-  const std::string fileName = gState.hintFile + "." + gState.imageExt;
+void BuildSkinHint(ConverterState& state) {
+  if (!ConfirmReplace(state.hintFile, &state.flags, OPT_REPLACE)) return;
+  const int32_t width = state.skinWidth;
+  const int32_t height = state.skinHeight;
+  const std::string fileName = state.hintFile + "." + state.imageExt;
   if (width < 1 || height < 1) return;  // no skin to draw on
-  if (!SizeIsSane(width, height)) return RefuseImage(fileName, SizeRefusal(width, height));
+  if (!SizeIsSane(width, height)) return RefuseImage(state, fileName, SizeRefusal(state.imageFormat, width, height));
 
   const size_t count = size_t(int64_t(width) * height);
   auto* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-  if (pixels == nullptr) return RefuseImage(fileName, std::strerror(ENOMEM));
+  if (pixels == nullptr) return RefuseImage(state, fileName, std::strerror(ENOMEM));
   for (size_t i = 0; i < count; ++i) pixels[i] = kHintBackground;
 
-  const VNLMODEL_T& model = gState.model;
+  const VNLMODEL_T& model = state.model;
   const uint64_t coordCount = uint64_t(model.vertexCount) + model.seamCount;
   if (model.triangles != nullptr && model.skinCoords != nullptr) {
     for (uint32_t t = 0; t < model.triangleCount; ++t) {
@@ -206,6 +206,6 @@ void BuildSkinHint() {
       DrawHintLine(pixels, width, height, b.x, b.y, c.x, c.y);
     }
   }
-  SaveImage(gState.hintFile, pixels, width, height, 0, 0, false);
+  SaveImage(state, state.hintFile, pixels, width, height, 0, 0, false);
   std::free(pixels);
 }

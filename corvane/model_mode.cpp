@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "console.h"
-#include "driver.h"
 #include "images.h"
 #include "model_writers.h"
 #include "modes.h"
@@ -17,7 +16,7 @@ namespace {
 
 struct ModelWriter {
   const char* ending;  // lower case, with its dot
-  int (*write)();
+  int (*write)(ConverterState& state);
 };
 
 // The model formats, by the output name's ending; the first is the default.
@@ -37,12 +36,11 @@ const ModelWriter* WriterFor(const std::string& name) {
 
 // A -dst whose name no writer takes is refused before anything is read: the run
 // would otherwise end as a success without a model file.
-int RefuseDestination(const std::string& typed) {
+int RefuseDestination(ConverterState& state, const std::string& typed) {
   std::string accepted;
   for (const ModelWriter& writer : kModelWriters) accepted += std::string(accepted.empty() ? "" : ", ") + writer.ending;
-  gState.errorMessage = "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
-                        accepted + ")";
-  return 1;
+  return FailWith(state, "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
+                            accepted + ")");
 }
 
 std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
@@ -52,33 +50,33 @@ std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
 
 // Keeps the requested frame when the model has it (case and blanks aside), else
 // falls back to the first frame's name as stored.
-void ChooseFrame() {
-  const VNLMODEL_T& model = gState.model;
+void ChooseFrame(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
   size_t frames = model.frameNames ? size_t(model.frameCount) + model.frameExtra : 0;
   bool found = false;
-  for (size_t i = 0; i < frames && !gState.frameName.empty() && !found; ++i)
-    found = TrimBlanks(LowerAscii(FrameNameAt(model, i))) == gState.frameName;
-  if (!found) gState.frameName.clear();
-  if (gState.frameName.empty() && frames > 0) gState.frameName = FrameNameAt(model, 0);
+  for (size_t i = 0; i < frames && !state.frameName.empty() && !found; ++i)
+    found = TrimBlanks(LowerAscii(FrameNameAt(model, i))) == state.frameName;
+  if (!found) state.frameName.clear();
+  if (state.frameName.empty() && frames > 0) state.frameName = FrameNameAt(model, 0);
 }
 
 // Sizes below 1 take skin 0's size (its front half with -skinnoback). A model
 // without skins keeps them below 1, and then no skin image or hint is made.
-void DefaultSkinSize() {
-  const VNLMODEL_T& model = gState.model;
+void DefaultSkinSize(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
   if (model.skins == nullptr || size_t(model.skinCount) + model.skinExtra == 0) return;
   const VNLPICTURE_T& skin = model.skins[0];
   int32_t width = int32_t(std::min<uint32_t>(skin.width, INT32_MAX));
   int32_t height = int32_t(std::min<uint32_t>(skin.height, INT32_MAX));
-  if (gState.skinHeight < 1) gState.skinHeight = height;
-  if (gState.skinWidth < 1) gState.skinWidth = (gState.flags & OPT_SKINNOBACK) ? width / 2 : width;
+  if (state.skinHeight < 1) state.skinHeight = height;
+  if (state.skinWidth < 1) state.skinWidth = (state.flags & OPT_SKINNOBACK) ? width / 2 : width;
 }
 
-void ApplyOperations() {
-  if (gState.flags & OPT_SWAP) vnlModelSwapTris(gState.model);
-  if (gState.flags & OPT_INVH) vnlModelSkinInv(gState.model);
-  if (gState.flags & OPT_SKINNOBACK) vnlModelSkinNoBack(gState.model);
-  if (gState.flags & OPT_SWAPYZ) SwapFrameYZ();
+void ApplyOperations(ConverterState& state) {
+  if (state.flags & OPT_SWAP) vnlModelSwapTris(state.model);
+  if (state.flags & OPT_INVH) vnlModelSkinInv(state.model);
+  if (state.flags & OPT_SKINNOBACK) vnlModelSkinNoBack(state.model);
+  if (state.flags & OPT_SWAPYZ) SwapFrameYZ(state);
 }
 
 // The factor as the console shows a float: seven significant digits, and a
@@ -91,24 +89,24 @@ std::string ShownFactor(float factor) {
   return factor < 0 ? shown : " " + shown;
 }
 
-void WriteModelFile() {
-  const ModelWriter* writer = WriterFor(gState.dstFile);
+void WriteModelFile(ConverterState& state) {
+  const ModelWriter* writer = WriterFor(state.dstFile);
   if (writer == nullptr) return;
-  ValueLine("  Model:", gState.dstFile);
-  writer->write();
+  ValueLine("  Model:", state.dstFile);
+  writer->write(state);
 }
 
-void ExportSkins() {
-  const VNLMODEL_T& model = gState.model;
-  if (model.skins == nullptr || gState.skinWidth < 1 || gState.skinHeight < 1) return;
+void ExportSkins(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
+  if (model.skins == nullptr || state.skinWidth < 1 || state.skinHeight < 1) return;
   const VNLPICTURE_T& first = model.skins[0];
   const size_t count = size_t(model.skinCount) + model.skinExtra;
   for (size_t i = 0; i < count; ++i) {
     int32_t level = 0;
-    uint32_t* pixels = vnlPictureToRGB(model.skins[i], gState.palette, level);
+    uint32_t* pixels = vnlPictureToRGB(model.skins[i], state.palette, level);
     if (pixels == nullptr) continue;
-    SaveImage(gState.baseName + "_" + std::to_string(i), pixels, int32_t(first.width), int32_t(first.height),
-              gState.skinWidth, gState.skinHeight, (gState.flags & OPT_SKINNOBACK) != 0);
+    SaveImage(state, state.baseName + "_" + std::to_string(i), pixels, int32_t(first.width), int32_t(first.height),
+              state.skinWidth, state.skinHeight, (state.flags & OPT_SKINNOBACK) != 0);
     std::free(pixels);
   }
 }
@@ -123,33 +121,33 @@ std::string ModelEndings() {
 
 bool IsModelOutputName(const std::string& name) { return WriterFor(name) != nullptr; }
 
-int RunModelConversion() {
-  if (!gState.dstRefused.empty()) return RefuseDestination(gState.dstRefused);
+int RunModelConversion(ConverterState& state) {
+  if (!state.dstRefused.empty()) return RefuseDestination(state, state.dstRefused);
   SectionLine(":: SOURCES");
-  int32_t code = vnlModelLoad(gState.modelPack, gState.modelFile, gState.model);
-  if (code != 0) return FailWith("Source model: ", code);
+  int32_t code = vnlModelLoad(state.modelPack, state.modelFile, state.model);
+  if (code != 0) return FailWithCode(state, "Source model: ", code);
 
-  ChooseFrame();
-  DefaultSkinSize();
-  ApplyOperations();
-  ValueLine("  Model:", gState.modelFile);
-  ValueLine("  Frame:", gState.frameName);
+  ChooseFrame(state);
+  DefaultSkinSize(state);
+  ApplyOperations(state);
+  ValueLine("  Model:", state.modelFile);
+  ValueLine("  Frame:", state.frameName);
 
-  if (!gState.paletteFile.empty()) {
-    ValueLine("  Palette:", gState.paletteFile);
-    code = vnlPaletteLoad(gState.palettePack, gState.paletteFile, gState.palette);
-    if (code != 0) return FailWith("Palette: ", code);
+  if (!state.paletteFile.empty()) {
+    ValueLine("  Palette:", state.paletteFile);
+    code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+    if (code != 0) return FailWithCode(state, "Palette: ", code);
   }
-  if (gState.scale != 0) {
+  if (state.scale != 0) {
     ValueLabel("  Rescale:");
-    ConsoleLine(ShownFactor(gState.scale));
-    vnlModelScale(gState.model, gState.scale);
+    ConsoleLine(ShownFactor(state.scale));
+    vnlModelScale(state.model, state.scale);
   }
 
   SectionLine(":: OUTPUTS");
-  WriteModelFile();
-  if (!gState.paletteFile.empty()) ExportSkins();
-  if (!gState.hintFile.empty() && gState.skinWidth >= 1 && gState.skinHeight >= 1) BuildSkinHint();
-  if (!gState.reportFile.empty()) WriteReport();
+  WriteModelFile(state);
+  if (!state.paletteFile.empty()) ExportSkins(state);
+  if (!state.hintFile.empty() && state.skinWidth >= 1 && state.skinHeight >= 1) BuildSkinHint(state);
+  if (!state.reportFile.empty()) WriteReport(state);
   return 0;
 }

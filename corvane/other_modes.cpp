@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "console.h"
-#include "driver.h"
 #include "images.h"
 #include "modes.h"
 #include "output.h"
@@ -13,11 +12,6 @@
 
 namespace {
 
-int Fail(const std::string& text) {
-  gState.errorMessage = text;
-  return 1;
-}
-
 bool FitsImage(const VNLPICTURE_T& picture) {
   const uint32_t limit = uint32_t(std::numeric_limits<int32_t>::max());
   return picture.width <= limit && picture.height <= limit;
@@ -25,76 +19,76 @@ bool FitsImage(const VNLPICTURE_T& picture) {
 
 // Converts one picture through the palette (plain lookup) and saves it; a picture
 // that gives no colours is skipped. `announce` is written before the first save.
-void ConvertPicture(const VNLPICTURE_T& picture, const std::string& name, const char* announce) {
+void ConvertPicture(ConverterState& state, const VNLPICTURE_T& picture, const std::string& name, const char* announce) {
   if (!FitsImage(picture)) return;
   int32_t level = -1;
-  uint32_t* colours = vnlPictureToRGB(picture, gState.palette, level);
+  uint32_t* colours = vnlPictureToRGB(picture, state.palette, level);
   if (colours == nullptr) return;
   if (announce != nullptr) SectionLine(announce);
-  SaveImage(name, colours, int32_t(picture.width), int32_t(picture.height), 0, 0, false);
+  SaveImage(state, name, colours, int32_t(picture.width), int32_t(picture.height), 0, 0, false);
   std::free(colours);
 }
 
 }  // namespace
 
-int RunPackList() {
+int RunPackList(ConverterState& state) {
   SectionLine(":: PACK LIST");
-  if (gState.listPack.empty() || gState.listFile.empty())
-    return Fail("Pack list: please use the packed ressource syntax (PAK::FILE)");
-  int32_t code = vnlPackInfoRead(gState.listPack, gState.packInfo);
+  if (state.listPack.empty() || state.listFile.empty())
+    return FailWith(state, "Pack list: please use the packed ressource syntax (PAK::FILE)");
+  int32_t code = vnlPackInfoRead(state.listPack, state.packInfo);
   if (code != VNL_OK) {
-    vnlPackInfoKill(gState.packInfo);
-    return FailWith("Pack list: ", code);
+    vnlPackInfoKill(state.packInfo);
+    return FailWithCode(state, "Pack list: ", code);
   }
-  ValueLine("  Source:", gState.listPack);
-  WriteReport();
-  vnlPackInfoKill(gState.packInfo);
+  ValueLine("  Source:", state.listPack);
+  WriteReport(state);
+  vnlPackInfoKill(state.packInfo);
   return 0;
 }
 
-int RunPackExtract() {
+int RunPackExtract(ConverterState& state) {
   SectionLine(":: PACK EXTRACT");
-  if (gState.extractPack.empty() || gState.extractFile.empty())
-    return Fail("Pack extract: please use the packed ressource syntax (PAK::FILE)");
+  if (state.extractPack.empty() || state.extractFile.empty())
+    return FailWith(state, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
   uint8_t* data = nullptr;
   uint32_t size = 0;
-  int32_t code = vnlPackFileLoad(gState.extractPack, gState.extractFile, data, size);
+  int32_t code = vnlPackFileLoad(state.extractPack, state.extractFile, data, size);
   if (code != VNL_OK) {
     std::free(data);
-    return FailWith("Pack info: ", code);
+    return FailWithCode(state, "Pack info: ", code);
   }
-  ValueLine("  Source:", gState.extractPack);
-  ValueLine("  Extract:", gState.extractFile);
-  WriteOutput(gState.baseName, data, size);
+  ValueLine("  Source:", state.extractPack);
+  ValueLine("  Extract:", state.extractFile);
+  WriteOutput(state, state.baseName, data, size);
   std::free(data);
-  vnlPackInfoKill(gState.packInfo);
+  vnlPackInfoKill(state.packInfo);
   return 0;
 }
 
-int RunPictureConversion() {
-  const bool sprite = !gState.spritePack.empty() || !gState.spriteFile.empty();
+int RunPictureConversion(ConverterState& state) {
+  const bool sprite = !state.spritePack.empty() || !state.spriteFile.empty();
   ConsoleWrite(":: CONVERT ");
   ConsoleLine(sprite ? "SPRITE" : "LUMP");
-  if (gState.paletteFile.empty()) return Fail("Palette: you must specify a palette file to convert pictures");
+  if (state.paletteFile.empty()) return FailWith(state, "Palette: you must specify a palette file to convert pictures");
 
-  ValueLine("  Palette:", gState.paletteFile);
-  int32_t code = vnlPaletteLoad(gState.palettePack, gState.paletteFile, gState.palette);
-  if (code != VNL_OK) return FailWith("Palette: ", code);
-  ValueLine("  Source:", sprite ? gState.spriteFile : gState.lumpFile);
+  ValueLine("  Palette:", state.paletteFile);
+  int32_t code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+  if (code != VNL_OK) return FailWithCode(state, "Palette: ", code);
+  ValueLine("  Source:", sprite ? state.spriteFile : state.lumpFile);
 
   if (sprite) {
-    code = vnlSpriteLoad(gState.spritePack, gState.spriteFile, gState.sprite);
-    if (code != VNL_OK) return FailWith("Source sprite: ", code);
-    const VNLSPRITE_T& loaded = gState.sprite;
+    code = vnlSpriteLoad(state.spritePack, state.spriteFile, state.sprite);
+    if (code != VNL_OK) return FailWithCode(state, "Source sprite: ", code);
+    const VNLSPRITE_T& loaded = state.sprite;
     const uint64_t frameCount = uint64_t(loaded.sheetCount) + loaded.frameExtra;
     for (uint64_t i = 0; loaded.frames != nullptr && i < frameCount; ++i)
-      ConvertPicture(loaded.frames[i], gState.baseName + "_" + std::to_string(i), nullptr);
+      ConvertPicture(state, loaded.frames[i], state.baseName + "_" + std::to_string(i), nullptr);
   } else {
-    code = vnlPictureLoad(gState.lumpPack, gState.lumpFile, gState.picture);
-    if (code != VNL_OK) return FailWith("Source lump: ", code);
-    ConvertPicture(gState.picture, gState.baseName, ":: OUTPUTS");
+    code = vnlPictureLoad(state.lumpPack, state.lumpFile, state.picture);
+    if (code != VNL_OK) return FailWithCode(state, "Source lump: ", code);
+    ConvertPicture(state, state.picture, state.baseName, ":: OUTPUTS");
   }
 
-  WriteReport();
+  WriteReport(state);
   return 0;
 }
