@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 

@@ -83,39 +83,3 @@ int FinishRun(ConverterState& state, int result) {
   ReleaseRecords(state);
   return result;
 }
-
-void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList) {
-  size_t first = source.find("::");
-  if (first != std::string::npos) {
-    // Overlapping pairs count: ":::" holds two separators and is as ambiguous as "a::b::c".
-    int separators = 0;
-    for (size_t p = first; p + 1 < source.size(); ++p)
-      if (source[p] == ':' && source[p + 1] == ':') ++separators;
-    if (separators > 1) {
-      source.clear();
-      return;
-    }
-    packOut = source.substr(0, first);
-    fileOut = source.substr(first + 2);
-  } else {
-    packOut.clear();
-    fileOut = source;
-  }
-  std::string packExt = ".pak";
-  std::string fileExt = extList;
-  vnlForceType(packOut, packExt);
-  vnlForceType(fileOut, fileExt);
-}
-
-void SwapFrameYZ(ConverterState& state) {
-  const VNLMODEL_T& model = state.model;
-  if (model.frameVertices == nullptr) return;
-  const uint64_t perFrame = uint64_t(model.vertexCount) + model.seamCount;
-  const uint64_t total = perFrame * (uint64_t(model.frameCount) + model.frameExtra);
-  const uint64_t first = vnlFrameOffset(model, state.frameName);
-  if (first + perFrame > total) return;
-  for (uint64_t i = first; i < first + perFrame; ++i) {
-    VNLVEC3_T& v = model.frameVertices[i];
-    std::swap(v.y, v.z);
-  }
-}

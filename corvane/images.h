@@ -1,4 +1,4 @@
-// Image files through FreeImage (loaded on first use), and the skin hint.
+// Image files through FreeImage (loaded on first use).
 #ifndef CORVANE_IMAGES_H
 #define CORVANE_IMAGES_H
 
@@ -15,9 +15,12 @@
 // gets its failure line and counts against the run.
 void SaveImage(ConverterState& state, const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
                int32_t newWidth, int32_t newHeight, bool halve);
-// Draws every triangle's edges in skin space, white on black, and saves it as hintFile.
-void BuildSkinHint(ConverterState& state);
-// One line from (uA, vA) to (uB, vB) in skin space; points outside are skipped.
-void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, float vA, float uB, float vB);
+// True for a size the converter makes an image of itself: at least 1 x 1, at most
+// 64 M pixels (8192 x 8192).
+bool ImageSizeIsSane(int64_t width, int64_t height);
+// Why an image of `width` x `height` cannot be saved in `imageFormat`, or "".
+std::string ImageSizeRefusal(int32_t imageFormat, int64_t width, int64_t height);
+// The announcement of an image that is not made, and its failure line.
+void RefuseImage(ConverterState& state, const std::string& fileName, const std::string& reason);
 
 #endif

@@ -6,11 +6,12 @@
 
 #include "console.h"
 #include "images.h"
+#include "skin_hint.h"
 #include "model_writers.h"
 #include "modes.h"
 #include "report.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 
@@ -112,6 +113,19 @@ void ExportSkins(ConverterState& state) {
 }
 
 }  // namespace
+
+void SwapFrameYZ(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
+  if (model.frameVertices == nullptr) return;
+  const uint64_t perFrame = uint64_t(model.vertexCount) + model.seamCount;
+  const uint64_t total = perFrame * (uint64_t(model.frameCount) + model.frameExtra);
+  const uint64_t first = vnlFrameOffset(model, state.frameName);
+  if (first + perFrame > total) return;
+  for (uint64_t i = first; i < first + perFrame; ++i) {
+    VNLVEC3_T& v = model.frameVertices[i];
+    std::swap(v.y, v.z);
+  }
+}
 
 std::string ModelEndings() {
   std::string list;

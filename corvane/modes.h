@@ -1,4 +1,4 @@
-// The four modes and the driver around them. Each mode returns 0 when it finished
+// The four modes the driver chooses from. Each mode returns 0 when it finished
 // and 1 when it failed, with the text in the run's errorMessage.
 #ifndef CORVANE_MODES_H
 #define CORVANE_MODES_H
@@ -12,9 +12,7 @@ int RunPackList(ConverterState& state);
 int RunPackExtract(ConverterState& state);
 int RunPictureConversion(ConverterState& state);
 
-// Splits "PAK::FILE" into its pack and file parts and forces their extensions.
-void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList);
-// Exchanges Y and Z of every vertex of the selected frame.
+// Exchanges Y and Z of every vertex of the selected frame (the model mode's -swapyz).
 void SwapFrameYZ(ConverterState& state);
 
 #endif

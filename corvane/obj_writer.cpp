@@ -11,7 +11,7 @@
 #include "model_writers.h"
 #include "output.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 

@@ -5,9 +5,8 @@
 
 #include "console.h"
 #include "model_writers.h"
-#include "modes.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 
@@ -269,4 +268,27 @@ int32_t ReadInteger(const std::string& text) {
   if (negative) value = -value;
   if (value > INT32_MAX) value = INT32_MAX;
   return int32_t(value);
+}
+
+void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList) {
+  size_t first = source.find("::");
+  if (first != std::string::npos) {
+    // Overlapping pairs count: ":::" holds two separators and is as ambiguous as "a::b::c".
+    int separators = 0;
+    for (size_t p = first; p + 1 < source.size(); ++p)
+      if (source[p] == ':' && source[p + 1] == ':') ++separators;
+    if (separators > 1) {
+      source.clear();
+      return;
+    }
+    packOut = source.substr(0, first);
+    fileOut = source.substr(first + 2);
+  } else {
+    packOut.clear();
+    fileOut = source;
+  }
+  std::string packExt = ".pak";
+  std::string fileExt = extList;
+  vnlForceType(packOut, packExt);
+  vnlForceType(fileOut, fileExt);
 }

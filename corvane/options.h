@@ -52,6 +52,10 @@ CommandRequest FindCommandRequest(const OptionTable& table, const std::vector<st
 // The program's 18 options, in their usage-screen order.
 OptionTable ProgramOptions();
 
+// Splits "PAK::FILE" into its pack and file parts and forces their extensions
+// (".pak" for the pack, `extList` for the file); two separators empty `source`.
+void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList);
+
 // Reading numbers the way the options do: blanks skipped, reading stops at the
 // first character that cannot continue the number, no number gives 0.
 double ReadDecimal(const std::string& text);

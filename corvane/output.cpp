@@ -15,7 +15,7 @@
 
 #include "console.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "output.h"
 #include "skin_coverage.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 

@@ -467,6 +467,7 @@ TEST(ModeChoice, FirstMatchingModeWins) {
 
 #include "driver.h"
 #include "modes.h"
+#include "options.h"
 #include "state.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include "files.h"
 #include "image_check.h"
 #include "images.h"
+#include "skin_hint.h"
 #include "state.h"
 
 namespace {

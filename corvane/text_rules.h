@@ -2,8 +2,8 @@
 // every line ended with CR LF, integers in plain decimal, and written once; names
 // are trimmed of blanks (spaces only) and change case byte by byte, A-Z only.
 // Names read from files reach the console and our files through PrintableName.
-#ifndef CORVANE_TEXT_BUILDER_H
-#define CORVANE_TEXT_BUILDER_H
+#ifndef CORVANE_TEXT_RULES_H
+#define CORVANE_TEXT_RULES_H
 
 #include <charconv>
 #include <cstdint>
