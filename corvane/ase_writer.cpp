@@ -16,11 +16,6 @@ namespace {
 
 const char kQuote = '"';
 
-void AppendCoordinate(std::string& out, float value) {
-  out.push_back(' ');
-  AppendFixed(out, value, 4, 8);
-}
-
 // `text` may hold names from the model file; QuotableName keeps the string closed.
 void AppendQuotedLine(std::string& out, const char* head, const std::string& text) {
   out += head;
@@ -33,6 +28,19 @@ void AppendQuotedLine(std::string& out, const char* head, const std::string& tex
 void AppendNumberLine(std::string& out, const char* head, uint64_t number) {
   out += head;
   AppendInt(out, number);
+  EndLine(out);
+}
+
+// `head`, the face number, each corner's index after its label, then `tail`.
+void AppendFaceLine(std::string& out, const char* head, uint32_t face, const VNLTRIANGLE_T& triangle,
+                    const char* const labels[3], const char* tail) {
+  out += head;
+  AppendInt(out, face);
+  for (int k = 0; k < 3; ++k) {
+    out += labels[k];
+    AppendInt(out, triangle.index[k]);
+  }
+  out += tail;
   EndLine(out);
 }
 
@@ -127,19 +135,10 @@ void AppendMesh(std::string& out, const VNLMODEL_T& model, uint32_t offset, uint
 
   AppendLine(out, "    *MESH_FACE_LIST");
   AppendLine(out, "      {");
-  for (uint32_t t = 0; t < faceCount; ++t) {
-    const uint16_t* index = model.triangles[t].index;
-    out += "      *MESH_FACE ";
-    AppendInt(out, t);
-    out += " A: ";
-    AppendInt(out, index[0]);
-    out += " B: ";
-    AppendInt(out, index[1]);
-    out += " C: ";
-    AppendInt(out, index[2]);
-    out += " AB: 1 BC: 1 CA: 1 *MESH_SMOOTHING 0 *MESH_MTLID 0";
-    EndLine(out);
-  }
+  static const char* const kCornerLabels[3] = {" A: ", " B: ", " C: "};
+  for (uint32_t t = 0; t < faceCount; ++t)
+    AppendFaceLine(out, "      *MESH_FACE ", t, model.triangles[t], kCornerLabels,
+                   " AB: 1 BC: 1 CA: 1 *MESH_SMOOTHING 0 *MESH_MTLID 0");
   AppendLine(out, "      }");
 
   AppendNumberLine(out, "    *MESH_NUMTVERTEX ", vertexTotal);
@@ -160,16 +159,9 @@ void AppendMesh(std::string& out, const VNLMODEL_T& model, uint32_t offset, uint
   AppendNumberLine(out, "    *MESH_NUMTVFACES ", faceCount);
   AppendLine(out, "    *MESH_TFACELIST");
   AppendLine(out, "      {");
-  for (uint32_t t = 0; t < faceCount; ++t) {
-    const uint16_t* index = model.triangles[t].index;
-    out += "      *MESH_TFACE ";
-    AppendInt(out, t);
-    for (int k = 0; k < 3; ++k) {
-      out.push_back(' ');
-      AppendInt(out, index[k]);
-    }
-    EndLine(out);
-  }
+  static const char* const kPlainCorners[3] = {" ", " ", " "};
+  for (uint32_t t = 0; t < faceCount; ++t)
+    AppendFaceLine(out, "      *MESH_TFACE ", t, model.triangles[t], kPlainCorners, "");
   AppendLine(out, "      }");
   AppendLine(out, "    }");
 }

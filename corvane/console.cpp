@@ -238,7 +238,7 @@ void SectionLine(const std::string& title) { ConsoleLine(title); }
 
 void ValueLabel(const std::string& label) {
   std::string padded = label;
-  if (padded.size() < kValueColumn - 1) padded.append(kValueColumn - 1 - padded.size(), ' ');
+  AppendBlanks(padded, kValueColumn - 1, padded.size());
   ConsoleWrite(padded);
 }
 

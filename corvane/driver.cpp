@@ -4,6 +4,7 @@
 #include <clocale>
 
 #include "console.h"
+#include "images.h"
 #include "modes.h"
 #include "options.h"
 #include "output.h"
@@ -59,9 +60,7 @@ int RunConverter(ConverterState& state) {
     return 0;
   }
 
-  state.imageExt = "tga";
-  state.imageFormat = 17;
-  state.imageFlags = 0;
+  UseImageKind(state, ImageKindNamed(""));
   if (ParseCommandLine(state, options) != 0) return 1;
 
   if (AnyNotEmpty(state.listPack, state.listFile)) return RunPackList(state);

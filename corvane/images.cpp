@@ -11,6 +11,7 @@
 #include "image_library.h"
 #include "output.h"
 #include "state.h"
+#include "text_rules.h"
 
 namespace {
 
@@ -20,11 +21,20 @@ constexpr int kBilinearFilter = 2;
 // Quake skins are a few hundred pixels wide; anything near this is a typing slip.
 constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
 
-// FreeImage's format ids of the two formats with a size field narrower than ours.
-constexpr int32_t kTargaFormat = 17;
-constexpr int32_t kJpegFormat = 2;
-constexpr int32_t kTargaMaxSide = 65535;  // 16-bit width and height fields
-constexpr int32_t kJpegMaxSide = 65500;   // the JPEG library's own limit
+// The kinds of image files, the default first. TGA stores its size in 16-bit
+// fields; 65500 is the JPEG library's own limit.
+constexpr ImageKind kImageKinds[] = {
+    {"tga", nullptr, "TGA", kImageFormatTarga, kImageFlagsNone, 65535},
+    {"png", nullptr, "PNG", kImageFormatPng, kPngDefaultCompression, 0},
+    {"bmp", nullptr, "BMP", kImageFormatBmp, kImageFlagsNone, 0},
+    {"jpg", "jpeg", "JPEG", kImageFormatJpeg, kJpegGoodQuality, 65500},
+};
+
+const ImageKind* KindOfFormat(int32_t format) {
+  for (const ImageKind& kind : kImageKinds)
+    if (kind.format == format) return &kind;
+  return nullptr;
+}
 
 std::string SizeText(int64_t width, int64_t height) {
   return std::to_string(width) + " x " + std::to_string(height) + " pixels";
@@ -99,6 +109,19 @@ void SaveImage(ConverterState& state, const std::string& name, const uint32_t* p
   WriteEncoded(state, out, *fi, bitmap);
 }
 
+const ImageKind& ImageKindNamed(const std::string& name) {
+  const std::string wanted = LowerAscii(name);
+  for (const ImageKind& kind : kImageKinds)
+    if (wanted == kind.extension || (kind.alias != nullptr && wanted == kind.alias)) return kind;
+  return kImageKinds[0];
+}
+
+void UseImageKind(ConverterState& state, const ImageKind& kind) {
+  state.imageExt = kind.extension;
+  state.imageFormat = kind.format;
+  state.imageFlags = kind.flags;
+}
+
 bool ImageSizeIsSane(int64_t width, int64_t height) {
   return width >= 1 && height >= 1 && width * height <= kMaxImagePixels;
 }
@@ -108,10 +131,10 @@ std::string ImageSizeRefusal(int32_t imageFormat, int64_t width, int64_t height)
   if (!ImageSizeIsSane(width, height))
     return SizeText(width, height) + ": more than the " + std::to_string(kMaxImagePixels) +
            " pixels an image made here may have";
-  if (imageFormat == kTargaFormat && (width > kTargaMaxSide || height > kTargaMaxSide))
-    return "a TGA image is at most 65535 pixels wide and high";
-  if (imageFormat == kJpegFormat && (width > kJpegMaxSide || height > kJpegMaxSide))
-    return "a JPEG image is at most 65500 pixels wide and high";
+  const ImageKind* kind = KindOfFormat(imageFormat);
+  if (kind != nullptr && kind->maxSide > 0 && (width > kind->maxSide || height > kind->maxSide))
+    return std::string("a ") + kind->title + " image is at most " + std::to_string(kind->maxSide) +
+           " pixels wide and high";
   return "";
 }
 

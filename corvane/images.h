@@ -15,6 +15,20 @@
 // gets its failure line and counts against the run.
 void SaveImage(ConverterState& state, const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
                int32_t newWidth, int32_t newHeight, bool halve);
+// An image format -outimg offers.
+struct ImageKind {
+  const char* extension;  // the file ending, lower case, without its dot
+  const char* alias;      // another name -outimg takes for it, or null
+  const char* title;      // its name in a refusal
+  int32_t format;         // the image library's format id
+  int32_t flags;          // the image library's save flags
+  int32_t maxSide;        // the widest and highest image the format stores, 0 for no limit of its own
+};
+// The kind -outimg names (case aside); TGA, the default, for any other name.
+const ImageKind& ImageKindNamed(const std::string& name);
+// Makes `kind` the run's image format.
+void UseImageKind(ConverterState& state, const ImageKind& kind);
+
 // True for a size the converter makes an image of itself: at least 1 x 1, at most
 // 64 M pixels (8192 x 8192).
 bool ImageSizeIsSane(int64_t width, int64_t height);

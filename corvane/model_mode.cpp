@@ -49,8 +49,9 @@ std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
   return std::string(name, std::find(name, name + 16, '\0'));
 }
 
-// Keeps the requested frame when the model has it (case and blanks aside), else
-// falls back to the first frame's name as stored.
+// Keeps the requested frame when the model has it (case and blanks aside, folded
+// as the library's vnlFrameNumber folds them), else falls back to the first
+// frame's name as stored.
 void ChooseFrame(ConverterState& state) {
   const VNLMODEL_T& model = state.model;
   size_t frames = model.frameNames ? size_t(model.frameCount) + model.frameExtra : 0;

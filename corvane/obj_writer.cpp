@@ -15,11 +15,6 @@
 
 namespace {
 
-void AppendCoordinate(std::string& out, float value) {
-  out.push_back(' ');
-  AppendFixed(out, value, 4, 8);
-}
-
 // The two comment lines that open both files.
 std::string FileHead(const ConverterState& state, uint32_t vertexTotal, uint32_t triangleCount, uint32_t materialCount) {
   std::string head;

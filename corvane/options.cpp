@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "console.h"
+#include "images.h"
 #include "model_writers.h"
 #include "state.h"
 #include "text_rules.h"
@@ -80,18 +81,7 @@ void OnSkinSize(ConverterState& state, std::vector<std::string>& p) {
   state.skinHeight = ReadInteger(p[1]);
 }
 
-void OnOutputImage(ConverterState& state, std::vector<std::string>& p) {
-  std::string kind = LowerAscii(p[0]);
-  if (kind == "bmp") {
-    state.imageExt = "bmp", state.imageFormat = 0, state.imageFlags = 0;
-  } else if (kind == "png") {
-    state.imageExt = "png", state.imageFormat = 13, state.imageFlags = 6;
-  } else if (kind == "jpg" || kind == "jpeg") {
-    state.imageExt = "jpg", state.imageFormat = 2, state.imageFlags = 128;
-  } else {
-    state.imageExt = "tga", state.imageFormat = 17, state.imageFlags = 0;
-  }
-}
+void OnOutputImage(ConverterState& state, std::vector<std::string>& p) { UseImageKind(state, ImageKindNamed(p[0])); }
 
 void OnReport(ConverterState& state, std::vector<std::string>& p) { SplitPackedName(p[0], state.reportPack, state.reportFile, ".txt"); }
 
@@ -214,7 +204,7 @@ void WriteSyntax(const OptionTable& table) {
     if (entry.name.empty()) continue;
     if (entry.colour != 0) SetColour(entry.colour);
     std::string line = "  " + entry.name;
-    if (line.size() < column - 1) line.append(column - 1 - line.size(), ' ');
+    AppendBlanks(line, column - 1, line.size());
     ConsoleLine(line + entry.description);
     SetColour(7);
   }

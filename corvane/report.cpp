@@ -34,10 +34,6 @@ std::tm ReportTime() {
 
 // ---- line pieces ----
 
-void AppendBlanks(std::string& out, size_t width, size_t used) {
-  if (used < width) out.append(width - used, ' ');
-}
-
 void LabelLine(std::string& out, const char* label, const std::string& value) {
   size_t length = std::strlen(label);
   out.append(label, length);
@@ -89,13 +85,7 @@ void IndexedLine(std::string& out, const std::string& key, const std::string& va
 }
 
 // A fixed-size name field, up to its first zero byte, without blanks around it.
-std::string TrimmedField(const char* field, size_t size) {
-  size_t end = strnlen(field, size);
-  size_t start = 0;
-  while (start < end && field[start] == ' ') ++start;
-  while (end > start && field[end - 1] == ' ') --end;
-  return std::string(field + start, end - start);
-}
+std::string TrimmedField(const char* field, size_t size) { return TrimBlanks(std::string(field, strnlen(field, size))); }
 
 void SectionHead(std::string& out, const char* title) {
   EndLine(out);

@@ -11,13 +11,12 @@
 
 #include "varnel/varnel.h"
 
-enum : uint32_t {
-  OPT_SWAP = 1,
-  OPT_INVH = 2,
-  OPT_SKINNOBACK = 4,
-  OPT_REPLACE = 8,
-  OPT_SWAPYZ = 16,
-};
+// The bits of ConverterState::flags, one per flag option.
+constexpr uint32_t OPT_SWAP = 1;
+constexpr uint32_t OPT_INVH = 2;
+constexpr uint32_t OPT_SKINNOBACK = 4;
+constexpr uint32_t OPT_REPLACE = 8;
+constexpr uint32_t OPT_SWAPYZ = 16;
 
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";
