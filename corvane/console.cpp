@@ -254,15 +254,6 @@ bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
 int ConsoleWidth() { return TerminalColumns(STDOUT_FILENO); }
 
-void SetColour(int colour) {
-  if (!StdoutIsTerminal()) return;
-  // Console colour numbers run blue-green-red in their low bits, ANSI red-green-blue.
-  static const int kAnsi[8] = {30, 34, 32, 36, 31, 35, 33, 37};
-  int code = (colour & 15) == 7 ? 39 : kAnsi[colour & 7] + ((colour & 8) ? 60 : 0);
-  std::string sequence = "\x1b[" + std::to_string(code) + "m";
-  WriteStdout(sequence.data(), sequence.size());
-}
-
 int PollKey(int timeoutMs) {
   int key = ReadByte(timeoutMs);
   if (key != 0x1B) return key;

@@ -68,13 +68,18 @@ void OnScale(ConverterState& state, std::vector<std::string>& p) {
 // The name is only judged here; the model mode refuses it before reading anything.
 void OnDestination(ConverterState& state, std::vector<std::string>& p) {
   const std::string typed = p[0];
-  SplitPackedName(p[0], state.dstPack, state.dstFile, ModelEndings());
+  std::string pack;  // a model file is written to disk, never into a pack
+  SplitPackedName(p[0], pack, state.dstFile, ModelEndings());
   // Two separators empty the source and leave the old name: that is no name either.
   const bool usable = !p[0].empty() && IsModelOutputName(state.dstFile);
   state.dstRefused = usable ? "" : typed;
 }
 
-void OnSkinHint(ConverterState& state, std::vector<std::string>& p) { SplitPackedName(p[0], state.hintPack, state.hintFile, ""); }
+// The hint and the report are written to disk: a pack part of their names is dropped.
+void OnSkinHint(ConverterState& state, std::vector<std::string>& p) {
+  std::string pack;
+  SplitPackedName(p[0], pack, state.hintFile, "");
+}
 
 void OnSkinSize(ConverterState& state, std::vector<std::string>& p) {
   state.skinWidth = ReadInteger(p[0]);
@@ -83,7 +88,10 @@ void OnSkinSize(ConverterState& state, std::vector<std::string>& p) {
 
 void OnOutputImage(ConverterState& state, std::vector<std::string>& p) { UseImageKind(state, ImageKindNamed(p[0])); }
 
-void OnReport(ConverterState& state, std::vector<std::string>& p) { SplitPackedName(p[0], state.reportPack, state.reportFile, ".txt"); }
+void OnReport(ConverterState& state, std::vector<std::string>& p) {
+  std::string pack;
+  SplitPackedName(p[0], pack, state.reportFile, ".txt");
+}
 
 void OnPackList(ConverterState& state, std::vector<std::string>& p) {
   SplitPackedName(p[0], state.listPack, state.listFile, ".txt");
@@ -106,31 +114,28 @@ void OnLump(ConverterState& state, std::vector<std::string>& p) {
 }
 
 void AddHandlerOption(OptionTable& table, const char* name, OptionHandler handler, int32_t count, const char* text) {
-  std::string n = name, d = text;
-  AddOption(table, 1, n, handler, count, d, 0);
+  AddOption(table, 1, name, handler, count, text);
 }
 
 void AddFlagOption(OptionTable& table, const char* name, uint32_t bit, const char* text) {
-  std::string n = name, d = text;
-  AddOption(table, 0, n, nullptr, int32_t(bit), d, 0);
+  AddOption(table, 0, name, nullptr, int32_t(bit), text);
 }
 
 }  // namespace
 
 OptionTable NewOptionTable() { return OptionTable(1); }
 
-void AddOption(OptionTable& table, int32_t kind, std::string& name, OptionHandler handler, int32_t value,
-               std::string& description, uint8_t colour) {
+void AddOption(OptionTable& table, int32_t kind, const std::string& name, OptionHandler handler, int32_t value,
+               const std::string& description) {
   if (table.empty() || !table.back().description.empty()) table.emplace_back();
-  name = TrimBlanks(LowerAscii(name));
-  description = TrimBlanks(description);
+  const std::string cleanName = TrimBlanks(LowerAscii(name));
+  const std::string cleanText = TrimBlanks(description);
   OptionEntry& slot = table.back();
-  if (!name.empty()) slot.name = name;
-  if (!description.empty()) slot.description = description;
+  if (!cleanName.empty()) slot.name = cleanName;
+  if (!cleanText.empty()) slot.description = cleanText;
   if (kind != 0) slot.handler = handler;
   else slot.flag = true;
   slot.value = value;
-  if (colour != 0) slot.colour = colour;
 }
 
 int ParseCommandLine(ConverterState& state, OptionTable& table) {
@@ -202,11 +207,9 @@ void WriteSyntax(const OptionTable& table) {
   const size_t column = longest + 5;  // counting from 1
   for (const OptionEntry& entry : table) {
     if (entry.name.empty()) continue;
-    if (entry.colour != 0) SetColour(entry.colour);
     std::string line = "  " + entry.name;
     AppendBlanks(line, column - 1, line.size());
     ConsoleLine(line + entry.description);
-    SetColour(7);
   }
   ConsoleLine("");
   ConsoleLine(kUsageNote);

@@ -20,7 +20,6 @@ struct OptionEntry {
   bool flag = false;        // a flag option: sets bit `value` in the run's flags
   int32_t value = 0;        // parameter count, or the bit a flag sets
   uint8_t seen = 0;         // a flag already applied in this run
-  uint8_t colour = 0;       // console colour of the usage line, 0 for none
 };
 
 // The options of one run, in registration order.
@@ -29,10 +28,10 @@ using OptionTable = std::vector<OptionEntry>;
 // A table with the one unused slot that registration starts from.
 OptionTable NewOptionTable();
 // Registers an option: `kind` non-zero takes `handler` and `value` parameters,
-// zero is a flag that sets bit `value` in the run's flags. `name` is lowered and
-// trimmed, `description` trimmed.
-void AddOption(OptionTable& table, int32_t kind, std::string& name, OptionHandler handler, int32_t value,
-               std::string& description, uint8_t colour);
+// zero is a flag that sets bit `value` in the run's flags. The entry's name is
+// `name` lowered and trimmed, its description `description` trimmed.
+void AddOption(OptionTable& table, int32_t kind, const std::string& name, OptionHandler handler, int32_t value,
+               const std::string& description);
 // Applies state.arguments (argument 0 is the program) to the table: 0 when every
 // argument was understood, 1 otherwise; 1 also after the usage screen, which a
 // command line without arguments shows.

@@ -23,10 +23,10 @@ constexpr char kProgramName[] = "CORVANE.EXE";
 
 struct ConverterState {
   std::string modelPack, modelFile;
-  std::string dstPack, dstFile;
+  std::string dstFile;
   std::string dstRefused;  // -dst as typed when no model writer takes its name
-  std::string reportPack, reportFile;
-  std::string hintPack, hintFile;
+  std::string reportFile;
+  std::string hintFile;
   std::string palettePack, paletteFile;
   std::string listPack, listFile;
   std::string extractPack, extractFile;

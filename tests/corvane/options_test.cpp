@@ -32,29 +32,29 @@ class CommandLineTest : public testing::Test {
 TEST(OptionTable, AddOptionNormalisesAndFillsOneSlotAtATime) {
   OptionTable table = NewOptionTable();
   std::string name = "  -FOO ", text = "  Do foo  ";
-  AddOption(table, 0, name, nullptr, 4, text, 0);
-  EXPECT_EQ(name, "-foo");
-  EXPECT_EQ(text, "Do foo");
+  AddOption(table, 0, name, nullptr, 4, text);
+  EXPECT_EQ(name, "  -FOO ");  // the caller's strings are its own
+  EXPECT_EQ(text, "  Do foo  ");
   ASSERT_EQ(table.size(), 1u);  // the empty start slot was used
   EXPECT_EQ(table[0].name, "-foo");
+  EXPECT_EQ(table[0].description, "Do foo");
   EXPECT_TRUE(table[0].flag);
   EXPECT_EQ(table[0].handler, nullptr);
   EXPECT_EQ(table[0].value, 4);
 
   std::string second = "-bar", params = "[X]";
   OptionHandler handler = [](ConverterState&, std::vector<std::string>&) {};
-  AddOption(table, 1, second, handler, 1, params, 12);
+  AddOption(table, 1, second, handler, 1, params);
   ASSERT_EQ(table.size(), 2u);
   EXPECT_NE(table[1].handler, nullptr);
   EXPECT_FALSE(table[1].flag);
-  EXPECT_EQ(table[1].colour, 12);
 }
 
 TEST(OptionTable, SlotWithoutDescriptionIsTakenByTheNextOption) {
   OptionTable table = NewOptionTable();
   std::string a = "-a", empty = "", b = "-b", text = "B";
-  AddOption(table, 0, a, nullptr, 1, empty, 0);
-  AddOption(table, 0, b, nullptr, 2, text, 0);
+  AddOption(table, 0, a, nullptr, 1, empty);
+  AddOption(table, 0, b, nullptr, 2, text);
   ASSERT_EQ(table.size(), 1u);
   EXPECT_EQ(table[0].name, "-b");
   EXPECT_EQ(table[0].value, 2);
@@ -68,7 +68,6 @@ TEST(OptionTable, ProgramRegistersEighteenOptionsInUsageOrder) {
   ASSERT_EQ(options.size(), 18u);
   for (size_t i = 0; i < 18; ++i) {
     EXPECT_EQ(options[i].name, names[i]);
-    EXPECT_EQ(options[i].colour, 0);
     EXPECT_TRUE((options[i].handler != nullptr) != options[i].flag) << names[i];
   }
   struct Flag {
