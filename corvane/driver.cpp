@@ -60,7 +60,7 @@ int RunConverter(ConverterState& state) {
     return 0;
   }
 
-  UseImageKind(state, ImageKindNamed(""));
+  UseImageKind(state, ImageKindNamed(""));  // the default kind, until -outimg names another
   if (ParseCommandLine(state, options) != 0) return 1;
 
   if (AnyNotEmpty(state.listPack, state.listFile)) return RunPackList(state);
