@@ -43,7 +43,8 @@ int ConsoleColumn();
 
 bool StdoutIsTerminal();
 bool StdinIsTerminal();
-// Columns of the terminal, 80 when stdout is not one.
+// Columns of the terminal, 80 when stdout is not one. The library's map dump has
+// its own (its src/map.cpp): it exports nothing beyond varnel.h.
 int ConsoleWidth();
 
 // What PollKey returns besides a key's byte.

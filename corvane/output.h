@@ -50,6 +50,8 @@ struct Output {
 std::string HostPath(const std::string& name);
 // True for an existing file that is not a folder (hidden files count; a link
 // counts as the file it points to).
+// The library has its own HostPath and IsExistingFile (its src/file_io.h): it
+// exports nothing beyond varnel.h.
 bool OutputExists(const std::string& name);
 
 // Answers whether `fileName` may be written: 1 when it does not exist, when `bit`
