@@ -41,30 +41,29 @@ void BM_FormatFixed(benchmark::State& state) {
 BENCHMARK(BM_FormatFixed);
 
 // Puts a model into the converter's state, as model mode would.
-void LoadIntoState(const testdata::ModelRecipe& recipe) {
-  ResetState();
+void LoadIntoState(ConverterState& run, const testdata::ModelRecipe& recipe) {
   testdata::Bytes bytes = testdata::BuildModel(recipe);
   uint8_t* block = bytes.data();
-  if (vnlModelLoad(block, uint32_t(bytes.size()), gState.model) != 0) std::abort();
-  gState.flags = OPT_REPLACE;
-  gState.modelFile = "progs\\big.mdl";
-  gState.baseName = "big";
-  gState.imageExt = "tga";
-  gState.frameName = "frame0";
+  if (vnlModelLoad(block, uint32_t(bytes.size()), run.model) != 0) std::abort();
+  run.flags = OPT_REPLACE;
+  run.modelFile = "progs\\big.mdl";
+  run.baseName = "big";
+  run.imageExt = "tga";
+  run.frameName = "frame0";
 }
 
 // A 20000-vertex model; each write builds the whole text and puts it on disk
 // (a temporary folder), so the rate is in wall-clock time.
 class BigModelFixture : public benchmark::Fixture {
  public:
-  void SetUp(const benchmark::State&) override { LoadIntoState(testdata::BigModel(20000, 4, 480, 480)); }
-  void TearDown(const benchmark::State&) override { ResetState(); }
+  void SetUp(const benchmark::State&) override { LoadIntoState(run_, testdata::BigModel(20000, 4, 480, 480)); }
+  void TearDown(const benchmark::State&) override { ReleaseRecords(run_); }
 
  protected:
   void Count(benchmark::State& state) {
-    const int64_t vertices = int64_t(gState.model.vertexCount) + gState.model.seamCount;
+    const int64_t vertices = int64_t(run_.model.vertexCount) + run_.model.seamCount;
     state.SetItemsProcessed(int64_t(state.iterations()) * vertices);
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(testdata::ReadFile(gState.dstFile).size()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(testdata::ReadFile(run_.dstFile).size()));
     state.counters["vertices"] = double(vertices);
   }
   // Each write makes new files: replacing one adds an fsync, which measures the disk.
@@ -73,24 +72,25 @@ class BigModelFixture : public benchmark::Fixture {
     for (const char* name : names) std::remove(dir_.file(name).c_str());
     state.ResumeTiming();
   }
+  ConverterState run_;
   testdata::TempDir dir_;
 };
 
 BENCHMARK_DEFINE_F(BigModelFixture, WriteObj)(benchmark::State& state) {
-  gState.dstFile = dir_.file("big.obj");
+  run_.dstFile = dir_.file("big.obj");
   for (auto _ : state) {
     Clear({"big.obj", "big.mtl"}, state);
-    WriteObj();
+    WriteObj(run_);
   }
   Count(state);
 }
 BENCHMARK_REGISTER_F(BigModelFixture, WriteObj)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_DEFINE_F(BigModelFixture, WriteAse)(benchmark::State& state) {
-  gState.dstFile = dir_.file("big.ase");
+  run_.dstFile = dir_.file("big.ase");
   for (auto _ : state) {
     Clear({"big.ase"}, state);
-    WriteAse();
+    WriteAse(run_);
   }
   Count(state);
 }
@@ -102,13 +102,13 @@ constexpr int64_t kSkinCells = int64_t(kSkinSide) * kSkinSide;
 // A real model's triangles tile its skin: each one scans little more than its own
 // area. 40 x 40 grid cells of 12 x 12 texels, 3200 triangles. Items are skin texels.
 void BM_SkinCoverage480Tiled(benchmark::State& state) {
-  LoadIntoState(testdata::TiledSkinModel(40, 40, kSkinSide, kSkinSide));
+  ConverterState run;
+  LoadIntoState(run, testdata::TiledSkinModel(40, 40, kSkinSide, kSkinSide));
   double covered = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(kSkinSide, kSkinSide));
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.model, kSkinSide, kSkinSide));
   state.SetItemsProcessed(int64_t(state.iterations()) * kSkinCells);
-  state.counters["triangles"] = gState.model.triangleCount;
+  state.counters["triangles"] = run.model.triangleCount;
   state.counters["covered_percent"] = covered;
-  ResetState();
 }
 BENCHMARK(BM_SkinCoverage480Tiled)->Unit(benchmark::kMicrosecond);
 
@@ -117,12 +117,12 @@ BENCHMARK(BM_SkinCoverage480Tiled)->Unit(benchmark::kMicrosecond);
 // spans, skips covered cells and stops once every cell is covered.
 void BM_SkinCoverage480WholeSkinTriangles(benchmark::State& state) {
   constexpr int kTriangles = 64;
-  LoadIntoState(testdata::WholeSkinTriangles(kTriangles, kSkinSide, kSkinSide));
+  ConverterState run;
+  LoadIntoState(run, testdata::WholeSkinTriangles(kTriangles, kSkinSide, kSkinSide));
   double covered = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(kSkinSide, kSkinSide));
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.model, kSkinSide, kSkinSide));
   state.SetItemsProcessed(int64_t(state.iterations()) * kTriangles * kSkinCells);
   state.counters["covered_percent"] = covered;
-  ResetState();
 }
 BENCHMARK(BM_SkinCoverage480WholeSkinTriangles)->Unit(benchmark::kMillisecond);
 
@@ -130,9 +130,10 @@ BENCHMARK(BM_SkinCoverage480WholeSkinTriangles)->Unit(benchmark::kMillisecond);
 // skin, covering almost nothing. Items are the rows the triangles span.
 void BM_SkinCoverage1024Slivers(benchmark::State& state) {
   constexpr int kSide = 1024;
-  LoadIntoState(testdata::SliverModel(65535, kSide));
+  ConverterState run;
+  LoadIntoState(run, testdata::SliverModel(65535, kSide));
   int64_t rows = 0;
-  const VNLMODEL_T& model = gState.model;
+  const VNLMODEL_T& model = run.model;
   for (uint32_t t = 0; t < model.triangleCount; ++t) {
     float low = 1, high = 0;
     for (uint16_t i : model.triangles[t].index) {
@@ -142,10 +143,9 @@ void BM_SkinCoverage1024Slivers(benchmark::State& state) {
     rows += int64_t((high - low) * kSide) + 1;
   }
   double covered = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(kSide, kSide));
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.model, kSide, kSide));
   state.SetItemsProcessed(int64_t(state.iterations()) * rows);
   state.counters["covered_percent"] = covered;
-  ResetState();
 }
 BENCHMARK(BM_SkinCoverage1024Slivers)->Unit(benchmark::kMillisecond);
 

@@ -13,13 +13,16 @@
 #include <cstring>
 #include <vector>
 
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 
 constexpr int kValueColumn = 12;  // values start in column 12, counting from 1
 constexpr int kSequenceMs = 20;   // the bytes of one key's escape sequence come together
 
+// The console layer keeps process-level flags, not a run's: there is one terminal
+// and one stdout per process, whatever number of conversions share them, and a
+// stdout that failed has failed for every one of them.
 int gColumn = 0;  // where the next character lands, counting from 0
 // The errno of the first write to stdout that failed, 0 while every write worked.
 // From then on nothing more is written there: after a closed pipe (EPIPE) or a
@@ -235,7 +238,7 @@ void SectionLine(const std::string& title) { ConsoleLine(title); }
 
 void ValueLabel(const std::string& label) {
   std::string padded = label;
-  if (padded.size() < kValueColumn - 1) padded.append(kValueColumn - 1 - padded.size(), ' ');
+  AppendBlanks(padded, kValueColumn - 1, padded.size());
   ConsoleWrite(padded);
 }
 
@@ -250,15 +253,6 @@ bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
 int ConsoleWidth() { return TerminalColumns(STDOUT_FILENO); }
-
-void SetColour(int colour) {
-  if (!StdoutIsTerminal()) return;
-  // Console colour numbers run blue-green-red in their low bits, ANSI red-green-blue.
-  static const int kAnsi[8] = {30, 34, 32, 36, 31, 35, 33, 37};
-  int code = (colour & 15) == 7 ? 39 : kAnsi[colour & 7] + ((colour & 8) ? 60 : 0);
-  std::string sequence = "\x1b[" + std::to_string(code) + "m";
-  WriteStdout(sequence.data(), sequence.size());
-}
 
 int PollKey(int timeoutMs) {
   int key = ReadByte(timeoutMs);

@@ -1,4 +1,4 @@
-// The terminal layer: log lines, colours and cursor moves (ANSI sequences, only
+// The terminal layer: log lines and cursor moves (ANSI sequences, only
 // when stdout is a terminal), the console width, key reads, and the prompt.
 //
 // Keys come from the terminal in raw mode when stdin is one. When stdin is a pipe
@@ -43,12 +43,9 @@ int ConsoleColumn();
 
 bool StdoutIsTerminal();
 bool StdinIsTerminal();
-// Columns of the terminal, 80 when stdout is not one.
+// Columns of the terminal, 80 when stdout is not one. The library's map dump has
+// its own (its src/map.cpp): it exports nothing beyond varnel.h.
 int ConsoleWidth();
-// One of the 16 console colours (0 black, 1 blue, 2 green, 4 red, bit 3 brightens);
-// 7, the console's usual light grey, restores the terminal's own foreground.
-// Nothing is written unless stdout is a terminal.
-void SetColour(int colour);
 
 // What PollKey returns besides a key's byte.
 enum : int {

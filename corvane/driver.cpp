@@ -1,7 +1,10 @@
 // The driver: start-up, banner, command line, the choice of one mode, the exit path.
 #include "driver.h"
 
+#include <clocale>
+
 #include "console.h"
+#include "images.h"
 #include "modes.h"
 #include "options.h"
 #include "output.h"
@@ -10,11 +13,6 @@
 namespace {
 
 const char kVersion[] = "1.5";
-
-const char kNoteText[] =
-    "Note that \"-model\" is the only required parameter unless a special\n"
-    "parameter is used (see the readme file for more details). You can\n"
-    "specify a packed ressource as so: \"PAK0.PAK::progs/soldier.mdl\"";
 
 std::string Rule() {
   std::string rule;
@@ -38,90 +36,49 @@ std::string BannerText() {
          rule + "\n";
 }
 
-int FailWith(const std::string& prefix, int32_t code) {
-  std::string message;
-  vnlErrorString(code, message);
-  // A code the library has no message for still says something.
-  if (message.empty()) message = "error " + std::to_string(code);
-  gState.errorMessage = prefix + message;
-  return 1;
+int RunProgram(const std::vector<std::string>& arguments) {
+  ConsoleStart();
+  std::setlocale(LC_CTYPE, "");
+  ConverterState state;
+  state.arguments = arguments;
+  int result = FinishRun(state, RunConverter(state));
+  // A log that could not be written is a failed run, as for any other output.
+  if (!ConsoleFinish()) result = 1;
+  return result;
 }
 
-int RunConverter() {
-  gProgramName = "CORVANE.EXE";
-  gUsageNote = kNoteText;
-  RegisterOptions();
-  const CommandRequest request = FindCommandRequest();
+int RunConverter(ConverterState& state) {
+  OptionTable options = ProgramOptions();
+  const CommandRequest request = FindCommandRequest(options, state.arguments);
   if (request == CommandRequest::Version) {
     ConsoleLine(VersionLine());
     return 0;
   }
   ConsoleWrite(BannerText());
   if (request == CommandRequest::Help) {
-    WriteSyntax();  // asked for: no key wait, and a success
+    WriteSyntax(options);  // asked for: no key wait, and a success
     return 0;
   }
 
-  gState.imageExt = "tga";
-  gState.imageFormat = 17;
-  gState.imageFlags = 0;
-  if (ParseCommandLine() != 0) return 1;
+  UseImageKind(state, ImageKindNamed(""));  // the default kind, until -outimg names another
+  if (ParseCommandLine(state, options) != 0) return 1;
 
-  if (AnyNotEmpty(gState.listPack, gState.listFile)) return RunPackList();
-  if (AnyNotEmpty(gState.extractPack, gState.extractFile)) return RunPackExtract();
-  if (AnyNotEmpty(gState.lumpPack, gState.lumpFile) || AnyNotEmpty(gState.spritePack, gState.spriteFile))
-    return RunPictureConversion();
-  return RunModelConversion();
+  if (AnyNotEmpty(state.listPack, state.listFile)) return RunPackList(state);
+  if (AnyNotEmpty(state.extractPack, state.extractFile)) return RunPackExtract(state);
+  if (AnyNotEmpty(state.lumpPack, state.lumpFile) || AnyNotEmpty(state.spritePack, state.spriteFile))
+    return RunPictureConversion(state);
+  return RunModelConversion(state);
 }
 
-int FinishRun(int result) {
-  if (gState.failedOutputs > 0) {
+int FinishRun(ConverterState& state, int result) {
+  if (state.failedOutputs > 0) {
     result = 1;
-    if (gState.errorMessage.empty()) gState.errorMessage = UnwrittenOutputsText(gState.failedOutputs);
+    if (state.errorMessage.empty()) state.errorMessage = UnwrittenOutputsText(state.failedOutputs);
   }
-  if (!gState.errorMessage.empty()) {
-    ConsoleLine("!!ERROR!! " + gState.errorMessage);
+  if (!state.errorMessage.empty()) {
+    ConsoleLine("!!ERROR!! " + state.errorMessage);
     WaitKey();
   }
-  vnlModelKill(gState.model);
-  vnlPaletteKill(gState.palette);
-  vnlSpriteKill(gState.sprite);
-  vnlPictureKill(gState.picture);
+  ReleaseRecords(state);
   return result;
-}
-
-void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList) {
-  size_t first = source.find("::");
-  if (first != std::string::npos) {
-    // Overlapping pairs count: ":::" holds two separators and is as ambiguous as "a::b::c".
-    int separators = 0;
-    for (size_t p = first; p + 1 < source.size(); ++p)
-      if (source[p] == ':' && source[p + 1] == ':') ++separators;
-    if (separators > 1) {
-      source.clear();
-      return;
-    }
-    packOut = source.substr(0, first);
-    fileOut = source.substr(first + 2);
-  } else {
-    packOut.clear();
-    fileOut = source;
-  }
-  std::string packExt = ".pak";
-  std::string fileExt = extList;
-  vnlForceType(packOut, packExt);
-  vnlForceType(fileOut, fileExt);
-}
-
-void SwapFrameYZ() {
-  const VNLMODEL_T& model = gState.model;
-  if (model.frameVertices == nullptr) return;
-  const uint64_t perFrame = uint64_t(model.vertexCount) + model.seamCount;
-  const uint64_t total = perFrame * (uint64_t(model.frameCount) + model.frameExtra);
-  const uint64_t first = vnlFrameOffset(model, gState.frameName);
-  if (first + perFrame > total) return;
-  for (uint64_t i = first; i < first + perFrame; ++i) {
-    VNLVEC3_T& v = model.frameVertices[i];
-    std::swap(v.y, v.z);
-  }
 }

@@ -1,20 +1,25 @@
-// The run around the modes: the banner, and the exit path that reports a failure
-// and releases what the modes loaded.
+// The run around the modes: the state made for one run, the banner, the choice of
+// one mode, and the exit path that reports a failure.
 #ifndef CORVANE_DRIVER_H
 #define CORVANE_DRIVER_H
 
-#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "state.h"
+
+// The whole program on its arguments (argument 0 first): readies the console,
+// makes the run's state, runs, and returns the exit code.
+int RunProgram(const std::vector<std::string>& arguments);
 // The five banner lines, each ended with "\n".
 std::string BannerText();
+// The command line of state.arguments, then the one mode it asks for: 0 when it
+// finished, 1 when it failed (the text in state.errorMessage).
+int RunConverter(ConverterState& state);
 // Writes "!!ERROR!! " + the failure text when a mode failed (and waits for a key),
-// releases the library records of gState, and returns `result` as the exit code.
+// releases the library records of `state`, and returns `result` as the exit code.
 // Outputs that were not written make the code 1, and the text says how many when
 // the mode itself did not fail.
-int FinishRun(int result);
-// Stores the library's message for `code` after `prefix` as the failure text ("error N"
-// for a code without a message, so that no error line ends in nothing); returns 1.
-int FailWith(const std::string& prefix, int32_t code);
+int FinishRun(ConverterState& state, int result);
 
 #endif

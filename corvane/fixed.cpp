@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text_rules.h"
+
 namespace {
 
 constexpr int kSignificant = 7;
@@ -145,16 +147,12 @@ Digits RoundToSeven(float value) {
   return RoundToSevenByText(double(value));
 }
 
-void AppendBlanks(std::string& out, long count) {
-  if (count > 0) out.append(static_cast<size_t>(count), ' ');
-}
-
 // nan and the infinities cannot be written as digits; they take the whole field,
 // right-aligned, in the words that strtod and model importers read back.
 void AppendNotFinite(std::string& out, double value, int intWidth, int decimals) {
   const char* word = std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
-  long width = long(intWidth) + (decimals > 0 ? long(decimals) + 1 : 0);
-  AppendBlanks(out, width - static_cast<long>(std::strlen(word)));
+  size_t width = size_t(intWidth) + (decimals > 0 ? size_t(decimals) + 1 : 0);
+  AppendBlanks(out, width, std::strlen(word));
   out += word;
 }
 
@@ -180,7 +178,7 @@ void AppendFixed(std::string& out, float value, int intWidth, int decimals) {
     for (int i = 0; i < d.point; ++i) integer[length++] = i < kSignificant ? d.digit[i] : '0';
   }
   // An integer part wider than its field widens the field: no digit is ever lost.
-  AppendBlanks(out, intWidth - length);
+  AppendBlanks(out, size_t(intWidth), size_t(length));
   out.append(integer, static_cast<size_t>(length));
 
   if (decimals == 0) return;
@@ -191,6 +189,11 @@ void AppendFixed(std::string& out, float value, int intWidth, int decimals) {
     int i = d.point + k;
     out.push_back(i >= 0 && i < kSignificant ? d.digit[i] : '0');
   }
+}
+
+void AppendCoordinate(std::string& out, float value) {
+  out.push_back(' ');
+  AppendFixed(out, value, 4, 8);
 }
 
 std::string FormatFixed(float value, int intWidth, int decimals) {

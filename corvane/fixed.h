@@ -9,5 +9,7 @@
 std::string FormatFixed(float value, int intWidth, int decimals);
 // Appends FormatFixed(value, intWidth, decimals) to `out` (the writers' hot path).
 void AppendFixed(std::string& out, float value, int intWidth, int decimals);
+// A blank, then the value in the 13-column field of the ASE and OBJ coordinates.
+void AppendCoordinate(std::string& out, float value);
 
 #endif

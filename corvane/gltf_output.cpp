@@ -10,7 +10,7 @@
 #include "images.h"
 #include "model_frame.h"
 #include "output.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 
@@ -85,8 +85,8 @@ bool Conclude(Output& out, GltfResult result) {
 }
 
 // The file written, with skins that could not be embedded: it counts as failed.
-void SayMissingSkins(const std::string& name, const std::string& failure) {
-  if (!failure.empty()) ReportOutputFailure(name, "written without its skins: " + failure);
+void SayMissingSkins(ConverterState& state, const std::string& name, const std::string& failure) {
+  if (!failure.empty()) ReportOutputFailure(state, name, "written without its skins: " + failure);
 }
 
 // Opens `name` without asking a second time when the user already agreed to
@@ -94,7 +94,7 @@ void SayMissingSkins(const std::string& name, const std::string& failure) {
 bool OpenAgreed(ConverterState& state, Output& out, const std::string& name, bool agreed) {
   const uint32_t saved = state.flags & OPT_REPLACE;
   if (agreed) state.flags |= OPT_REPLACE;
-  const bool opened = OpenOutput(out, name);
+  const bool opened = OpenOutput(state, out, name);
   state.flags = (state.flags & ~uint32_t(OPT_REPLACE)) | saved;
   return opened;
 }
@@ -134,11 +134,11 @@ int WriteGlbModel(ConverterState& state) {
   uint32_t baseFrame = 0;
   if (!BaseFrame(state, baseFrame)) return 0;
   Output out;
-  if (!OpenOutput(out, state.dstFile)) return 0;
+  if (!OpenOutput(state, out, state.dstFile)) return 0;
   std::string skinFailure;
   const GltfInput input = InputOf(state, baseFrame, SkinPngs(state, skinFailure));
   const GltfResult result = WithFramesTurned(state, baseFrame, [&] { return WriteGlb(input, SinkTo(out)); });
-  if (Conclude(out, result)) SayMissingSkins(state.dstFile, skinFailure);
+  if (Conclude(out, result)) SayMissingSkins(state, state.dstFile, skinFailure);
   return 0;
 }
 
@@ -157,7 +157,7 @@ int WriteGltfModel(ConverterState& state) {
   const std::string binFailed = "its buffer \"" + PrintableName(HostPath(binName)) + "\" was not written";
   Output bin;
   if (!OpenAgreed(state, bin, binName, binExisted)) {
-    if (bin.failed) ReportOutputFailure(gltfName, binFailed);
+    if (bin.failed) ReportOutputFailure(state, gltfName, binFailed);
     return 0;
   }
   std::string skinFailure;
@@ -172,11 +172,11 @@ int WriteGltfModel(ConverterState& state) {
   const GltfResult result = WithFramesTurned(
       state, baseFrame, [&] { return WriteGltf(input, WithoutFolder(binName), keepJson, SinkTo(bin)); });
   if (!Conclude(bin, result)) {
-    if (bin.failed) ReportOutputFailure(gltfName, binFailed);
+    if (bin.failed) ReportOutputFailure(state, gltfName, binFailed);
     return 0;
   }
   Output document;
   if (OpenAgreed(state, document, gltfName, gltfExisted) && FinishOutput(document, json))
-    SayMissingSkins(gltfName, skinFailure);
+    SayMissingSkins(state, gltfName, skinFailure);
   return 0;
 }

@@ -25,6 +25,16 @@ struct ImageLibrary {
   void (*CloseMemory)(ImageMemory* stream);
 };
 
+// FreeImage's format ids and save flags that the converter uses.
+constexpr int32_t kImageFormatBmp = 0;    // FIF_BMP
+constexpr int32_t kImageFormatJpeg = 2;   // FIF_JPEG
+constexpr int32_t kImageFormatPng = 13;   // FIF_PNG
+constexpr int32_t kImageFormatTarga = 17; // FIF_TARGA
+constexpr int32_t kImageFlagsNone = 0;
+constexpr int32_t kPngDefaultCompression = 6;  // PNG_Z_DEFAULT_COMPRESSION
+constexpr int32_t kPngFastestCompression = 1;  // PNG_Z_BEST_SPEED
+constexpr int32_t kJpegGoodQuality = 128;      // JPEG_QUALITYGOOD
+
 // The shared library bound by default (Debian's runtime package).
 extern const char* const kImageLibraryName;
 

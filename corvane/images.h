@@ -1,24 +1,44 @@
-// Image files through FreeImage (loaded on first use), and the skin hint.
+// Image files through FreeImage (loaded on first use).
 #ifndef CORVANE_IMAGES_H
 #define CORVANE_IMAGES_H
 
 #include <cstdint>
 #include <string>
 
-// Saves `pixels` (width x height colours 0xAARRGGBB, top row first) as name.imageExt,
+#include "state.h"
+
+// Saves `pixels` (width x height colours 0xAARRGGBB, top row first) as name.imageExt
+// in the run's image format,
 // after the "  Picture:" line and the replace prompt; `halve` keeps the left half of
 // every row; a non-zero newWidth/newHeight rescales (bilinear). An image that cannot
 // be saved (no FreeImage, a size the format cannot store, a failed encode or write)
 // gets its failure line and counts against the run.
-void SaveImage(const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
+void SaveImage(ConverterState& state, const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
                int32_t newWidth, int32_t newHeight, bool halve);
 // The PNG file's bytes of `pixels` (as for SaveImage, never rescaled) into `png`,
 // encoded by FreeImage in memory. False with `failure` when it cannot be made.
 bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
                std::string& failure);
-// Draws every triangle's edges in skin space, white on black, and saves it as hintFile.
-void BuildSkinHint();
-// One line from (uA, vA) to (uB, vB) in skin space; points outside are skipped.
-void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, float vA, float uB, float vB);
+// An image format -outimg offers.
+struct ImageKind {
+  const char* extension;  // the file ending, lower case, without its dot
+  const char* alias;      // another name -outimg takes for it, or null
+  const char* title;      // its name in a refusal
+  int32_t format;         // the image library's format id
+  int32_t flags;          // the image library's save flags
+  int32_t maxSide;        // the widest and highest image the format stores, 0 for no limit of its own
+};
+// The kind -outimg names (case aside); TGA, the default, for any other name.
+const ImageKind& ImageKindNamed(const std::string& name);
+// Makes `kind` the run's image format.
+void UseImageKind(ConverterState& state, const ImageKind& kind);
+
+// True for a size the converter makes an image of itself: at least 1 x 1, at most
+// 64 M pixels (8192 x 8192).
+bool ImageSizeIsSane(int64_t width, int64_t height);
+// Why an image of `width` x `height` cannot be saved in `imageFormat`, or "".
+std::string ImageSizeRefusal(int32_t imageFormat, int64_t width, int64_t height);
+// The announcement of an image that is not made, and its failure line.
+void RefuseImage(ConverterState& state, const std::string& fileName, const std::string& reason);
 
 #endif

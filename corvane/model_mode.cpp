@@ -5,22 +5,22 @@
 #include <cstdlib>
 
 #include "console.h"
-#include "driver.h"
 #if CORVANE_GLTF
 #include "gltf_output.h"
 #endif
 #include "images.h"
+#include "skin_hint.h"
 #include "model_writers.h"
 #include "modes.h"
 #include "report.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 
 struct ModelWriter {
   const char* ending;  // lower case, with its dot
-  int (*write)();
+  int (*write)(ConverterState& state);
 };
 
 // The model formats, by the output name's ending; the first is the default.
@@ -28,8 +28,8 @@ constexpr ModelWriter kModelWriters[] = {
     {".ase", WriteAse},
     {".obj", WriteObj},
 #if CORVANE_GLTF
-    {".glb", [] { return WriteGlbModel(gState); }},
-    {".gltf", [] { return WriteGltfModel(gState); }},
+    {".glb", WriteGlbModel},
+    {".gltf", WriteGltfModel},
 #else
     // Built without the JSON library: the names are known, and refused with the reason.
     {".glb", nullptr},
@@ -48,19 +48,16 @@ const ModelWriter* WriterFor(const std::string& name) {
 
 // A -dst whose name no writer takes is refused before anything is read: the run
 // would otherwise end as a success without a model file.
-int RefuseDestination(const std::string& typed) {
-  const ModelWriter* known = WriterFor(gState.dstFile);
-  if (known != nullptr && known->write == nullptr) {
-    gState.errorMessage = "Model output: \"" + PrintableName(typed) +
-                          "\" is a glTF file, and this corvane was built without glTF output";
-    return 1;
-  }
+int RefuseDestination(ConverterState& state, const std::string& typed) {
+  const ModelWriter* known = WriterFor(state.dstFile);
+  if (known != nullptr && known->write == nullptr)
+    return FailWith(state, "Model output: \"" + PrintableName(typed) +
+                               "\" is a glTF file, and this corvane was built without glTF output");
   std::string accepted;
   for (const ModelWriter& writer : kModelWriters)
     if (writer.write != nullptr) accepted += std::string(accepted.empty() ? "" : ", ") + writer.ending;
-  gState.errorMessage = "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
-                        accepted + ")";
-  return 1;
+  return FailWith(state, "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
+                             accepted + ")");
 }
 
 std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
@@ -68,35 +65,36 @@ std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
   return std::string(name, std::find(name, name + 16, '\0'));
 }
 
-// Keeps the requested frame when the model has it (case and blanks aside), else
-// falls back to the first frame's name as stored.
-void ChooseFrame() {
-  const VNLMODEL_T& model = gState.model;
+// Keeps the requested frame when the model has it (case and blanks aside, folded
+// as the library's vnlFrameNumber folds them), else falls back to the first
+// frame's name as stored.
+void ChooseFrame(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
   size_t frames = model.frameNames ? size_t(model.frameCount) + model.frameExtra : 0;
   bool found = false;
-  for (size_t i = 0; i < frames && !gState.frameName.empty() && !found; ++i)
-    found = TrimBlanks(LowerAscii(FrameNameAt(model, i))) == gState.frameName;
-  if (!found) gState.frameName.clear();
-  if (gState.frameName.empty() && frames > 0) gState.frameName = FrameNameAt(model, 0);
+  for (size_t i = 0; i < frames && !state.frameName.empty() && !found; ++i)
+    found = TrimBlanks(LowerAscii(FrameNameAt(model, i))) == state.frameName;
+  if (!found) state.frameName.clear();
+  if (state.frameName.empty() && frames > 0) state.frameName = FrameNameAt(model, 0);
 }
 
 // Sizes below 1 take skin 0's size (its front half with -skinnoback). A model
 // without skins keeps them below 1, and then no skin image or hint is made.
-void DefaultSkinSize() {
-  const VNLMODEL_T& model = gState.model;
+void DefaultSkinSize(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
   if (model.skins == nullptr || size_t(model.skinCount) + model.skinExtra == 0) return;
   const VNLPICTURE_T& skin = model.skins[0];
   int32_t width = int32_t(std::min<uint32_t>(skin.width, INT32_MAX));
   int32_t height = int32_t(std::min<uint32_t>(skin.height, INT32_MAX));
-  if (gState.skinHeight < 1) gState.skinHeight = height;
-  if (gState.skinWidth < 1) gState.skinWidth = (gState.flags & OPT_SKINNOBACK) ? width / 2 : width;
+  if (state.skinHeight < 1) state.skinHeight = height;
+  if (state.skinWidth < 1) state.skinWidth = (state.flags & OPT_SKINNOBACK) ? width / 2 : width;
 }
 
-void ApplyOperations() {
-  if (gState.flags & OPT_SWAP) vnlModelSwapTris(gState.model);
-  if (gState.flags & OPT_INVH) vnlModelSkinInv(gState.model);
-  if (gState.flags & OPT_SKINNOBACK) vnlModelSkinNoBack(gState.model);
-  if (gState.flags & OPT_SWAPYZ) SwapFrameYZ();
+void ApplyOperations(ConverterState& state) {
+  if (state.flags & OPT_SWAP) vnlModelSwapTris(state.model);
+  if (state.flags & OPT_INVH) vnlModelSkinInv(state.model);
+  if (state.flags & OPT_SKINNOBACK) vnlModelSkinNoBack(state.model);
+  if (state.flags & OPT_SWAPYZ) SwapFrameYZ(state);
 }
 
 // The factor as the console shows a float: seven significant digits, and a
@@ -109,29 +107,42 @@ std::string ShownFactor(float factor) {
   return factor < 0 ? shown : " " + shown;
 }
 
-void WriteModelFile() {
-  const ModelWriter* writer = WriterFor(gState.dstFile);
+void WriteModelFile(ConverterState& state) {
+  const ModelWriter* writer = WriterFor(state.dstFile);
   if (writer == nullptr) return;
-  ValueLine("  Model:", gState.dstFile);
-  writer->write();
+  ValueLine("  Model:", state.dstFile);
+  writer->write(state);
 }
 
-void ExportSkins() {
-  const VNLMODEL_T& model = gState.model;
-  if (model.skins == nullptr || gState.skinWidth < 1 || gState.skinHeight < 1) return;
+void ExportSkins(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
+  if (model.skins == nullptr || state.skinWidth < 1 || state.skinHeight < 1) return;
   const VNLPICTURE_T& first = model.skins[0];
   const size_t count = size_t(model.skinCount) + model.skinExtra;
   for (size_t i = 0; i < count; ++i) {
     int32_t level = 0;
-    uint32_t* pixels = vnlPictureToRGB(model.skins[i], gState.palette, level);
+    uint32_t* pixels = vnlPictureToRGB(model.skins[i], state.palette, level);
     if (pixels == nullptr) continue;
-    SaveImage(gState.baseName + "_" + std::to_string(i), pixels, int32_t(first.width), int32_t(first.height),
-              gState.skinWidth, gState.skinHeight, (gState.flags & OPT_SKINNOBACK) != 0);
+    SaveImage(state, state.baseName + "_" + std::to_string(i), pixels, int32_t(first.width), int32_t(first.height),
+              state.skinWidth, state.skinHeight, (state.flags & OPT_SKINNOBACK) != 0);
     std::free(pixels);
   }
 }
 
 }  // namespace
+
+void SwapFrameYZ(ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
+  if (model.frameVertices == nullptr) return;
+  const uint64_t perFrame = uint64_t(model.vertexCount) + model.seamCount;
+  const uint64_t total = perFrame * (uint64_t(model.frameCount) + model.frameExtra);
+  const uint64_t first = vnlFrameOffset(model, state.frameName);
+  if (first + perFrame > total) return;
+  for (uint64_t i = first; i < first + perFrame; ++i) {
+    VNLVEC3_T& v = model.frameVertices[i];
+    std::swap(v.y, v.z);
+  }
+}
 
 std::string ModelEndings() {
   std::string list;
@@ -144,33 +155,33 @@ bool IsModelOutputName(const std::string& name) {
   return writer != nullptr && writer->write != nullptr;
 }
 
-int RunModelConversion() {
-  if (!gState.dstRefused.empty()) return RefuseDestination(gState.dstRefused);
+int RunModelConversion(ConverterState& state) {
+  if (!state.dstRefused.empty()) return RefuseDestination(state, state.dstRefused);
   SectionLine(":: SOURCES");
-  int32_t code = vnlModelLoad(gState.modelPack, gState.modelFile, gState.model);
-  if (code != 0) return FailWith("Source model: ", code);
+  int32_t code = vnlModelLoad(state.modelPack, state.modelFile, state.model);
+  if (code != 0) return FailWithCode(state, "Source model: ", code);
 
-  ChooseFrame();
-  DefaultSkinSize();
-  ApplyOperations();
-  ValueLine("  Model:", gState.modelFile);
-  ValueLine("  Frame:", gState.frameName);
+  ChooseFrame(state);
+  DefaultSkinSize(state);
+  ApplyOperations(state);
+  ValueLine("  Model:", state.modelFile);
+  ValueLine("  Frame:", state.frameName);
 
-  if (!gState.paletteFile.empty()) {
-    ValueLine("  Palette:", gState.paletteFile);
-    code = vnlPaletteLoad(gState.palettePack, gState.paletteFile, gState.palette);
-    if (code != 0) return FailWith("Palette: ", code);
+  if (!state.paletteFile.empty()) {
+    ValueLine("  Palette:", state.paletteFile);
+    code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+    if (code != 0) return FailWithCode(state, "Palette: ", code);
   }
-  if (gState.scale != 0) {
+  if (state.scale != 0) {
     ValueLabel("  Rescale:");
-    ConsoleLine(ShownFactor(gState.scale));
-    vnlModelScale(gState.model, gState.scale);
+    ConsoleLine(ShownFactor(state.scale));
+    vnlModelScale(state.model, state.scale);
   }
 
   SectionLine(":: OUTPUTS");
-  WriteModelFile();
-  if (!gState.paletteFile.empty()) ExportSkins();
-  if (!gState.hintFile.empty() && gState.skinWidth >= 1 && gState.skinHeight >= 1) BuildSkinHint();
-  if (!gState.reportFile.empty()) WriteReport();
+  WriteModelFile(state);
+  if (!state.paletteFile.empty()) ExportSkins(state);
+  if (!state.hintFile.empty() && state.skinWidth >= 1 && state.skinHeight >= 1) BuildSkinHint(state);
+  if (!state.reportFile.empty()) WriteReport(state);
   return 0;
 }

@@ -4,10 +4,12 @@
 
 #include <string>
 
-// Writes the selected frame of gState.model to gState.dstFile as an ASE scene.
-int WriteAse();
-// Writes the selected frame to gState.dstFile (OBJ) and its material library.
-int WriteObj();
+#include "state.h"
+
+// Writes the selected frame of the run's model to its dstFile as an ASE scene.
+int WriteAse(ConverterState& state);
+// Writes the selected frame to the run's dstFile (OBJ) and its material library.
+int WriteObj(ConverterState& state);
 
 // The endings of the model files corvane knows, default first, as one list for
 // vnlForceType (".ase .obj .glb .gltf"); a build without glTF output knows those

@@ -4,26 +4,26 @@
 #include <cstdlib>
 
 #include "console.h"
+#include "images.h"
 #include "model_writers.h"
-#include "modes.h"
 #include "state.h"
-#include "text_builder.h"
-
-std::vector<OptionEntry> gOptionTable(1);
+#include "text_rules.h"
 
 namespace {
 
-// The table goes with the program's other statics.
-struct OptionTableOwner {
-  ~OptionTableOwner() { ClearOptions(); }
-} gOptionTableOwner;
+// The usage screen's closing note.
+const char kUsageNote[] =
+    "Note that \"-model\" is the only required parameter unless a special\n"
+    "parameter is used (see the readme file for more details). You can\n"
+    "specify a packed ressource as so: \"PAK0.PAK::progs/soldier.mdl\"";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // The first entry named `name` that has something to do.
-OptionEntry* FindOption(const std::string& name) {
-  for (OptionEntry& entry : gOptionTable)
-    if ((entry.handler != nullptr || entry.target != nullptr) && entry.name == name) return &entry;
+template <typename Table>
+auto FindOption(Table& table, const std::string& name) -> decltype(&table[0]) {
+  for (auto& entry : table)
+    if ((entry.handler != nullptr || entry.flag) && entry.name == name) return &entry;
   return nullptr;
 }
 
@@ -47,108 +47,99 @@ std::string BaseNameOf(const std::string& path) {
   return name.size() > 4 ? name.substr(0, name.size() - 4) : "";
 }
 
-void OnModel(std::vector<std::string>& p) {
-  SplitPackedName(p[0], gState.modelPack, gState.modelFile, ".mdl");
-  gState.baseName = BaseNameOf(gState.modelFile);
+void OnModel(ConverterState& state, std::vector<std::string>& p) {
+  SplitPackedName(p[0], state.modelPack, state.modelFile, ".mdl");
+  state.baseName = BaseNameOf(state.modelFile);
   // An explicit -dst, before or after, wins; a bare ".ase" would be no name at all.
-  if (gState.dstFile.empty() && !gState.baseName.empty()) gState.dstFile = gState.baseName + DefaultModelEnding();
+  if (state.dstFile.empty() && !state.baseName.empty()) state.dstFile = state.baseName + DefaultModelEnding();
 }
 
-void OnPalette(std::vector<std::string>& p) { SplitPackedName(p[0], gState.palettePack, gState.paletteFile, ".lmp"); }
+void OnPalette(ConverterState& state, std::vector<std::string>& p) { SplitPackedName(p[0], state.palettePack, state.paletteFile, ".lmp"); }
 
-void OnFrame(std::vector<std::string>& p) { gState.frameName = TrimBlanks(LowerAscii(p[0])); }
+void OnFrame(ConverterState& state, std::vector<std::string>& p) { state.frameName = TrimBlanks(LowerAscii(p[0])); }
 
 // A factor that is 0, or not a finite number once narrowed, leaves the scale alone:
 // an infinite or undefined scale would only fill the outputs with garbage.
-void OnScale(std::vector<std::string>& p) {
+void OnScale(ConverterState& state, std::vector<std::string>& p) {
   float factor = float(ReadDecimal(p[0]));
-  if (factor != 0 && std::isfinite(factor)) gState.scale = factor;
+  if (factor != 0 && std::isfinite(factor)) state.scale = factor;
 }
 
 // The name is only judged here; the model mode refuses it before reading anything.
-void OnDestination(std::vector<std::string>& p) {
+void OnDestination(ConverterState& state, std::vector<std::string>& p) {
   const std::string typed = p[0];
-  SplitPackedName(p[0], gState.dstPack, gState.dstFile, ModelEndings());
+  std::string pack;  // a model file is written to disk, never into a pack
+  SplitPackedName(p[0], pack, state.dstFile, ModelEndings());
   // Two separators empty the source and leave the old name: that is no name either.
-  const bool usable = !p[0].empty() && IsModelOutputName(gState.dstFile);
-  gState.dstRefused = usable ? "" : typed;
+  const bool usable = !p[0].empty() && IsModelOutputName(state.dstFile);
+  state.dstRefused = usable ? "" : typed;
 }
 
-void OnSkinHint(std::vector<std::string>& p) { SplitPackedName(p[0], gState.hintPack, gState.hintFile, ""); }
-
-void OnSkinSize(std::vector<std::string>& p) {
-  gState.skinWidth = ReadInteger(p[0]);
-  gState.skinHeight = ReadInteger(p[1]);
+// The hint and the report are written to disk: a pack part of their names is dropped.
+void OnSkinHint(ConverterState& state, std::vector<std::string>& p) {
+  std::string pack;
+  SplitPackedName(p[0], pack, state.hintFile, "");
 }
 
-void OnOutputImage(std::vector<std::string>& p) {
-  std::string kind = LowerAscii(p[0]);
-  if (kind == "bmp") {
-    gState.imageExt = "bmp", gState.imageFormat = 0, gState.imageFlags = 0;
-  } else if (kind == "png") {
-    gState.imageExt = "png", gState.imageFormat = 13, gState.imageFlags = 6;
-  } else if (kind == "jpg" || kind == "jpeg") {
-    gState.imageExt = "jpg", gState.imageFormat = 2, gState.imageFlags = 128;
-  } else {
-    gState.imageExt = "tga", gState.imageFormat = 17, gState.imageFlags = 0;
-  }
+void OnSkinSize(ConverterState& state, std::vector<std::string>& p) {
+  state.skinWidth = ReadInteger(p[0]);
+  state.skinHeight = ReadInteger(p[1]);
 }
 
-void OnReport(std::vector<std::string>& p) { SplitPackedName(p[0], gState.reportPack, gState.reportFile, ".txt"); }
+void OnOutputImage(ConverterState& state, std::vector<std::string>& p) { UseImageKind(state, ImageKindNamed(p[0])); }
 
-void OnPackList(std::vector<std::string>& p) {
-  SplitPackedName(p[0], gState.listPack, gState.listFile, ".txt");
-  gState.reportFile = gState.listFile;
+void OnReport(ConverterState& state, std::vector<std::string>& p) {
+  std::string pack;
+  SplitPackedName(p[0], pack, state.reportFile, ".txt");
 }
 
-void OnPackExtract(std::vector<std::string>& p) {
-  SplitPackedName(p[0], gState.extractPack, gState.extractFile, "");
-  gState.baseName = AfterLastBackslash(gState.extractFile);
+void OnPackList(ConverterState& state, std::vector<std::string>& p) {
+  SplitPackedName(p[0], state.listPack, state.listFile, ".txt");
+  state.reportFile = state.listFile;
 }
 
-void OnSprite(std::vector<std::string>& p) {
-  SplitPackedName(p[0], gState.spritePack, gState.spriteFile, ".spr");
-  gState.baseName = BaseNameOf(gState.spriteFile);
+void OnPackExtract(ConverterState& state, std::vector<std::string>& p) {
+  SplitPackedName(p[0], state.extractPack, state.extractFile, "");
+  state.baseName = AfterLastBackslash(state.extractFile);
 }
 
-void OnLump(std::vector<std::string>& p) {
-  SplitPackedName(p[0], gState.lumpPack, gState.lumpFile, ".lmp");
-  gState.baseName = BaseNameOf(gState.lumpFile);
+void OnSprite(ConverterState& state, std::vector<std::string>& p) {
+  SplitPackedName(p[0], state.spritePack, state.spriteFile, ".spr");
+  state.baseName = BaseNameOf(state.spriteFile);
 }
 
-void AddHandlerOption(const char* name, OptionHandler handler, int32_t count, const char* text) {
-  std::string n = name, d = text;
-  AddOption(1, n, handler, count, d, 0);
+void OnLump(ConverterState& state, std::vector<std::string>& p) {
+  SplitPackedName(p[0], state.lumpPack, state.lumpFile, ".lmp");
+  state.baseName = BaseNameOf(state.lumpFile);
 }
 
-void AddFlagOption(const char* name, uint32_t bit, const char* text) {
-  std::string n = name, d = text;
-  AddOption(0, n, &gState.flags, int32_t(bit), d, 0);
+void AddHandlerOption(OptionTable& table, const char* name, OptionHandler handler, int32_t count, const char* text) {
+  AddOption(table, 1, name, handler, count, text);
+}
+
+void AddFlagOption(OptionTable& table, const char* name, uint32_t bit, const char* text) {
+  AddOption(table, 0, name, nullptr, int32_t(bit), text);
 }
 
 }  // namespace
 
-void CreateOptionTable() {
-  ClearOptions();
-  gOptionTable.resize(1);
-}
+OptionTable NewOptionTable() { return OptionTable(1); }
 
-void AddOption(int32_t kind, std::string& name, const OptionTarget& target, int32_t value,
-               std::string& description, uint8_t colour) {
-  if (gOptionTable.empty() || !gOptionTable.back().description.empty()) gOptionTable.emplace_back();
-  name = TrimBlanks(LowerAscii(name));
-  description = TrimBlanks(description);
-  OptionEntry& slot = gOptionTable.back();
-  if (!name.empty()) slot.name = name;
-  if (!description.empty()) slot.description = description;
-  if (kind != 0) slot.handler = target.handler;
-  else slot.target = target.flagWord;
+void AddOption(OptionTable& table, int32_t kind, const std::string& name, OptionHandler handler, int32_t value,
+               const std::string& description) {
+  if (table.empty() || !table.back().description.empty()) table.emplace_back();
+  const std::string cleanName = TrimBlanks(LowerAscii(name));
+  const std::string cleanText = TrimBlanks(description);
+  OptionEntry& slot = table.back();
+  if (!cleanName.empty()) slot.name = cleanName;
+  if (!cleanText.empty()) slot.description = cleanText;
+  if (kind != 0) slot.handler = handler;
+  else slot.flag = true;
   slot.value = value;
-  if (colour != 0) slot.colour = colour;
 }
 
-int ParseCommandLine() {
-  const std::vector<std::string>& args = gArguments;
+int ParseCommandLine(ConverterState& state, OptionTable& table) {
+  const std::vector<std::string>& args = state.arguments;
   bool failed = false;
   bool headerShown = false;
   size_t i = 1;
@@ -156,7 +147,7 @@ int ParseCommandLine() {
   // (left to the mode to reject), anywhere else a loose parameter.
   for (; i < args.size(); ++i) {
     const std::string typed = args[i];
-    OptionEntry* entry = typed.empty() ? nullptr : FindOption(LowerAscii(TrimBlanks(typed)));
+    OptionEntry* entry = typed.empty() ? nullptr : FindOption(table, LowerAscii(TrimBlanks(typed)));
     if (entry == nullptr) {
       ConsoleLine(std::string(typed[0] == '-' ? "Argument unknown" : "Loose parameter") + ": \"" + PrintableName(typed) +
                   "\"");
@@ -171,9 +162,9 @@ int ParseCommandLine() {
         }
         param = args[i];
       }
-      entry->handler(params);
+      entry->handler(state, params);
     } else if (entry->seen == 0) {
-      *entry->target |= uint32_t(entry->value);
+      state.flags |= uint32_t(entry->value);
       entry->seen = 1;
       if (!headerShown) SectionLine(":: OPTIONS");
       headerShown = true;
@@ -181,33 +172,32 @@ int ParseCommandLine() {
     }
   }
   if (args.size() <= 1) {
-    ShowSyntax();
+    ShowSyntax(table);
     failed = true;
   }
   return failed ? 1 : 0;
 }
 
-CommandRequest FindCommandRequest() {
-  const std::vector<std::string>& args = gArguments;
+CommandRequest FindCommandRequest(const OptionTable& table, const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size() && !args[i].empty(); ++i) {
     const std::string word = LowerAscii(TrimBlanks(args[i]));
     if (word == "--help" || word == "-h" || word == "-?") return CommandRequest::Help;
     if (word == "--version") return CommandRequest::Version;
-    const OptionEntry* entry = FindOption(word);
+    const OptionEntry* entry = FindOption(table, word);
     if (entry != nullptr && entry->handler != nullptr && entry->value > 0) i += size_t(entry->value);
   }
   return CommandRequest::Run;
 }
 
-void ShowSyntax() {
-  WriteSyntax();
+void ShowSyntax(const OptionTable& table) {
+  WriteSyntax(table);
   WaitKey();
 }
 
-void WriteSyntax() {
-  std::string head = "Syntax: " + UpperAscii(gProgramName) + " ";
+void WriteSyntax(const OptionTable& table) {
+  std::string head = "Syntax: " + UpperAscii(kProgramName) + " ";
   size_t longest = 0;
-  for (const OptionEntry& entry : gOptionTable) {
+  for (const OptionEntry& entry : table) {
     if (entry.description.empty()) continue;
     if (entry.name.empty()) head += entry.description + " ";
     if (entry.name.size() > longest) longest = entry.name.size();
@@ -215,44 +205,37 @@ void WriteSyntax() {
   ConsoleLine(head + "[Commands]");
 
   const size_t column = longest + 5;  // counting from 1
-  for (const OptionEntry& entry : gOptionTable) {
+  for (const OptionEntry& entry : table) {
     if (entry.name.empty()) continue;
-    if (entry.colour != 0) SetColour(entry.colour);
     std::string line = "  " + entry.name;
-    if (line.size() < column - 1) line.append(column - 1 - line.size(), ' ');
+    AppendBlanks(line, column - 1, line.size());
     ConsoleLine(line + entry.description);
-    SetColour(7);
   }
-  if (!gUsageNote.empty()) {
-    ConsoleLine("");
-    ConsoleLine(gUsageNote);
-  }
+  ConsoleLine("");
+  ConsoleLine(kUsageNote);
 }
 
-void ClearOptions() {
-  gOptionTable.clear();
-  gOptionTable.shrink_to_fit();
-}
-
-void RegisterOptions() {
-  AddHandlerOption("-model", OnModel, 1, "[Source(.MDL)]");
-  AddHandlerOption("-pal", OnPalette, 1, "[Palette(.LMP)]");
-  AddHandlerOption("-frame", OnFrame, 1, "[FrameName]");
-  AddHandlerOption("-scale", OnScale, 1, "[RescaleFactor]");
-  AddHandlerOption("-dst", OnDestination, 1, "[Output(.ASE|.OBJ|.GLB|.GLTF)]");
-  AddHandlerOption("-skinhint", OnSkinHint, 1, "[Picture]");
-  AddHandlerOption("-skinsize", OnSkinSize, 2, "[Width] [Height]");
-  AddHandlerOption("-outimg", OnOutputImage, 1, "[TGA|PNG|BMP|JPG]");
-  AddFlagOption("-skinnoback", OPT_SKINNOBACK, "Remove the back side of the skin");
-  AddHandlerOption("-report", OnReport, 1, "[Report(.TXT)]");
-  AddFlagOption("-swap", OPT_SWAP, "Swap triangles side");
-  AddFlagOption("-swapyz", OPT_SWAPYZ, "Swap Y & Z coordinates");
-  AddFlagOption("-invh", OPT_INVH, "Invert UVMap-Y coordinates");
-  AddFlagOption("-replace", OPT_REPLACE, "Always replace existing files");
-  AddHandlerOption("-paklist", OnPackList, 1, "[Source(.PAK)::Report(.TXT)]");
-  AddHandlerOption("-pakextract", OnPackExtract, 1, "[Source(.PAK)::File]");
-  AddHandlerOption("-sprite", OnSprite, 1, "[Source(.SPR)]");
-  AddHandlerOption("-lump", OnLump, 1, "[Source(.LMP)]");
+OptionTable ProgramOptions() {
+  OptionTable table = NewOptionTable();
+  AddHandlerOption(table, "-model", OnModel, 1, "[Source(.MDL)]");
+  AddHandlerOption(table, "-pal", OnPalette, 1, "[Palette(.LMP)]");
+  AddHandlerOption(table, "-frame", OnFrame, 1, "[FrameName]");
+  AddHandlerOption(table, "-scale", OnScale, 1, "[RescaleFactor]");
+  AddHandlerOption(table, "-dst", OnDestination, 1, "[Output(.ASE|.OBJ|.GLB|.GLTF)]");
+  AddHandlerOption(table, "-skinhint", OnSkinHint, 1, "[Picture]");
+  AddHandlerOption(table, "-skinsize", OnSkinSize, 2, "[Width] [Height]");
+  AddHandlerOption(table, "-outimg", OnOutputImage, 1, "[TGA|PNG|BMP|JPG]");
+  AddFlagOption(table, "-skinnoback", OPT_SKINNOBACK, "Remove the back side of the skin");
+  AddHandlerOption(table, "-report", OnReport, 1, "[Report(.TXT)]");
+  AddFlagOption(table, "-swap", OPT_SWAP, "Swap triangles side");
+  AddFlagOption(table, "-swapyz", OPT_SWAPYZ, "Swap Y & Z coordinates");
+  AddFlagOption(table, "-invh", OPT_INVH, "Invert UVMap-Y coordinates");
+  AddFlagOption(table, "-replace", OPT_REPLACE, "Always replace existing files");
+  AddHandlerOption(table, "-paklist", OnPackList, 1, "[Source(.PAK)::Report(.TXT)]");
+  AddHandlerOption(table, "-pakextract", OnPackExtract, 1, "[Source(.PAK)::File]");
+  AddHandlerOption(table, "-sprite", OnSprite, 1, "[Source(.SPR)]");
+  AddHandlerOption(table, "-lump", OnLump, 1, "[Source(.LMP)]");
+  return table;
 }
 
 double ReadDecimal(const std::string& text) {
@@ -278,4 +261,27 @@ int32_t ReadInteger(const std::string& text) {
   if (negative) value = -value;
   if (value > INT32_MAX) value = INT32_MAX;
   return int32_t(value);
+}
+
+void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList) {
+  size_t first = source.find("::");
+  if (first != std::string::npos) {
+    // Overlapping pairs count: ":::" holds two separators and is as ambiguous as "a::b::c".
+    int separators = 0;
+    for (size_t p = first; p + 1 < source.size(); ++p)
+      if (source[p] == ':' && source[p + 1] == ':') ++separators;
+    if (separators > 1) {
+      source.clear();
+      return;
+    }
+    packOut = source.substr(0, first);
+    fileOut = source.substr(first + 2);
+  } else {
+    packOut.clear();
+    fileOut = source;
+  }
+  std::string packExt = ".pak";
+  std::string fileExt = extList;
+  vnlForceType(packOut, packExt);
+  vnlForceType(fileOut, fileExt);
 }

@@ -7,57 +7,53 @@
 #include <string>
 #include <vector>
 
-// An option with parameters receives them in order (missing ones are empty).
-using OptionHandler = void (*)(std::vector<std::string>& params);
+#include "state.h"
+
+// An option with parameters receives the run's state and its parameters in order
+// (missing ones are empty).
+using OptionHandler = void (*)(ConverterState& state, std::vector<std::string>& params);
 
 struct OptionEntry {
   std::string name;         // lower case, no surrounding blanks; empty for a positional entry
   std::string description;  // parameter text, or a flag's description; empty in an unused slot
-  uint32_t* target = nullptr;        // the flag word of a flag option
   OptionHandler handler = nullptr;   // the function of an option with parameters
+  bool flag = false;        // a flag option: sets bit `value` in the run's flags
   int32_t value = 0;        // parameter count, or the bit a flag sets
   uint8_t seen = 0;         // a flag already applied in this run
-  uint8_t colour = 0;       // console colour of the usage line, 0 for none
 };
 
-// Either a handler or a flag word, whichever the option's kind asks for.
-struct OptionTarget {
-  OptionTarget(OptionHandler h) : handler(h) {}
-  OptionTarget(uint32_t* word) : flagWord(word) {}
-  OptionHandler handler = nullptr;
-  uint32_t* flagWord = nullptr;
-};
+// The options of one run, in registration order.
+using OptionTable = std::vector<OptionEntry>;
 
-// The registered options, in registration order.
-extern std::vector<OptionEntry> gOptionTable;
-
-// Empties the table and leaves the one unused slot that registration starts from.
-void CreateOptionTable();
-// Registers an option: `kind` non-zero takes `target`'s handler and `value`
-// parameters, zero takes its flag word and sets bit `value` there. `name` is
-// lowered and trimmed in place, `description` trimmed in place.
-void AddOption(int32_t kind, std::string& name, const OptionTarget& target, int32_t value,
-               std::string& description, uint8_t colour);
-// Applies gArguments (argument 0 is the program) to the table: 0 when every
+// A table with the one unused slot that registration starts from.
+OptionTable NewOptionTable();
+// Registers an option: `kind` non-zero takes `handler` and `value` parameters,
+// zero is a flag that sets bit `value` in the run's flags. The entry's name is
+// `name` lowered and trimmed, its description `description` trimmed.
+void AddOption(OptionTable& table, int32_t kind, const std::string& name, OptionHandler handler, int32_t value,
+               const std::string& description);
+// Applies state.arguments (argument 0 is the program) to the table: 0 when every
 // argument was understood, 1 otherwise; 1 also after the usage screen, which a
 // command line without arguments shows.
-int ParseCommandLine();
+int ParseCommandLine(ConverterState& state, OptionTable& table);
 // The usage screen, then a wait for a key press.
-void ShowSyntax();
+void ShowSyntax(const OptionTable& table);
 // The usage screen alone.
-void WriteSyntax();
+void WriteSyntax(const OptionTable& table);
 
 // What the command line asks for besides a conversion.
 enum class CommandRequest { Run, Help, Version };
-// The first of --help, -h, -? (Help) or --version (Version) in gArguments, in
+// The first of --help, -h, -? (Help) or --version (Version) in `arguments`, in
 // an option's place (the parameter of an option is not one), matched as option
 // names are; Run when there is none.
-CommandRequest FindCommandRequest();
-// Frees every entry and the table itself.
-void ClearOptions();
+CommandRequest FindCommandRequest(const OptionTable& table, const std::vector<std::string>& arguments);
 
 // The program's 18 options, in their usage-screen order.
-void RegisterOptions();
+OptionTable ProgramOptions();
+
+// Splits "PAK::FILE" into its pack and file parts and forces their extensions
+// (".pak" for the pack, `extList` for the file); two separators empty `source`.
+void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList);
 
 // Reading numbers the way the options do: blanks skipped, reading stops at the
 // first character that cannot continue the number, no number gives 0.

@@ -15,7 +15,7 @@
 
 #include "console.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 
@@ -122,10 +122,10 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-void SayFailure(const std::string& name, const std::string& reason) {
+void SayFailure(ConverterState& state, const std::string& name, const std::string& reason) {
   ValueLabel("  Failed:");
   ConsoleLine("\"" + PrintableName(HostPath(name)) + "\" (" + reason + ")");
-  ++gState.failedOutputs;
+  ++state.failedOutputs;
 }
 
 // What stands at the output's name. True when it can be written: `exists` then
@@ -230,7 +230,7 @@ bool PublishNew(Output& out) {
   if (error == 0) return true;
   struct stat info;
   if (error != EEXIST || lstat(out.target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return Fail(out, error);
-  if (!AskToReplace(out.name, &gState.flags, OPT_REPLACE)) {
+  if (!AskToReplace(out.name, &out.run->flags, OPT_REPLACE)) {
     AbandonOutput(out);
     return false;
   }
@@ -260,8 +260,9 @@ int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit
   return AskToReplace(fileName, flagWord, bit);
 }
 
-bool OpenOutput(Output& out, const std::string& name) {
+bool OpenOutput(ConverterState& state, Output& out, const std::string& name) {
   AbandonOutput(out);
+  out.run = &state;
   out.name = name;
   out.replacing = false;
   out.failed = false;
@@ -269,16 +270,16 @@ bool OpenOutput(Output& out, const std::string& name) {
   std::string reason;
   if (!ResolveTarget(out, exists, reason)) {
     out.failed = true;
-    SayFailure(name, reason);
+    SayFailure(state, name, reason);
     return false;
   }
-  if (exists && !AskToReplace(name, &gState.flags, OPT_REPLACE)) return false;
+  if (exists && !AskToReplace(name, &state.flags, OPT_REPLACE)) return false;
   out.replacing = exists;
   if (!exists) out.keptMode = 0666 & ~CurrentUmask();
   out.fd = CreateTemporary(out.target, out.temporary);
   if (out.fd < 0) {
     out.failed = true;
-    SayFailure(name, std::strerror(errno));
+    SayFailure(state, name, std::strerror(errno));
     return false;
   }
   fchmod(out.fd, mode_t(out.keptMode));  // mkstemp makes 0600
@@ -318,19 +319,21 @@ void AbandonOutput(Output& out) {
 void FailOutput(Output& out, const std::string& reason) {
   AbandonOutput(out);
   out.failed = true;
-  SayFailure(out.name, reason);
+  SayFailure(*out.run, out.name, reason);
 }
 
 bool FinishOutput(Output& out, const void* data, size_t size) {
   return AppendOutput(out, data, size) && PublishOutput(out);
 }
 
-bool WriteOutput(const std::string& name, const void* data, size_t size) {
+bool WriteOutput(ConverterState& state, const std::string& name, const void* data, size_t size) {
   Output out;
-  return OpenOutput(out, name) && FinishOutput(out, data, size);
+  return OpenOutput(state, out, name) && FinishOutput(out, data, size);
 }
 
-void ReportOutputFailure(const std::string& name, const std::string& reason) { SayFailure(name, reason); }
+void ReportOutputFailure(ConverterState& state, const std::string& name, const std::string& reason) {
+  SayFailure(state, name, reason);
+}
 
 std::string UnwrittenOutputsText(uint32_t count) {
   return count == 1 ? "1 output was not written" : std::to_string(count) + " outputs were not written";

@@ -16,7 +16,7 @@
 //
 // An output that was to be written and was not, for any reason but the user's
 // No, gets its line "  Failed:   "name" (reason)" where it is written, and
-// counts in gState.failedOutputs.
+// counts in the run's failedOutputs.
 //
 // One output is in flight at a time: a writer publishes or abandons an output
 // before it opens the next.
@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <string>
 
+#include "state.h"
+
 // An output between OpenOutput and PublishOutput (or AbandonOutput).
 struct Output {
   std::string name;       // as the user gave it, with "\" separators
@@ -36,6 +38,7 @@ struct Output {
   bool replacing = false; // an existing file is to be replaced, with the user's consent
   bool failed = false;    // its failure line was said
   uint32_t keptMode = 0;  // the permission bits the file gets
+  ConverterState* run = nullptr;  // the run it belongs to: its replace bit, its failure count
 
   Output() = default;
   Output(const Output&) = delete;
@@ -47,6 +50,8 @@ struct Output {
 std::string HostPath(const std::string& name);
 // True for an existing file that is not a folder (hidden files count; a link
 // counts as the file it points to).
+// The library has its own HostPath and IsExistingFile (its src/file_io.h): it
+// exports nothing beyond varnel.h.
 bool OutputExists(const std::string& name);
 
 // Answers whether `fileName` may be written: 1 when it does not exist, when `bit`
@@ -55,11 +60,11 @@ bool OutputExists(const std::string& name);
 // Nothing is deleted: the old file stays until a new one replaces it whole.
 int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit);
 
-// Starts the output `name`: asks before an existing file is replaced (the
-// replace bit of gState.flags answers Always), then creates the temporary file.
-// False when the user said No (nothing is said) or when the output cannot be
-// written (its failure line is said and counted).
-bool OpenOutput(Output& out, const std::string& name);
+// Starts the output `name` of the run `state`: asks before an existing file is
+// replaced (the replace bit of state.flags answers Always), then creates the
+// temporary file. False when the user said No (nothing is said) or when the
+// output cannot be written (its failure line is said and counted).
+bool OpenOutput(ConverterState& state, Output& out, const std::string& name);
 // Appends `size` bytes. False once a write failed: the failure is said and
 // counted, the temporary file removed, and later calls do nothing.
 bool AppendOutput(Output& out, const void* data, size_t size);
@@ -75,14 +80,14 @@ void FailOutput(Output& out, const std::string& reason);
 bool FinishOutput(Output& out, const void* data, size_t size);
 inline bool FinishOutput(Output& out, const std::string& text) { return FinishOutput(out, text.data(), text.size()); }
 // Opens, writes `size` bytes as the whole file, publishes.
-bool WriteOutput(const std::string& name, const void* data, size_t size);
-inline bool WriteOutput(const std::string& name, const std::string& text) {
-  return WriteOutput(name, text.data(), text.size());
+bool WriteOutput(ConverterState& state, const std::string& name, const void* data, size_t size);
+inline bool WriteOutput(ConverterState& state, const std::string& name, const std::string& text) {
+  return WriteOutput(state, name, text.data(), text.size());
 }
 
 // The failure line of an output that was refused before it was opened (a size
 // the format cannot store, no image library), counted like any other.
-void ReportOutputFailure(const std::string& name, const std::string& reason);
+void ReportOutputFailure(ConverterState& state, const std::string& name, const std::string& reason);
 // The closing error text for `count` outputs not written: "1 output was not
 // written", "3 outputs were not written".
 std::string UnwrittenOutputsText(uint32_t count);

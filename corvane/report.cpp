@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "console.h"
 #include "fixed.h"
 #include "output.h"
 #include "skin_coverage.h"
 #include "state.h"
-#include "text_builder.h"
+#include "text_rules.h"
 
 namespace {
 
@@ -32,10 +33,6 @@ std::tm ReportTime() {
 }
 
 // ---- line pieces ----
-
-void AppendBlanks(std::string& out, size_t width, size_t used) {
-  if (used < width) out.append(width - used, ' ');
-}
 
 void LabelLine(std::string& out, const char* label, const std::string& value) {
   size_t length = std::strlen(label);
@@ -88,13 +85,7 @@ void IndexedLine(std::string& out, const std::string& key, const std::string& va
 }
 
 // A fixed-size name field, up to its first zero byte, without blanks around it.
-std::string TrimmedField(const char* field, size_t size) {
-  size_t end = strnlen(field, size);
-  size_t start = 0;
-  while (start < end && field[start] == ' ') ++start;
-  while (end > start && field[end - 1] == ' ') --end;
-  return std::string(field + start, end - start);
-}
+std::string TrimmedField(const char* field, size_t size) { return TrimBlanks(std::string(field, strnlen(field, size))); }
 
 void SectionHead(std::string& out, const char* title) {
   EndLine(out);
@@ -107,7 +98,7 @@ void SectionHead(std::string& out, const char* title) {
 
 // ---- header and sections ----
 
-void AppendHeader(std::string& out) {
+void AppendHeader(std::string& out, const std::vector<std::string>& arguments) {
   AppendLine(out, "===== " + UpperAscii(kTitle) + " =====");
   EndLine(out);
 
@@ -118,11 +109,11 @@ void AppendHeader(std::string& out) {
   LabelLine(out, "  Date:", date);
   LabelLine(out, "  Time:", time);
 
-  std::string command = gArguments.empty() ? std::string() : gArguments[0];
+  std::string command = arguments.empty() ? std::string() : arguments[0];
   command += ' ';
-  for (size_t i = 1; i < gArguments.size(); ++i) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
     if (i > 1) command += ' ';
-    command += gArguments[i];
+    command += arguments[i];
   }
   LabelLine(out, "  Command line:", PrintableName(command));
 }
@@ -145,19 +136,19 @@ std::string ColourValue(uint32_t colour) {
   return value + ")";
 }
 
-void AppendPalette(std::string& out) {
-  const VNLPALETTE_T& palette = gState.palette;
+void AppendPalette(std::string& out, const ConverterState& state) {
+  const VNLPALETTE_T& palette = state.palette;
   SectionHead(out, "Palette infos");
-  SourceLine(out, gState.paletteFile);
+  SourceLine(out, state.paletteFile);
   LabelLine(out, "  Bright count:", Decimal(palette.brightCount));
   LabelLine(out, "  Shading levels:", Decimal(palette.shadingLevels));
   for (int i = 0; i < 256; ++i) IndexedLine(out, IndexKey("Index[", i, 3), ColourValue(palette.colors[i]));
 }
 
-void AppendPack(std::string& out) {
-  const VNLPACKINFO_T& info = gState.packInfo;
+void AppendPack(std::string& out, const ConverterState& state) {
+  const VNLPACKINFO_T& info = state.packInfo;
   SectionHead(out, "Pack infos");
-  SourceLine(out, gState.listPack);
+  SourceLine(out, state.listPack);
   LabelLine(out, "  Directory:", Span(info.dirOffset, info.dirLength));
   LabelLine(out, "  Chunk count:", Decimal(info.entryCount));
   int width = DigitCount(info.entryCount);
@@ -168,11 +159,11 @@ void AppendPack(std::string& out) {
   }
 }
 
-void AppendSprite(std::string& out) {
-  const VNLSPRITE_T& sprite = gState.sprite;
+void AppendSprite(std::string& out, const ConverterState& state) {
+  const VNLSPRITE_T& sprite = state.sprite;
   uint64_t total = uint64_t(sprite.sheetCount) + sprite.frameExtra;
   SectionHead(out, "Sprite infos");
-  SourceLine(out, gState.spriteFile);
+  SourceLine(out, state.spriteFile);
   LabelLine(out, "  Sprite type:", Decimal(sprite.spriteType));
   LabelLine(out, "  Sync type:", Decimal(sprite.syncType));
   LabelLine(out, "  Sheets:", Decimal(sprite.sheetCount));
@@ -189,10 +180,10 @@ void AppendSprite(std::string& out) {
   }
 }
 
-void AppendPicture(std::string& out) {
-  const VNLPICTURE_T& picture = gState.picture;
+void AppendPicture(std::string& out, const ConverterState& state) {
+  const VNLPICTURE_T& picture = state.picture;
   SectionHead(out, "Picture infos");
-  SourceLine(out, gState.lumpFile);
+  SourceLine(out, state.lumpFile);
   LabelLine(out, "  Size:", Decimal(picture.width) + "x" + Decimal(picture.height) + "px");
 }
 
@@ -224,18 +215,18 @@ void AppendFrameList(std::string& out, const VNLMODEL_T& model) {
   }
 }
 
-std::string CoverageText(uint32_t skinWidth, uint32_t skinHeight) {
+std::string CoverageText(const ConverterState& state, uint32_t skinWidth, uint32_t skinHeight) {
   int32_t width = int32_t(std::min<uint32_t>(skinWidth, INT32_MAX));
   int32_t height = int32_t(std::min<uint32_t>(skinHeight, INT32_MAX));
-  if (gState.flags & OPT_SKINNOBACK) width /= 2;
-  float coverage = float(SkinCoverage(width, height));
+  if (state.flags & OPT_SKINNOBACK) width /= 2;
+  float coverage = float(SkinCoverage(state.model, width, height));
   return TrimBlanks(FormatFixed(coverage, 3, 2));
 }
 
-void AppendModel(std::string& out) {
-  const VNLMODEL_T& model = gState.model;
+void AppendModel(std::string& out, const ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
   SectionHead(out, "Model infos");
-  SourceLine(out, gState.modelFile);
+  SourceLine(out, state.modelFile);
   // Differences in 64 bits: a cut-short file can leave a block's end before its start.
   LabelLine(out, "  Header block:", Span(0, model.ofsSkins));
   LabelLine(out, "  Skins block:", Span(model.ofsSkins, int64_t(model.ofsVertices) - model.ofsSkins));
@@ -251,7 +242,7 @@ void AppendModel(std::string& out) {
   uint32_t skinWidth = hasSkin ? model.skins[0].width : 0;
   uint32_t skinHeight = hasSkin ? model.skins[0].height : 0;
   LabelLine(out, "  Skin size:",
-            Decimal(skinWidth) + "x" + Decimal(skinHeight) + "px (" + CoverageText(skinWidth, skinHeight) +
+            Decimal(skinWidth) + "x" + Decimal(skinHeight) + "px (" + CoverageText(state, skinWidth, skinHeight) +
                 "% covered)");
 
   LabelLine(out, "  Vertex count:",
@@ -269,19 +260,19 @@ void SetReportTime(const std::tm* fixed) {
   if (fixed) gFixedTime = *fixed;
 }
 
-int WriteReport() {
-  if (gState.reportFile.empty()) return 0;
-  ValueLine("  Report:", gState.reportFile);
+int WriteReport(ConverterState& state) {
+  if (state.reportFile.empty()) return 0;
+  ValueLine("  Report:", state.reportFile);
   Output output;
-  if (!OpenOutput(output, gState.reportFile)) return 0;
+  if (!OpenOutput(state, output, state.reportFile)) return 0;
 
   std::string out;
-  AppendHeader(out);
-  if (gState.palette.colors) AppendPalette(out);
-  if (gState.packInfo.entries) AppendPack(out);
-  if (uint64_t(gState.sprite.sheetCount) + gState.sprite.frameExtra != 0) AppendSprite(out);
-  if (gState.picture.pixels) AppendPicture(out);
-  if (gState.model.fileSize != 0) AppendModel(out);
+  AppendHeader(out, state.arguments);
+  if (state.palette.colors) AppendPalette(out, state);
+  if (state.packInfo.entries) AppendPack(out, state);
+  if (uint64_t(state.sprite.sheetCount) + state.sprite.frameExtra != 0) AppendSprite(out, state);
+  if (state.picture.pixels) AppendPicture(out, state);
+  if (state.model.fileSize != 0) AppendModel(out, state);
   FinishOutput(output, out);
   return 0;
 }

@@ -6,9 +6,10 @@
 #include <ctime>
 
 #include "skin_coverage.h"  // SkinCoverage, which the report prints
+#include "state.h"
 
-// Writes gState.reportFile (nothing when it is empty).
-int WriteReport();
+// Writes the run's reportFile (nothing when it is empty).
+int WriteReport(ConverterState& state);
 
 // Tests pin the report's date and time with a fixed moment; null restores the clock.
 void SetReportTime(const std::tm* fixed);

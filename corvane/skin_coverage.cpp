@@ -21,7 +21,6 @@
 #include <cmath>
 #include <vector>
 
-#include "state.h"
 
 namespace {
 
@@ -170,12 +169,11 @@ uint64_t MarkTriangle(CoverageGrid& grid, const VNLVEC3_T* corner[3]) {
 
 }  // namespace
 
-double SkinCoverage(int32_t width, int32_t height) {
+double SkinCoverage(const VNLMODEL_T& model, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return 0;
   uint64_t cells = uint64_t(width) * uint64_t(height);
   if (cells > kMaxCoverageCells) return 0;
 
-  const VNLMODEL_T& model = gState.model;
   if (!model.triangles || !model.skinCoords) return 0;
   CoverageGrid grid{width, height, std::vector<uint8_t>(cells, 0)};
   uint64_t vertices = uint64_t(model.vertexCount) + model.seamCount;

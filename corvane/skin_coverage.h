@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
-// Share of a width x height grid covered by the model's triangles in skin space, in
+#include "varnel/varnel.h"
+
+// Share of a width x height grid covered by `model`'s triangles in skin space, in
 // percent. Each triangle marks the integer positions (x, y) inside it, counted once
 // (skin_coverage.cpp states the inside test, and the one rule for slivers).
 // - A triangle whose three skin positions lie on one line (or coincide) has no
@@ -17,6 +19,6 @@
 //   nothing: the result is 0, never nan.
 // The cost follows the rows each triangle spans and the cells near it, never its
 // bounding box: a long thin sliver costs its rows, not the grid.
-double SkinCoverage(int32_t width, int32_t height);
+double SkinCoverage(const VNLMODEL_T& model, int32_t width, int32_t height);
 
 #endif

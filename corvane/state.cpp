@@ -1,15 +1,24 @@
 #include "state.h"
 
-ConverterState gState;
-std::string gProgramName = "CORVANE.EXE";
-std::string gUsageNote;
-std::vector<std::string> gArguments;
+ConverterState::~ConverterState() { ReleaseRecords(*this); }
 
-void ResetState() {
-  vnlModelKill(gState.model);
-  vnlPaletteKill(gState.palette);
-  vnlPackInfoKill(gState.packInfo);
-  vnlSpriteKill(gState.sprite);
-  vnlPictureKill(gState.picture);
-  gState = ConverterState{};
+void ReleaseRecords(ConverterState& state) {
+  vnlModelKill(state.model);
+  vnlPaletteKill(state.palette);
+  vnlPackInfoKill(state.packInfo);
+  vnlSpriteKill(state.sprite);
+  vnlPictureKill(state.picture);
+}
+
+int FailWith(ConverterState& state, const std::string& text) {
+  state.errorMessage = text;
+  return 1;
+}
+
+int FailWithCode(ConverterState& state, const std::string& prefix, int32_t code) {
+  std::string message;
+  vnlErrorString(code, message);
+  // A code the library has no message for still says something.
+  if (message.empty()) message = "error " + std::to_string(code);
+  return FailWith(state, prefix + message);
 }

@@ -1,5 +1,7 @@
-// The converter's one program-wide state: filled by the option handlers, read
-// by the modes and the writers (which take no arguments).
+// What one conversion knows: filled by the option handlers, read by the mode and
+// the writers, which receive it by reference. The driver makes one for a run and
+// throws it away at the end; nothing of it is global, so that two conversions can
+// live side by side in one process.
 #ifndef CORVANE_STATE_H
 #define CORVANE_STATE_H
 
@@ -9,20 +11,22 @@
 
 #include "varnel/varnel.h"
 
-enum : uint32_t {
-  OPT_SWAP = 1,
-  OPT_INVH = 2,
-  OPT_SKINNOBACK = 4,
-  OPT_REPLACE = 8,
-  OPT_SWAPYZ = 16,
-};
+// The bits of ConverterState::flags, one per flag option.
+constexpr uint32_t OPT_SWAP = 1;
+constexpr uint32_t OPT_INVH = 2;
+constexpr uint32_t OPT_SKINNOBACK = 4;
+constexpr uint32_t OPT_REPLACE = 8;
+constexpr uint32_t OPT_SWAPYZ = 16;
+
+// The program's name as the usage screen and the writers' file heads show it.
+constexpr char kProgramName[] = "CORVANE.EXE";
 
 struct ConverterState {
   std::string modelPack, modelFile;
-  std::string dstPack, dstFile;
+  std::string dstFile;
   std::string dstRefused;  // -dst as typed when no model writer takes its name
-  std::string reportPack, reportFile;
-  std::string hintPack, hintFile;
+  std::string reportFile;
+  std::string hintFile;
   std::string palettePack, paletteFile;
   std::string listPack, listFile;
   std::string extractPack, extractFile;
@@ -40,23 +44,29 @@ struct ConverterState {
   int32_t imageFormat = 0;
   int32_t imageFlags = 0;
   uint32_t flags = 0;
+  // The process arguments as received, argument 0 first (the report's command line).
+  std::vector<std::string> arguments;
   VNLMODEL_T model{};
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
   VNLSPRITE_T sprite{};
   VNLPICTURE_T picture{};
+
+  ConverterState() = default;
+  // Releases the library records still held.
+  ~ConverterState();
+  // The records own library memory: a state is never copied.
+  ConverterState(const ConverterState&) = delete;
+  ConverterState& operator=(const ConverterState&) = delete;
 };
 
-extern ConverterState gState;
-// "CORVANE.EXE", set by the driver; the writers name it in their file heads.
-extern std::string gProgramName;
-// The usage screen's closing note, set by the driver.
-extern std::string gUsageNote;
-// The process arguments as received, argument 0 first (the report's command line).
-extern std::vector<std::string> gArguments;
+// Releases the library records (a mode that is done with them, the end of a run).
+void ReleaseRecords(ConverterState& state);
 
-// Releases the library records held in gState and resets every field, so that
-// tests can run one conversion after another in one process.
-void ResetState();
+// Records `text` as the run's failure; returns 1, a mode's failed result.
+int FailWith(ConverterState& state, const std::string& text);
+// Records the library's message for `code` after `prefix` as the failure ("error N"
+// for a code without a message, so that no error line ends in nothing); returns 1.
+int FailWithCode(ConverterState& state, const std::string& prefix, int32_t code);
 
 #endif

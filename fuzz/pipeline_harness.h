@@ -54,43 +54,41 @@ inline std::string CheckObj(const std::string& text, const VNLMODEL_T& model) {
 }
 
 inline std::string Pipeline(const uint8_t* bytes, size_t size, const std::string& folder) {
-  ResetState();
+  ConverterState state;  // one run, thrown away at the end
   Block block(bytes, size);
-  const int32_t code = vnlModelLoad(block.data, block.length, gState.model);
+  const int32_t code = vnlModelLoad(block.data, block.length, state.model);
   if (code != VNL_OK) {
-    ResetState();
     return "";  // the loader's own codes are the model target's concern
   }
 
-  gState.flags = OPT_REPLACE | OPT_SKINNOBACK | OPT_SWAPYZ;
-  gState.modelFile = "progs\\fuzz.mdl";
-  gState.baseName = "fuzz";
-  gState.imageExt = "tga";
+  state.flags = OPT_REPLACE | OPT_SKINNOBACK | OPT_SWAPYZ;
+  state.modelFile = "progs\\fuzz.mdl";
+  state.baseName = "fuzz";
+  state.imageExt = "tga";
   // The last frame: the lookup walks every name before it.
-  const VNLMODEL_T& model = gState.model;
+  const VNLMODEL_T& model = state.model;
   const uint32_t frames = uint32_t(model.frameCount) + model.frameExtra;
-  gState.frameName = std::string(model.frameNames[frames - 1], strnlen(model.frameNames[frames - 1], 16));
-  vnlModelSwapTris(gState.model);
-  vnlModelSkinInv(gState.model);
-  vnlModelSkinNoBack(gState.model);
-  vnlModelScale(gState.model, 1.5f);
-  SwapFrameYZ();
+  state.frameName = std::string(model.frameNames[frames - 1], strnlen(model.frameNames[frames - 1], 16));
+  vnlModelSwapTris(state.model);
+  vnlModelSkinInv(state.model);
+  vnlModelSkinNoBack(state.model);
+  vnlModelScale(state.model, 1.5f);
+  SwapFrameYZ(state);
 
   const std::string obj = folder + "/out.obj", ase = folder + "/out.ase", report = folder + "/out.txt";
   std::remove(obj.c_str());
-  gState.dstFile = obj;
-  WriteObj();
-  gState.dstFile = ase;
-  WriteAse();
-  gState.reportFile = report;
-  WriteReport();
+  state.dstFile = obj;
+  WriteObj(state);
+  state.dstFile = ase;
+  WriteAse(state);
+  state.reportFile = report;
+  WriteReport(state);
 
-  std::string problem = CheckObj(ReadWhole(obj), gState.model);
+  std::string problem = CheckObj(ReadWhole(obj), state.model);
   if (problem.empty() && ReadWhole(ase).find("*MESH_NUMFACES") == std::string::npos)
     problem = "the ASE scene lacks its mesh";
   if (problem.empty() && ReadWhole(report).find("MODEL INFOS") == std::string::npos)
     problem = "the report lacks the model";
-  ResetState();
   return problem;
 }
 

@@ -50,33 +50,33 @@ class AssimpReads : public testing::Test {
     SKIP_WITHOUT_ASSIMP();
     std::string source = testdata::CorpusFile("progs/h_dog.mdl");
     if (source.empty()) GTEST_SKIP() << "no h_dog.mdl in the corpus";
-    ASSERT_EQ(writertest::LoadModel(testdata::ReadFile(source)), 0);
-    ASSERT_EQ(gState.model.triangleCount, 247);
-    std::string frame(gState.model.frameNames[0], strnlen(gState.model.frameNames[0], 16));
-    writertest::SetNames("", "progs\\h_dog.mdl", "h_dog", frame);
+    ASSERT_EQ(writertest::LoadModel(state, testdata::ReadFile(source)), 0);
+    ASSERT_EQ(state.model.triangleCount, 247);
+    std::string frame(state.model.frameNames[0], strnlen(state.model.frameNames[0], 16));
+    writertest::SetNames(state, "", "progs\\h_dog.mdl", "h_dog", frame);
   }
-  void TearDown() override { ResetState(); }
+  ConverterState state;
 
   testdata::TempDir dir_;
 };
 
 TEST_F(AssimpReads, EveryFaceOfOurObjectFile) {
-  gState.dstFile = dir_.file("h_dog.obj");
-  WriteObj();
+  state.dstFile = dir_.file("h_dog.obj");
+  WriteObj(state);
   EXPECT_EQ(FaceCountSeenBy(dir_.file("h_dog.obj")), 247);
 }
 
 TEST_F(AssimpReads, EveryFaceOfOurAseScene) {
-  gState.dstFile = dir_.file("h_dog.ase");
-  WriteAse();
+  state.dstFile = dir_.file("h_dog.ase");
+  WriteAse(state);
   EXPECT_EQ(FaceCountSeenBy(dir_.file("h_dog.ase")), 247);
 }
 
 // Faces that name their texture vertex keep the skin mapping through a re-export;
 // faces without it lose every texture coordinate.
 TEST_F(AssimpReads, TextureCoordinatesOfOurObjectSurviveAReExport) {
-  gState.dstFile = dir_.file("h_dog.obj");
-  WriteObj();
+  state.dstFile = dir_.file("h_dog.obj");
+  WriteObj(state);
   std::string output;
   ASSERT_EQ(testdata::RunCommand("cd " + Quoted(dir_.path()) + " && assimp export h_dog.obj again.obj", &output, true),
             0)

@@ -96,10 +96,9 @@ TEST(ConsoleLines, ColumnFollowsWhatWasWritten) {
 
 TEST(ConsoleLines, NoTerminalMeansNoEscapesAndEightyColumns) {
   testing::internal::CaptureStdout();
-  SetColour(4);
-  SetColour(7);
+  ValueLine("  Model:", "m.mdl");
   int width = ConsoleWidth();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "  Model:   \"m.mdl\"\n");
   EXPECT_EQ(width, 80);
 }
 

@@ -73,11 +73,10 @@ uint64_t ReferenceMark(std::vector<uint8_t>& grid, int32_t width, int32_t height
   return added;
 }
 
-double ReferenceCoverage(int32_t width, int32_t height) {
+double ReferenceCoverage(const VNLMODEL_T& model, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return 0;
   const uint64_t cells = uint64_t(width) * uint64_t(height);
   if (cells > (uint64_t(64) << 20)) return 0;
-  const VNLMODEL_T& model = gState.model;
   if (!model.triangles || !model.skinCoords) return 0;
   std::vector<uint8_t> grid(cells, 0);
   const uint64_t vertices = uint64_t(model.vertexCount) + model.seamCount;
@@ -96,8 +95,7 @@ double ReferenceCoverage(int32_t width, int32_t height) {
 
 class CoverageReference : public ::testing::Test {
  protected:
-  void SetUp() override { ResetState(); }
-  void TearDown() override { ResetState(); }
+  ConverterState state;
 };
 
 // No two corners closer than two cells, no angle below about two degrees.
@@ -130,24 +128,24 @@ TEST_F(CoverageReference, RandomWellFormedTrianglesMarkTheSameCells) {
         if (onTexels) p = {std::round(p.u * width) / float(width), std::round(p.v * height) / float(height)};
       }
       if (!WellFormed(t, width, height)) continue;
-      SetSkinTriangles({t});
-      ASSERT_EQ(SkinCoverage(width, height), ReferenceCoverage(width, height))
+      SetSkinTriangles(state.model, {t});
+      ASSERT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height))
           << width << " x " << height << ": (" << t[0].u << ", " << t[0].v << ") (" << t[1].u << ", " << t[1].v
           << ") (" << t[2].u << ", " << t[2].v << ")";
       all.push_back(t);
     }
-    SetSkinTriangles(all);
-    EXPECT_EQ(SkinCoverage(width, height), ReferenceCoverage(width, height)) << width << " x " << height;
+    SetSkinTriangles(state.model, all);
+    EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height)) << width << " x " << height;
   }
 }
 
 // Slivers on whole texels are computed exactly: the rule for slivers changes nothing for them.
 TEST_F(CoverageReference, SliversOnWholeTexelsMarkTheSameCells) {
   testdata::Bytes bytes = testdata::BuildModel(testdata::SliverModel(300, 128));
-  ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), gState.model), VNL_OK);
-  const double coverage = SkinCoverage(128, 128);
+  ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.model), VNL_OK);
+  const double coverage = SkinCoverage(state.model, 128, 128);
   EXPECT_GT(coverage, 0.0);
-  EXPECT_EQ(coverage, ReferenceCoverage(128, 128));
+  EXPECT_EQ(coverage, ReferenceCoverage(state.model, 128, 128));
 }
 
 TEST_F(CoverageReference, EveryCorpusModelKeepsItsFigure) {
@@ -156,11 +154,11 @@ TEST_F(CoverageReference, EveryCorpusModelKeepsItsFigure) {
   for (auto& entry : std::filesystem::recursive_directory_iterator(testdata::CorpusDir())) {
     if (!entry.is_regular_file() || entry.path().extension() != ".mdl") continue;
     testdata::Bytes bytes = testdata::ReadFile(entry.path().string());
-    ResetState();
-    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), gState.model), VNL_OK) << entry.path();
-    const int32_t width = int32_t(gState.model.skins[0].width), height = int32_t(gState.model.skins[0].height);
-    EXPECT_EQ(SkinCoverage(width, height), ReferenceCoverage(width, height)) << entry.path();
-    EXPECT_EQ(SkinCoverage(width / 2, height), ReferenceCoverage(width / 2, height)) << entry.path();
+    ConverterState state;  // one run per model
+    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.model), VNL_OK) << entry.path();
+    const int32_t width = int32_t(state.model.skins[0].width), height = int32_t(state.model.skins[0].height);
+    EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height)) << entry.path();
+    EXPECT_EQ(SkinCoverage(state.model, width / 2, height), ReferenceCoverage(state.model, width / 2, height)) << entry.path();
     ++models;
   }
   EXPECT_GT(models, 0);

@@ -487,6 +487,7 @@ TEST(ModeChoice, FirstMatchingModeWins) {
 
 #include "driver.h"
 #include "modes.h"
+#include "options.h"
 #include "state.h"
 
 namespace {
@@ -525,35 +526,33 @@ TEST(SplitPackedName, TwoSeparatorsEmptyTheSourceAndLeaveTheOutputs) {
 }
 
 TEST(FailWith, EveryCodeSaysSomething) {
-  ResetState();
-  EXPECT_EQ(FailWith("Source sprite: ", VNL_SPR_VERSION), 1);
-  EXPECT_EQ(gState.errorMessage, "Source sprite: sprite version unsupported");
-  EXPECT_EQ(FailWith("Source model: ", 99), 1);
-  EXPECT_EQ(gState.errorMessage, "Source model: error 99");
-  ResetState();
+  ConverterState state;
+  EXPECT_EQ(FailWithCode(state, "Source sprite: ", VNL_SPR_VERSION), 1);
+  EXPECT_EQ(state.errorMessage, "Source sprite: sprite version unsupported");
+  EXPECT_EQ(FailWithCode(state, "Source model: ", 99), 1);
+  EXPECT_EQ(state.errorMessage, "Source model: error 99");
 }
 
 class SwapFrameYZTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetState();
     testdata::Bytes model = testdata::BuildModel(testdata::SmallModel());
     uint8_t* block = model.data();
-    ASSERT_EQ(vnlModelLoad(block, uint32_t(model.size()), gState.model), 0);
-    perFrame_ = gState.model.vertexCount + gState.model.seamCount;
-    total_ = perFrame_ * (gState.model.frameCount + gState.model.frameExtra);
-    before_.assign(gState.model.frameVertices, gState.model.frameVertices + total_);
+    ASSERT_EQ(vnlModelLoad(block, uint32_t(model.size()), state.model), 0);
+    perFrame_ = state.model.vertexCount + state.model.seamCount;
+    total_ = perFrame_ * (state.model.frameCount + state.model.frameExtra);
+    before_.assign(state.model.frameVertices, state.model.frameVertices + total_);
   }
-  void TearDown() override { ResetState(); }
+  ConverterState state;
   size_t perFrame_ = 0, total_ = 0;
   std::vector<VNLVEC3_T> before_;
 };
 
 TEST_F(SwapFrameYZTest, OnlyTheSelectedFrameIsSwapped) {
-  gState.frameName = "stand2";
-  SwapFrameYZ();
+  state.frameName = "stand2";
+  SwapFrameYZ(state);
   for (size_t i = 0; i < total_; ++i) {
-    const VNLVEC3_T& now = gState.model.frameVertices[i];
+    const VNLVEC3_T& now = state.model.frameVertices[i];
     const VNLVEC3_T& was = before_[i];
     bool selected = i >= perFrame_;
     EXPECT_EQ(now.x, was.x);
@@ -563,17 +562,17 @@ TEST_F(SwapFrameYZTest, OnlyTheSelectedFrameIsSwapped) {
 }
 
 TEST_F(SwapFrameYZTest, UnknownFrameSwapsTheFirst) {
-  gState.frameName = "nope";
-  SwapFrameYZ();
-  EXPECT_EQ(gState.model.frameVertices[0].y, before_[0].z);
-  EXPECT_EQ(gState.model.frameVertices[perFrame_].y, before_[perFrame_].y);
+  state.frameName = "nope";
+  SwapFrameYZ(state);
+  EXPECT_EQ(state.model.frameVertices[0].y, before_[0].z);
+  EXPECT_EQ(state.model.frameVertices[perFrame_].y, before_[perFrame_].y);
 }
 
 TEST_F(SwapFrameYZTest, EmptyModelIsLeftAlone) {
-  ResetState();
-  gState.frameName = "stand1";
-  SwapFrameYZ();
-  EXPECT_EQ(gState.model.frameVertices, nullptr);
+  ConverterState state;  // a run that loaded nothing
+  state.frameName = "stand1";
+  SwapFrameYZ(state);
+  EXPECT_EQ(state.model.frameVertices, nullptr);
 }
 
 }  // namespace

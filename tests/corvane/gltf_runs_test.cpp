@@ -183,19 +183,17 @@ TEST(GltfRuns, WithoutTheImageLibraryTheGlbIsUntexturedAndCountsAsFailed) {
   WriteSources(dir, gltfcheck::OneFrameModel());
   writertest::InFolder inside(dir.path());
   writertest::StdinFeed noAnswers("");
-  ResetState();
-  CreateOptionTable();
-  gArguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb"};
+  ConverterState state;
+  state.arguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb"};
   RebindImageLibrary("libfreeimage-absent.so.0");
   std::string said;
   int code;
   {
     imagecheck::ConsoleCapture console;
-    code = FinishRun(RunConverter());
+    code = FinishRun(state, RunConverter(state));
     said = console.text();
   }
   RebindImageLibrary(kImageLibraryName);
-  ResetState();
   EXPECT_EQ(code, 1);
   EXPECT_EQ(corvane_test::Count(said, "  Images are not written: FreeImage is not available ("), 1u) << said;
   EXPECT_NE(said.find("  Failed:  \"m.glb\" (written without its skins: FreeImage is not available)\n"

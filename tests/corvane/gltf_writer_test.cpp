@@ -216,15 +216,15 @@ TEST(GltfDocument, StreamsTheBinaryPartInModestChunks) {
 
 // A 16-bit index of 65535 would read as a strip restart: such a mesh takes 32 bits.
 TEST(GltfDocument, IndicesWidenWhenATriangleUsesVertex65535) {
-  writertest::HandModel(65535, 1, 1, 1, 0);
-  gState.model.triangles[0] = VNLTRIANGLE_T{{0, 1, 65535}};
+  ConverterState state;
+  writertest::HandModel(state, 65535, 1, 1, 1, 0);
+  state.model.triangles[0] = VNLTRIANGLE_T{{0, 1, 65535}};
   GltfInput input;
-  input.model = &gState.model;
+  input.model = &state.model;
   Document doc = gltfcheck::ReadGlb(GlbOf(input));
   ASSERT_TRUE(doc.ok);
   EXPECT_EQ(doc.json["accessors"][Primitive(doc)["indices"].get<size_t>()]["componentType"], 5125);
   EXPECT_EQ(doc.integers(Primitive(doc)["indices"]), (std::vector<uint32_t>{0, 1, 65535}));
-  ResetState();
 }
 
 TEST(GltfDocument, RefusesAnEmptyRecordAMissingFrameAndStopsWhenTheSinkFails) {

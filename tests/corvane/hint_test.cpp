@@ -7,6 +7,7 @@
 #include "files.h"
 #include "image_check.h"
 #include "images.h"
+#include "skin_hint.h"
 #include "state.h"
 
 namespace {
@@ -127,11 +128,10 @@ TEST(DrawHintLine, FarAwayOrMissingCoordinatesDrawNothingAndDoNotCrash) {
 class BuildSkinHintTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetState();
-    gState.imageExt = "tga";
-    gState.imageFormat = 17;
+    state.imageExt = "tga";
+    state.imageFormat = 17;
   }
-  void TearDown() override { ResetState(); }
+  ConverterState state;
 
   // A 16 x 8 skin (so that s / 16 and t / 8 are exact) and two triangles: one
   // inside the skin, one touching u = 1 and reaching off the right and bottom.
@@ -146,7 +146,7 @@ class BuildSkinHintTest : public testing::Test {
       for (testdata::ModelFrame& frame : entry.frames) frame.positions.resize(recipe.vertices.size());
     testdata::Bytes bytes = testdata::BuildModel(recipe);
     uint8_t* block = bytes.data();
-    ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), gState.model), 0);
+    ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), state.model), 0);
   }
 
   testdata::TempDir dir;
@@ -154,12 +154,12 @@ class BuildSkinHintTest : public testing::Test {
 
 TEST_F(BuildSkinHintTest, MatchesTheHintDrawnByHand) {
   LoadModel();
-  gState.skinWidth = 16;
-  gState.skinHeight = 8;
-  gState.hintFile = dir.file("hint");
+  state.skinWidth = 16;
+  state.skinHeight = 8;
+  state.hintFile = dir.file("hint");
   {
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint();
+    BuildSkinHint(state);
   }
   imagecheck::Decoded image = imagecheck::Decode(dir.file("hint.tga"));
   ASSERT_TRUE(image.loaded);
@@ -189,12 +189,12 @@ TEST_F(BuildSkinHintTest, MatchesTheHintDrawnByHand) {
 
 TEST_F(BuildSkinHintTest, IsDrawnAtTheSkinSizeAskedFor) {
   LoadModel();
-  gState.skinWidth = 32;
-  gState.skinHeight = 16;
-  gState.hintFile = dir.file("hint");
+  state.skinWidth = 32;
+  state.skinHeight = 16;
+  state.hintFile = dir.file("hint");
   {
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint();
+    BuildSkinHint(state);
   }
   imagecheck::Decoded image = imagecheck::Decode(dir.file("hint.tga"));
   ASSERT_TRUE(image.loaded);
@@ -207,13 +207,13 @@ TEST_F(BuildSkinHintTest, IsDrawnAtTheSkinSizeAskedFor) {
 
 TEST_F(BuildSkinHintTest, ANameWithTheImageExtensionGetsItTwice) {
   LoadModel();
-  gState.skinWidth = 16;
-  gState.skinHeight = 8;
-  gState.hintFile = dir.file("hint.tga");
+  state.skinWidth = 16;
+  state.skinHeight = 8;
+  state.hintFile = dir.file("hint.tga");
   std::string said;
   {
     imagecheck::ConsoleCapture console;
-    BuildSkinHint();
+    BuildSkinHint(state);
     said = console.text();
   }
   EXPECT_TRUE(testdata::FileExists(dir.file("hint.tga.tga")));
@@ -222,14 +222,14 @@ TEST_F(BuildSkinHintTest, ANameWithTheImageExtensionGetsItTwice) {
 
 TEST_F(BuildSkinHintTest, DecliningTheNameAsGivenDrawsNothing) {
   LoadModel();
-  gState.skinWidth = 16;
-  gState.skinHeight = 8;
-  gState.hintFile = dir.file("hint");
+  state.skinWidth = 16;
+  state.skinHeight = 8;
+  state.hintFile = dir.file("hint");
   testdata::WriteText(dir.file("hint"), "a file of the bare name");
   {
     imagecheck::StdinFrom answers("n");
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint();
+    BuildSkinHint(state);
   }
   EXPECT_FALSE(testdata::FileExists(dir.file("hint.tga")));
   EXPECT_EQ(testdata::ReadText(dir.file("hint")), "a file of the bare name");
@@ -237,36 +237,36 @@ TEST_F(BuildSkinHintTest, DecliningTheNameAsGivenDrawsNothing) {
 
 TEST_F(BuildSkinHintTest, AbsurdSizesAreSkippedAndOversizedOnesSaidAsFailures) {
   LoadModel();
-  gState.hintFile = dir.file("hint");
+  state.hintFile = dir.file("hint");
   struct Size {
     int32_t width, height;
     bool said;
   };
   for (Size size : {Size{0, 8, false}, Size{16, 0, false}, Size{-16, -8, false}, Size{100000, 100000, true},
                     Size{2147483647, 2147483647, true}}) {
-    gState.skinWidth = size.width;
-    gState.skinHeight = size.height;
-    gState.failedOutputs = 0;
+    state.skinWidth = size.width;
+    state.skinHeight = size.height;
+    state.failedOutputs = 0;
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint();
+    BuildSkinHint(state);
     const std::string said = size.said ? "  Picture: \"" + dir.file("hint.tga") + "\"\n  Failed:  \"" +
                                              dir.file("hint.tga") + "\" (" + std::to_string(size.width) + " x " +
                                              std::to_string(size.height) +
                                              " pixels: more than the 67108864 pixels an image made here may have)\n"
                                        : "";
     EXPECT_EQ(quiet.text(), said) << size.width << " x " << size.height;
-    EXPECT_EQ(gState.failedOutputs, size.said ? 1u : 0u);
+    EXPECT_EQ(state.failedOutputs, size.said ? 1u : 0u);
     EXPECT_FALSE(testdata::FileExists(dir.file("hint.tga")));
   }
 }
 
 TEST_F(BuildSkinHintTest, AModelWithoutTrianglesGivesABlackImage) {
-  gState.skinWidth = 4;
-  gState.skinHeight = 2;
-  gState.hintFile = dir.file("hint");
+  state.skinWidth = 4;
+  state.skinHeight = 2;
+  state.hintFile = dir.file("hint");
   {
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint();
+    BuildSkinHint(state);
   }
   imagecheck::Decoded image = imagecheck::Decode(dir.file("hint.tga"));
   ASSERT_TRUE(image.loaded);

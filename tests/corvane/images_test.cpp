@@ -28,19 +28,18 @@ constexpr ImageFormat kPng{"png", 13, 6};
 constexpr ImageFormat kBmp{"bmp", 0, 0};
 constexpr ImageFormat kJpeg{"jpg", 2, 128};
 
-void UseFormat(const ImageFormat& f) {
-  gState.imageExt = f.ext;
-  gState.imageFormat = f.format;
-  gState.imageFlags = f.flags;
+void UseFormat(ConverterState& state, const ImageFormat& f) {
+  state.imageExt = f.ext;
+  state.imageFormat = f.format;
+  state.imageFlags = f.flags;
 }
 
 class SaveImageTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetState();
-    UseFormat(kTga);
+    UseFormat(state, kTga);
   }
-  void TearDown() override { ResetState(); }
+  ConverterState state;
   testdata::TempDir dir;
 };
 
@@ -102,10 +101,10 @@ class SaveImageFormats : public SaveImageTest, public testing::WithParamInterfac
 
 TEST_P(SaveImageFormats, DecodesToThePaletteColoursWithTheFirstRowOnTop) {
   const ImageFormat& f = GetParam();
-  UseFormat(f);
+  UseFormat(state, f);
   Colours colours = ToColours(7, 5, Indices(7, 5));
   ASSERT_TRUE(colours);
-  SaveImage(dir.file("pic"), colours.get(), 7, 5, 0, 0, false);
+  SaveImage(state, dir.file("pic"), colours.get(), 7, 5, 0, 0, false);
 
   Decoded image = imagecheck::Decode(dir.file(std::string("pic.") + f.ext));
   EXPECT_EQ(image.format, f.format);
@@ -117,9 +116,9 @@ INSTANTIATE_TEST_SUITE_P(LosslessFormats, SaveImageFormats, testing::Values(kTga
                          [](const testing::TestParamInfo<ImageFormat>& info) { return std::string(info.param.ext); });
 
 TEST_F(SaveImageTest, JpegDecodesToTheSavedSize) {
-  UseFormat(kJpeg);
+  UseFormat(state, kJpeg);
   Colours colours = ToColours(13, 9, Indices(13, 9));
-  SaveImage(dir.file("pic"), colours.get(), 13, 9, 0, 0, false);
+  SaveImage(state, dir.file("pic"), colours.get(), 13, 9, 0, 0, false);
   Decoded image = imagecheck::Decode(dir.file("pic.jpg"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.format, 2);
@@ -130,7 +129,7 @@ TEST_F(SaveImageTest, JpegDecodesToTheSavedSize) {
 TEST_F(SaveImageTest, WritesThePictureLineAndLeavesNoTemporary) {
   Colours colours = ToColours(4, 2, Indices(4, 2));
   imagecheck::ConsoleCapture console;
-  SaveImage(dir.file("skin_0"), colours.get(), 4, 2, 0, 0, false);
+  SaveImage(state, dir.file("skin_0"), colours.get(), 4, 2, 0, 0, false);
   EXPECT_EQ(console.text(), "  Picture: \"" + dir.file("skin_0") + ".tga\"\n");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
   EXPECT_TRUE(testdata::FileExists(dir.file("skin_0.tga")));
@@ -140,7 +139,7 @@ TEST_F(SaveImageTest, BackslashesInTheNameBecomeFolders) {
   std::filesystem::create_directory(dir.file("sub"));
   Colours colours = ToColours(4, 2, Indices(4, 2));
   imagecheck::ConsoleCapture console;
-  SaveImage(dir.path() + "\\sub\\pic", colours.get(), 4, 2, 0, 0, false);
+  SaveImage(state, dir.path() + "\\sub\\pic", colours.get(), 4, 2, 0, 0, false);
   console.text();
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("sub/pic.tga")), 4, 2);
 }
@@ -149,7 +148,7 @@ TEST_F(SaveImageTest, BackslashesInTheNameBecomeFolders) {
 
 TEST_F(SaveImageTest, RescalesASkinToTheWantedSize) {
   Colours colours = ToColours(296, 194, HalfAndHalf(296, 194, 3, 200));
-  SaveImage(dir.file("skin_0"), colours.get(), 296, 194, 512, 512, false);
+  SaveImage(state, dir.file("skin_0"), colours.get(), 296, 194, 512, 512, false);
   Decoded image = imagecheck::Decode(dir.file("skin_0.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 512u);
@@ -165,7 +164,7 @@ TEST_F(SaveImageTest, HalvingAloneSavesTheFrontHalfPixelForPixel) {
   pixels[0] = 0xFF123456;             // marks on the front half's corners
   pixels[147] = 0xFF654321;
   pixels[193 * 296 + 147] = 0xFFABCDEF;
-  SaveImage(dir.file("skin_0"), pixels, 296, 194, 148, 194, true);
+  SaveImage(state, dir.file("skin_0"), pixels, 296, 194, 148, 194, true);
 
   Decoded image = imagecheck::Decode(dir.file("skin_0.tga"));
   ASSERT_TRUE(image.loaded);
@@ -177,7 +176,7 @@ TEST_F(SaveImageTest, HalvingAloneSavesTheFrontHalfPixelForPixel) {
 
 TEST_F(SaveImageTest, HalvingWithTheFullSizeAskedRescalesTheFrontHalfToIt) {
   Colours colours = ToColours(296, 194, HalfAndHalf(296, 194, 3, 200));
-  SaveImage(dir.file("skin_0"), colours.get(), 296, 194, 296, 194, true);
+  SaveImage(state, dir.file("skin_0"), colours.get(), 296, 194, 296, 194, true);
   Decoded image = imagecheck::Decode(dir.file("skin_0.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 296u);
@@ -188,7 +187,7 @@ TEST_F(SaveImageTest, HalvingWithTheFullSizeAskedRescalesTheFrontHalfToIt) {
 
 TEST_F(SaveImageTest, HalvingAnOddWidthRoundsDown) {
   Colours colours = ToColours(5, 3, Indices(5, 3));
-  SaveImage(dir.file("pic"), colours.get(), 5, 3, 0, 0, true);
+  SaveImage(state, dir.file("pic"), colours.get(), 5, 3, 0, 0, true);
   Decoded image = imagecheck::Decode(dir.file("pic.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 2u);
@@ -197,7 +196,7 @@ TEST_F(SaveImageTest, HalvingAnOddWidthRoundsDown) {
 
 TEST_F(SaveImageTest, AOneSidedWantedSizeKeepsTheOtherSide) {
   Colours colours = ToColours(8, 6, Indices(8, 6));
-  SaveImage(dir.file("pic"), colours.get(), 8, 6, 16, 0, false);
+  SaveImage(state, dir.file("pic"), colours.get(), 8, 6, 16, 0, false);
   Decoded image = imagecheck::Decode(dir.file("pic.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 16u);
@@ -212,29 +211,29 @@ TEST_F(SaveImageTest, SizesThatGiveNoBitmapSkipTheImageAndTheNextIsSaved) {
     int32_t width, height;
   };
   for (Wanted wanted : {Wanted{-5, -5}, Wanted{-1, 4}, Wanted{100000, 100000}, Wanted{2147483647, 2}}) {
-    SaveImage(dir.file("bad"), colours.get(), 4, 4, wanted.width, wanted.height, false);
+    SaveImage(state, dir.file("bad"), colours.get(), 4, 4, wanted.width, wanted.height, false);
     EXPECT_FALSE(testdata::FileExists(dir.file("bad.tga"))) << wanted.width << " x " << wanted.height;
   }
-  SaveImage(dir.file("good"), colours.get(), 4, 4, 0, 0, false);
+  SaveImage(state, dir.file("good"), colours.get(), 4, 4, 0, 0, false);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("good.tga")), 4, 4);
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
 TEST_F(SaveImageTest, EmptyBuffersWriteNothing) {
   uint32_t one = 0xFF00FF00;
-  SaveImage(dir.file("none"), nullptr, 4, 4, 0, 0, false);
-  SaveImage(dir.file("flat"), &one, 1, 1, 0, 0, true);  // half of one pixel is nothing
-  SaveImage(dir.file("zero"), &one, 0, 1, 0, 0, false);
+  SaveImage(state, dir.file("none"), nullptr, 4, 4, 0, 0, false);
+  SaveImage(state, dir.file("flat"), &one, 1, 1, 0, 0, true);  // half of one pixel is nothing
+  SaveImage(state, dir.file("zero"), &one, 0, 1, 0, 0, false);
   EXPECT_EQ(EntriesIn(dir.path()), 0u);
 }
 
 TEST_F(SaveImageTest, AnUnknownFormatKeepsTheOldFile) {
   testdata::WriteText(dir.file("pic.xyz"), "old");
-  gState.imageExt = "xyz";
-  gState.imageFormat = 999;
-  gState.flags |= OPT_REPLACE;
+  state.imageExt = "xyz";
+  state.imageFormat = 999;
+  state.flags |= OPT_REPLACE;
   Colours colours = ToColours(4, 4, Indices(4, 4));
-  SaveImage(dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
+  SaveImage(state, dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
   EXPECT_EQ(testdata::ReadText(dir.file("pic.xyz")), "old");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
@@ -245,8 +244,8 @@ TEST_F(SaveImageTest, AMissingLibraryIsExplainedOnceAndEveryImageFails) {
   std::string said;
   {
     imagecheck::ConsoleCapture console;
-    SaveImage(dir.file("a"), colours.get(), 4, 4, 0, 0, false);
-    SaveImage(dir.file("b"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
     said = console.text();
   }
   RebindImageLibrary(kImageLibraryName);
@@ -262,9 +261,9 @@ TEST_F(SaveImageTest, AMissingLibraryIsExplainedOnceAndEveryImageFails) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "  Failed:  \"" + file + "\" (FreeImage is not available)"), 1)
         << said;
   }
-  EXPECT_EQ(gState.failedOutputs, 2u);
+  EXPECT_EQ(state.failedOutputs, 2u);
 
-  SaveImage(dir.file("c"), colours.get(), 4, 4, 0, 0, false);
+  SaveImage(state, dir.file("c"), colours.get(), 4, 4, 0, 0, false);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("c.tga")), 4, 4);
 }
 
@@ -276,11 +275,11 @@ TEST_F(SaveImageTest, ANoAnswerKeepsTheOldFile) {
   {
     imagecheck::StdinFrom answers("xn");
     imagecheck::ConsoleCapture console;
-    SaveImage(dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state, dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
     EXPECT_NE(console.text().find("already exists, replace? [Yes/No/Always]"), std::string::npos);
   }
   EXPECT_EQ(testdata::ReadText(dir.file("pic.tga")), "old");
-  EXPECT_EQ(gState.flags & OPT_REPLACE, 0u);
+  EXPECT_EQ(state.flags & OPT_REPLACE, 0u);
 }
 
 TEST_F(SaveImageTest, TheQuestionIsAskedForEveryImage) {
@@ -291,8 +290,8 @@ TEST_F(SaveImageTest, TheQuestionIsAskedForEveryImage) {
   {
     imagecheck::StdinFrom answers("yn");
     imagecheck::ConsoleCapture console;
-    SaveImage(dir.file("a"), colours.get(), 4, 4, 0, 0, false);
-    SaveImage(dir.file("b"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
     said = console.text();
   }
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("a.tga")), 4, 4);
@@ -308,12 +307,12 @@ TEST_F(SaveImageTest, AnAlwaysAnswerCarriesOverToTheNextImages) {
     // One answer only: the end of input would answer No to a second question.
     imagecheck::StdinFrom answers("a");
     imagecheck::ConsoleCapture console;
-    SaveImage(dir.file("a"), colours.get(), 4, 4, 0, 0, false);
-    SaveImage(dir.file("b"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
     std::string said = console.text();
     EXPECT_EQ(said.find("\"" + dir.file("b.tga") + "\" already exists"), std::string::npos) << said;
   }
-  EXPECT_NE(gState.flags & OPT_REPLACE, 0u);
+  EXPECT_NE(state.flags & OPT_REPLACE, 0u);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("a.tga")), 4, 4);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("b.tga")), 4, 4);
   EXPECT_EQ(EntriesIn(dir.path()), 2u);
@@ -332,13 +331,13 @@ struct LoadedPalette {
 };
 
 // Saves `picture` through the palette as `name`.tga and checks every pixel.
-void SaveAndCompare(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette, const std::string& name) {
+void SaveAndCompare(ConverterState& state, const VNLPICTURE_T& picture, const VNLPALETTE_T& palette, const std::string& name) {
   int32_t level = -1;
   Colours colours(vnlPictureToRGB(picture, palette, level), &std::free);
   ASSERT_TRUE(colours) << name;
   {
     imagecheck::ConsoleCapture quiet;
-    SaveImage(name, colours.get(), int32_t(picture.width), int32_t(picture.height), 0, 0, false);
+    SaveImage(state, name, colours.get(), int32_t(picture.width), int32_t(picture.height), 0, 0, false);
   }
   Decoded image = imagecheck::Decode(name + ".tga");
   ASSERT_TRUE(image.loaded) << name;
@@ -363,7 +362,7 @@ TEST_F(SaveImageTest, EverySkinOfTheCorpusModelsKeepsItsColours) {
     VNLMODEL_T model{};
     ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), model), 0) << entry.path();
     for (uint32_t i = 0; i < uint32_t(model.skinCount) + model.skinExtra; ++i, ++skins)
-      SaveAndCompare(model.skins[i], palette.palette, dir.file(entry.path().stem().string() + "_" + std::to_string(i)));
+      SaveAndCompare(state, model.skins[i], palette.palette, dir.file(entry.path().stem().string() + "_" + std::to_string(i)));
     vnlModelKill(model);
   }
   EXPECT_GT(models, 0);
@@ -380,7 +379,7 @@ TEST_F(SaveImageTest, EveryExplosionFrameKeepsItsColours) {
   uint32_t frames = sprite.sheetCount + sprite.frameExtra;
   EXPECT_GT(frames, 1u);
   for (uint32_t i = 0; i < frames; ++i)
-    SaveAndCompare(sprite.frames[i], palette.palette, dir.file("s_explod_" + std::to_string(i)));
+    SaveAndCompare(state, sprite.frames[i], palette.palette, dir.file("s_explod_" + std::to_string(i)));
   vnlSpriteKill(sprite);
 }
 
@@ -393,7 +392,7 @@ TEST_F(SaveImageTest, TheConsoleBackgroundKeepsItsColoursAndSize) {
   ASSERT_EQ(vnlPictureLoad(block, uint32_t(bytes.size()), picture), 0);
   EXPECT_EQ(picture.width, 320u);
   EXPECT_EQ(picture.height, 200u);
-  SaveAndCompare(picture, palette.palette, dir.file("conback"));
+  SaveAndCompare(state, picture, palette.palette, dir.file("conback"));
   vnlPictureKill(picture);
 }
 

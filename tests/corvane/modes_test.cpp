@@ -16,16 +16,15 @@ using testdata::Bytes;
 class ModesTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetState();
-    gState.imageExt = "tga";
-    gState.imageFormat = 17;
+    state.imageExt = "tga";
+    state.imageFormat = 17;
   }
-  void TearDown() override { ResetState(); }
+  ConverterState state;
 
   // Runs a mode with the console caught; the text lands in `said`.
-  int Run(int (*mode)()) {
+  int Run(int (*mode)(ConverterState&)) {
     ConsoleCapture console;
-    int result = mode();
+    int result = mode(state);
     said = console.text();
     return result;
   }
@@ -48,35 +47,35 @@ Bytes MemberBytes() {
 // ---- pack list ----
 
 TEST_F(ModesTest, PackListWithoutTheSeparatorFails) {
-  gState.listFile = "PAK0.PAK";
+  state.listFile = "PAK0.PAK";
   EXPECT_EQ(Run(RunPackList), 1);
   EXPECT_EQ(said, ":: PACK LIST\n");
-  EXPECT_EQ(gState.errorMessage, "Pack list: please use the packed ressource syntax (PAK::FILE)");
+  EXPECT_EQ(state.errorMessage, "Pack list: please use the packed ressource syntax (PAK::FILE)");
 }
 
 TEST_F(ModesTest, PackListOfAFileThatIsNoPackGivesTheLibraryMessage) {
-  gState.listPack = Write("junk.pak", Bytes(64, 'x'));
-  gState.listFile = dir.file("list.txt");
+  state.listPack = Write("junk.pak", Bytes(64, 'x'));
+  state.listFile = dir.file("list.txt");
   EXPECT_EQ(Run(RunPackList), 1);
-  EXPECT_EQ(gState.errorMessage, "Pack list: file is not a Quake PAK");
-  EXPECT_EQ(gState.packInfo.entries, nullptr);
+  EXPECT_EQ(state.errorMessage, "Pack list: file is not a Quake PAK");
+  EXPECT_EQ(state.packInfo.entries, nullptr);
 }
 
 TEST_F(ModesTest, PackListOfAMissingPackSaysSo) {
-  gState.listPack = dir.file("absent.pak");
-  gState.listFile = dir.file("list.txt");
+  state.listPack = dir.file("absent.pak");
+  state.listFile = dir.file("list.txt");
   EXPECT_EQ(Run(RunPackList), 1);
-  EXPECT_EQ(gState.errorMessage, "Pack list: file no found");
+  EXPECT_EQ(state.errorMessage, "Pack list: file no found");
 }
 
 TEST_F(ModesTest, PackListNamesThePackAndReleasesTheDirectory) {
-  gState.listPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
-  gState.listFile = dir.file("list.txt");
-  gState.reportFile = gState.listFile;
+  state.listPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
+  state.listFile = dir.file("list.txt");
+  state.reportFile = state.listFile;
   EXPECT_EQ(Run(RunPackList), 0);
-  EXPECT_EQ(said.rfind(":: PACK LIST\n  Source:  \"" + gState.listPack + "\"\n", 0), 0u) << said;
-  EXPECT_EQ(gState.errorMessage, "");
-  EXPECT_EQ(gState.packInfo.entries, nullptr);
+  EXPECT_EQ(said.rfind(":: PACK LIST\n  Source:  \"" + state.listPack + "\"\n", 0), 0u) << said;
+  EXPECT_EQ(state.errorMessage, "");
+  EXPECT_EQ(state.packInfo.entries, nullptr);
   EXPECT_NE(testdata::ReadText(dir.file("list.txt")).find("gfx\\b.lmp"), std::string::npos)
       << "the listing names every member";
 }
@@ -86,32 +85,32 @@ TEST_F(ModesTest, PackListNamesThePackAndReleasesTheDirectory) {
 class PackExtractTest : public ModesTest {
  protected:
   void UsePack() {
-    gState.extractPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
-    gState.extractFile = "progs\\a.mdl";
-    gState.baseName = dir.file("a.mdl");
+    state.extractPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
+    state.extractFile = "progs\\a.mdl";
+    state.baseName = dir.file("a.mdl");
   }
 };
 
 TEST_F(PackExtractTest, WritesTheMemberByteForByte) {
   UsePack();
   EXPECT_EQ(Run(RunPackExtract), 0);
-  EXPECT_EQ(said, ":: PACK EXTRACT\n  Source:  \"" + gState.extractPack + "\"\n  Extract: \"progs\\a.mdl\"\n");
+  EXPECT_EQ(said, ":: PACK EXTRACT\n  Source:  \"" + state.extractPack + "\"\n  Extract: \"progs\\a.mdl\"\n");
   EXPECT_EQ(testdata::ReadFile(dir.file("a.mdl")), MemberBytes());
 }
 
 TEST_F(PackExtractTest, WithoutTheSeparatorFails) {
-  gState.extractFile = "progs\\a.mdl";
+  state.extractFile = "progs\\a.mdl";
   EXPECT_EQ(Run(RunPackExtract), 1);
   EXPECT_EQ(said, ":: PACK EXTRACT\n");
-  EXPECT_EQ(gState.errorMessage, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
+  EXPECT_EQ(state.errorMessage, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
 }
 
 TEST_F(PackExtractTest, AMissingMemberIsNotFound) {
   UsePack();
-  gState.extractFile = "progs\\b.mdl";
-  gState.baseName = dir.file("b.mdl");
+  state.extractFile = "progs\\b.mdl";
+  state.baseName = dir.file("b.mdl");
   EXPECT_EQ(Run(RunPackExtract), 1);
-  EXPECT_EQ(gState.errorMessage, "Pack info: file no found");
+  EXPECT_EQ(state.errorMessage, "Pack info: file no found");
   EXPECT_EQ(said, ":: PACK EXTRACT\n");
   EXPECT_FALSE(testdata::FileExists(dir.file("b.mdl")));
 }
@@ -128,7 +127,7 @@ TEST_F(PackExtractTest, ANoAnswerKeepsTheOldFileAndStillSucceeds) {
 TEST_F(PackExtractTest, TheReplaceSwitchOverwritesWithoutAsking) {
   UsePack();
   testdata::WriteText(dir.file("a.mdl"), "an old file that is longer than nothing");
-  gState.flags |= OPT_REPLACE;
+  state.flags |= OPT_REPLACE;
   EXPECT_EQ(Run(RunPackExtract), 0);
   EXPECT_EQ(testdata::ReadFile(dir.file("a.mdl")), MemberBytes());
   EXPECT_EQ(said.find("already exists"), std::string::npos);
@@ -136,10 +135,10 @@ TEST_F(PackExtractTest, TheReplaceSwitchOverwritesWithoutAsking) {
 
 TEST_F(PackExtractTest, TheDogHeadComesOutAsTheLooseFile) {
   SKIP_WITHOUT_CORPUS();
-  gState.extractPack = testdata::CorpusFile("pak0.pak");
-  gState.extractFile = "progs\\h_dog.mdl";
-  gState.baseName = dir.file("h_dog.mdl");
-  ASSERT_EQ(Run(RunPackExtract), 0) << gState.errorMessage;
+  state.extractPack = testdata::CorpusFile("pak0.pak");
+  state.extractFile = "progs\\h_dog.mdl";
+  state.baseName = dir.file("h_dog.mdl");
+  ASSERT_EQ(Run(RunPackExtract), 0) << state.errorMessage;
   Bytes loose = testdata::ReadFile(testdata::CorpusFile("progs/h_dog.mdl"));
   ASSERT_FALSE(loose.empty());
   EXPECT_EQ(testdata::ReadFile(dir.file("h_dog.mdl")), loose);
@@ -149,16 +148,16 @@ TEST_F(PackExtractTest, TheDogHeadComesOutAsTheLooseFile) {
 
 class PictureTest : public ModesTest {
  protected:
-  void UsePalette() { gState.paletteFile = Write("pal.lmp", testdata::DistinctPalette()); }
+  void UsePalette() { state.paletteFile = Write("pal.lmp", testdata::DistinctPalette()); }
   void UseLump(uint32_t width, uint32_t height) {
     Bytes pixels;
     for (uint32_t i = 0; i < width * height; ++i) pixels.push_back(uint8_t(i * 3 + 1));
-    gState.lumpFile = Write("pic.lmp", testdata::BuildLump(width, height, pixels));
-    gState.baseName = dir.file("pic");
+    state.lumpFile = Write("pic.lmp", testdata::BuildLump(width, height, pixels));
+    state.baseName = dir.file("pic");
   }
   void UseSprite(const testdata::SpriteRecipe& recipe) {
-    gState.spriteFile = Write("s.spr", testdata::BuildSprite(recipe));
-    gState.baseName = dir.file("s");
+    state.spriteFile = Write("s.spr", testdata::BuildSprite(recipe));
+    state.baseName = dir.file("s");
   }
 };
 
@@ -177,31 +176,31 @@ TEST_F(PictureTest, ALumpWithoutPaletteFails) {
   UseLump(4, 4);
   EXPECT_EQ(Run(RunPictureConversion), 1);
   EXPECT_EQ(said, ":: CONVERT LUMP\n");
-  EXPECT_EQ(gState.errorMessage, "Palette: you must specify a palette file to convert pictures");
+  EXPECT_EQ(state.errorMessage, "Palette: you must specify a palette file to convert pictures");
 }
 
 TEST_F(PictureTest, ABadPaletteGivesTheLibraryMessage) {
   UseLump(4, 4);
-  const std::string palette = gState.paletteFile = Write("pal.lmp", Bytes(767, 1));
+  const std::string palette = state.paletteFile = Write("pal.lmp", Bytes(767, 1));
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(gState.errorMessage, "Palette: file is not a Quake PALETTE");
+  EXPECT_EQ(state.errorMessage, "Palette: file is not a Quake PALETTE");
   // The names are shown as the options gave them, before the library cleans them.
   EXPECT_EQ(said, ":: CONVERT LUMP\n  Palette: \"" + palette + "\"\n");
 }
 
 TEST_F(PictureTest, ABadLumpGivesTheLibraryMessage) {
   UsePalette();
-  gState.lumpFile = Write("pic.lmp", testdata::BuildLump(4, 4, Bytes(15, 0)));
-  gState.baseName = dir.file("pic");
+  state.lumpFile = Write("pic.lmp", testdata::BuildLump(4, 4, Bytes(15, 0)));
+  state.baseName = dir.file("pic");
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(gState.errorMessage, "Source lump: file is not a Quake PICTURE");
+  EXPECT_EQ(state.errorMessage, "Source lump: file is not a Quake PICTURE");
   EXPECT_FALSE(testdata::FileExists(dir.file("pic.tga")));
 }
 
 TEST_F(PictureTest, ALumpIsSavedUnderItsBaseNameAfterTheOutputsLine) {
   UsePalette();
   UseLump(6, 3);
-  const std::string palette = gState.paletteFile, lump = gState.lumpFile;
+  const std::string palette = state.paletteFile, lump = state.lumpFile;
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_EQ(said, ":: CONVERT LUMP\n"
                   "  Palette: \"" + palette + "\"\n"
@@ -216,9 +215,9 @@ TEST_F(PictureTest, ALumpIsSavedUnderItsBaseNameAfterTheOutputsLine) {
 TEST_F(PictureTest, ALumpIsNeverRescaled) {
   UsePalette();
   UseLump(6, 3);
-  gState.skinWidth = 512;
-  gState.skinHeight = 512;
-  gState.flags |= OPT_SKINNOBACK;
+  state.skinWidth = 512;
+  state.skinHeight = 512;
+  state.flags |= OPT_SKINNOBACK;
   EXPECT_EQ(Run(RunPictureConversion), 0);
   imagecheck::Decoded image = imagecheck::Decode(dir.file("pic.tga"));
   ASSERT_TRUE(image.loaded);
@@ -232,9 +231,9 @@ TEST_F(PictureTest, SpriteFramesAreSavedOneByOneWithoutOutputsLine) {
   recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, -2, 1, 0)}},
                   {true, {0.1f, 0.2f}, {testdata::MakeSpriteFrame(5, 2, 0, 0, 40), testdata::MakeSpriteFrame(3, 6, 1, 1, 90)}}};
   UseSprite(recipe);
-  gState.skinWidth = 512;  // a skin size does not touch sprite frames
-  gState.skinHeight = 512;
-  const std::string palette = gState.paletteFile, sprite = gState.spriteFile;
+  state.skinWidth = 512;  // a skin size does not touch sprite frames
+  state.skinHeight = 512;
+  const std::string palette = state.paletteFile, sprite = state.spriteFile;
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_EQ(said, ":: CONVERT SPRITE\n"
                   "  Palette: \"" + palette + "\"\n"
@@ -278,17 +277,17 @@ TEST_F(PictureTest, AnUnsupportedSpriteVersionIsNamed) {
   recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
   Bytes bytes = testdata::BuildSprite(recipe);
   testdata::PutU32(bytes, 4, 2);  // version 2
-  gState.spriteFile = Write("s.spr", bytes);
-  gState.baseName = dir.file("s");
+  state.spriteFile = Write("s.spr", bytes);
+  state.baseName = dir.file("s");
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(gState.errorMessage, "Source sprite: sprite version unsupported");
+  EXPECT_EQ(state.errorMessage, "Source sprite: sprite version unsupported");
 }
 
 TEST_F(PictureTest, AMissingSpriteSaysSo) {
   UsePalette();
-  gState.spriteFile = dir.file("absent.spr");
+  state.spriteFile = dir.file("absent.spr");
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(gState.errorMessage, "Source sprite: file no found");
+  EXPECT_EQ(state.errorMessage, "Source sprite: file no found");
 }
 
 TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
@@ -298,7 +297,7 @@ TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
   recipe.maxHeight = 4;
   recipe.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}}};
   UseSprite(recipe);
-  gState.reportFile = dir.file("report.txt");
+  state.reportFile = dir.file("report.txt");
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_FALSE(testdata::FileExists(dir.file("s_0.tga")));
   EXPECT_FALSE(testdata::ReadText(dir.file("report.txt")).empty());
@@ -306,18 +305,18 @@ TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
 
 TEST_F(PictureTest, TheExplosionGivesOneImagePerFrame) {
   SKIP_WITHOUT_CORPUS();
-  gState.palettePack = testdata::CorpusFile("pak0.pak");
-  gState.paletteFile = "gfx\\palette.lmp";
-  gState.spriteFile = testdata::CorpusFile("progs/s_explod.spr");
-  gState.baseName = dir.file("s_explod");
-  ASSERT_EQ(Run(RunPictureConversion), 0) << gState.errorMessage;
-  const uint32_t frames = gState.sprite.sheetCount + gState.sprite.frameExtra;
+  state.palettePack = testdata::CorpusFile("pak0.pak");
+  state.paletteFile = "gfx\\palette.lmp";
+  state.spriteFile = testdata::CorpusFile("progs/s_explod.spr");
+  state.baseName = dir.file("s_explod");
+  ASSERT_EQ(Run(RunPictureConversion), 0) << state.errorMessage;
+  const uint32_t frames = state.sprite.sheetCount + state.sprite.frameExtra;
   ASSERT_GT(frames, 1u);
   for (uint32_t i = 0; i < frames; ++i) {
     imagecheck::Decoded image = imagecheck::Decode(dir.file("s_explod_" + std::to_string(i) + ".tga"));
     ASSERT_TRUE(image.loaded) << i;
-    EXPECT_EQ(image.width, gState.sprite.frames[i].width);
-    EXPECT_EQ(image.height, gState.sprite.frames[i].height);
+    EXPECT_EQ(image.width, state.sprite.frames[i].width);
+    EXPECT_EQ(image.height, state.sprite.frames[i].height);
   }
   EXPECT_FALSE(testdata::FileExists(dir.file("s_explod_" + std::to_string(frames) + ".tga")));
 }

@@ -99,19 +99,17 @@ TEST(OutputFailures, WithoutTheImageLibraryEveryImageFails) {
   WriteModelAndPalette(dir);
   writertest::InFolder inside(dir.path());
   writertest::StdinFeed noAnswers("");
-  ResetState();
-  CreateOptionTable();
-  gArguments = {"corvane", "-model", "m", "-pal", "pal", "-skinhint", "hint"};
+  ConverterState state;
+  state.arguments = {"corvane", "-model", "m", "-pal", "pal", "-skinhint", "hint"};
   RebindImageLibrary("libfreeimage-absent.so.0");
   std::string said;
   int code;
   {
     imagecheck::ConsoleCapture console;
-    code = FinishRun(RunConverter());
+    code = FinishRun(state, RunConverter(state));
     said = console.text();
   }
   RebindImageLibrary(kImageLibraryName);
-  ResetState();
   EXPECT_EQ(code, 1);
   EXPECT_EQ(Count(said, "  Images are not written: FreeImage is not available ("), 1u) << said;
   EXPECT_NE(said.find("  Picture: \"m_0.tga\"\n  Failed:  \"m_0.tga\" (FreeImage is not available)\n"

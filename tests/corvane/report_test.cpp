@@ -61,19 +61,19 @@ std::string LineStarting(const std::string& text, const std::string& prefix) {
   return "";
 }
 
-void FillPalette() {
-  gState.paletteFile = "gfx\\palette.lmp";
-  gState.palette.brightCount = 32;
-  gState.palette.shadingLevels = 64;
-  gState.palette.colors = Calloc<uint32_t>(256);
-  gState.palette.colors[5] = Colour(255, 128, 0);
-  gState.palette.colors[9] = Colour(254, 1, 127);
-  gState.palette.colors[255] = Colour(255, 255, 255);
+void FillPalette(ConverterState& state) {
+  state.paletteFile = "gfx\\palette.lmp";
+  state.palette.brightCount = 32;
+  state.palette.shadingLevels = 64;
+  state.palette.colors = Calloc<uint32_t>(256);
+  state.palette.colors[5] = Colour(255, 128, 0);
+  state.palette.colors[9] = Colour(254, 1, 127);
+  state.palette.colors[255] = Colour(255, 255, 255);
 }
 
-void FillPack(uint32_t count) {
-  gState.listPack = "id1\\pak0.pak";
-  VNLPACKINFO_T& info = gState.packInfo;
+void FillPack(ConverterState& state, uint32_t count) {
+  state.listPack = "id1\\pak0.pak";
+  VNLPACKINFO_T& info = state.packInfo;
   info.dirOffset = 34579;
   info.dirLength = count * 64;
   info.entryCount = count;
@@ -85,9 +85,9 @@ void FillPack(uint32_t count) {
   }
 }
 
-void FillSprite() {
-  gState.spriteFile = "progs\\s_light.spr";
-  VNLSPRITE_T& sprite = gState.sprite;
+void FillSprite(ConverterState& state) {
+  state.spriteFile = "progs\\s_light.spr";
+  VNLSPRITE_T& sprite = state.sprite;
   sprite.spriteType = 2;
   sprite.syncType = 1;
   sprite.sheetCount = 1;
@@ -102,16 +102,16 @@ void FillSprite() {
   sprite.rate[0] = 0.1f;
 }
 
-void FillPicture() {
-  gState.lumpFile = "gfx\\pause.lmp";
-  gState.picture.width = 64;
-  gState.picture.height = 32;
-  gState.picture.pixels = Calloc<uint8_t>(64 * 32);
+void FillPicture(ConverterState& state) {
+  state.lumpFile = "gfx\\pause.lmp";
+  state.picture.width = 64;
+  state.picture.height = 32;
+  state.picture.pixels = Calloc<uint8_t>(64 * 32);
 }
 
 // Flattened frames: `groups` gives each frame's group size (0 inside or outside a group).
-void SetFrames(uint16_t frameCount, const std::vector<std::string>& names, const std::vector<uint8_t>& groups) {
-  VNLMODEL_T& model = gState.model;
+void SetFrames(ConverterState& state, uint16_t frameCount, const std::vector<std::string>& names, const std::vector<uint8_t>& groups) {
+  VNLMODEL_T& model = state.model;
   std::free(model.frameNames);
   std::free(model.frameGroup);
   model.frameCount = frameCount;
@@ -125,9 +125,9 @@ void SetFrames(uint16_t frameCount, const std::vector<std::string>& names, const
 }
 
 // A 16 x 16 skin half covered, two single frames and a group of 2.
-void FillModel() {
-  gState.modelFile = "progs\\soldier.mdl";
-  VNLMODEL_T& model = gState.model;
+void FillModel(ConverterState& state) {
+  state.modelFile = "progs\\soldier.mdl";
+  VNLMODEL_T& model = state.model;
   model.ofsSkins = 84;
   model.ofsVertices = 152;
   model.ofsTriangles = 200;
@@ -140,16 +140,17 @@ void FillModel() {
   model.skins = Calloc<VNLPICTURE_T>(3);
   model.skins[0].width = 16;
   model.skins[0].height = 16;
-  testdata::SetSkinTriangles(testdata::LeftHalfOfSixteen());
+  testdata::SetSkinTriangles(state.model, testdata::LeftHalfOfSixteen());
   model.vertexCount = 5;
   model.seamCount = 1;
-  SetFrames(3, {"stand1", "stand2", "run1", "run2"}, {0, 0, 2, 0});
+  SetFrames(state, 3, {"stand1", "stand2", "run1", "run2"}, {0, 0, 2, 0});
 }
+
+const std::vector<std::string> kArguments = {"corvane", "-model", "progs\\soldier.mdl", "-report", "r.txt"};
 
 class ReportFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetState();
     std::tm when{};
     when.tm_year = 2014 - 1900;
     when.tm_mon = 2;
@@ -158,30 +159,28 @@ class ReportFile : public ::testing::Test {
     when.tm_min = 5;
     when.tm_sec = 3;
     SetReportTime(&when);
-    gArguments = {"corvane", "-model", "progs\\soldier.mdl", "-report", "r.txt"};
-    gState.reportFile = dir.file("r.txt");
+    state.arguments = kArguments;
+    state.reportFile = dir.file("r.txt");
   }
-  void TearDown() override {
-    ResetState();
-    SetReportTime(nullptr);
-    gArguments.clear();
-  }
+  void TearDown() override { SetReportTime(nullptr); }
 
   // Writes the report (its console line is not looked at here) and reads it back.
-  std::string Report() {
+  std::string Report() { return ReportOf(state); }
+  std::string ReportOf(ConverterState& run) {
     ::testing::internal::CaptureStdout();
-    WriteReport();
+    WriteReport(run);
     ::testing::internal::GetCapturedStdout();
     return ReadText(dir.file("r.txt"));
   }
 
+  ConverterState state;
   TempDir dir;
 };
 
 TEST_F(ReportFile, HeaderAloneWhenNothingWasLoaded) { EXPECT_EQ(Report(), kHeader); }
 
 TEST_F(ReportFile, CommandLineOfTheProgramAloneEndsInABlank) {
-  gArguments = {"/usr/bin/corvane"};
+  state.arguments = {"/usr/bin/corvane"};
   EXPECT_EQ(LineStarting(Report(), "  Command line:"), "  Command line:    /usr/bin/corvane ");
 }
 
@@ -197,22 +196,22 @@ TEST_F(ReportFile, DateAndTimeComeFromTheClock) {
 }
 
 TEST_F(ReportFile, EmptyNameWritesAndShowsNothing) {
-  FillPalette();
-  gState.reportFile.clear();
+  FillPalette(state);
+  state.reportFile.clear();
   ::testing::internal::CaptureStdout();
-  WriteReport();
+  WriteReport(state);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST_F(ReportFile, ConsoleShowsTheReportName) {
   ::testing::internal::CaptureStdout();
-  WriteReport();
+  WriteReport(state);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  Report:  \"" + dir.file("r.txt") + "\"\n");
 }
 
 TEST_F(ReportFile, PaletteSectionListsEveryEntry) {
-  FillPalette();
+  FillPalette(state);
   std::string text = Report();
   std::string expectedStart = std::string(kHeader) + Head("PALETTE INFOS") +
                               "  Source file:     \"gfx\\palette.lmp\"\r\n"
@@ -236,10 +235,10 @@ TEST_F(ReportFile, PaletteSectionListsEveryEntry) {
 }
 
 TEST_F(ReportFile, PackSectionPadsTheKeyToTheCountsDigits) {
-  FillPack(20);
-  std::strcpy(gState.packInfo.entries[7].name, "  progs\\player.mdl ");
-  gState.packInfo.entries[7].offset = 12;
-  gState.packInfo.entries[7].length = 34567;
+  FillPack(state, 20);
+  std::strcpy(state.packInfo.entries[7].name, "  progs\\player.mdl ");
+  state.packInfo.entries[7].offset = 12;
+  state.packInfo.entries[7].length = 34567;
   std::string text = Report();
   std::string expectedStart = std::string(kHeader) + Head("PACK INFOS") +
                               "  Source file:     \"id1\\pak0.pak\"\r\n"
@@ -253,14 +252,14 @@ TEST_F(ReportFile, PackSectionPadsTheKeyToTheCountsDigits) {
 }
 
 TEST_F(ReportFile, PackNameFillingItsWholeFieldStopsThere) {
-  FillPack(2);
-  std::memset(gState.packInfo.entries[0].name, 'a', sizeof gState.packInfo.entries[0].name);
+  FillPack(state, 2);
+  std::memset(state.packInfo.entries[0].name, 'a', sizeof state.packInfo.entries[0].name);
   std::string text = Report();
   EXPECT_EQ(LineStarting(text, "  Chunk[0]"), "  Chunk[0]:        \"" + std::string(64, 'a') + "\" (@0, 0 bytes long)");
 }
 
 TEST_F(ReportFile, SpriteSection) {
-  FillSprite();
+  FillSprite(state);
   EXPECT_EQ(Report(), std::string(kHeader) + Head("SPRITE INFOS") +
                           "  Source file:     \"progs\\s_light.spr\"\r\n"
                           "  Sprite type:     2\r\n"
@@ -271,22 +270,22 @@ TEST_F(ReportFile, SpriteSection) {
 }
 
 TEST_F(ReportFile, SpriteCountsWithoutArraysListNoFrames) {
-  gState.spriteFile = "progs\\s_light.spr";
-  gState.sprite.sheetCount = 3;
+  state.spriteFile = "progs\\s_light.spr";
+  state.sprite.sheetCount = 3;
   std::string text = Report();
   EXPECT_EQ(LineStarting(text, "  Total frames:"), "  Total frames:    3");
   EXPECT_EQ(LineStarting(text, "  Frame["), "");
 }
 
 TEST_F(ReportFile, PictureSection) {
-  FillPicture();
+  FillPicture(state);
   EXPECT_EQ(Report(), std::string(kHeader) + Head("PICTURE INFOS") +
                           "  Source file:     \"gfx\\pause.lmp\"\r\n"
                           "  Size:            64x32px\r\n");
 }
 
 TEST_F(ReportFile, ModelSectionWithGroupedFrames) {
-  FillModel();
+  FillModel(state);
   EXPECT_EQ(Report(), std::string(kHeader) + Head("MODEL INFOS") +
                           "  Source file:     \"progs\\soldier.mdl\"\r\n"
                           "  Header block:    @0, 84 bytes long\r\n"
@@ -308,8 +307,8 @@ TEST_F(ReportFile, ModelSectionWithGroupedFrames) {
 }
 
 TEST_F(ReportFile, GroupSuffixCarriesOverToTheLaterFramesOfTheGroup) {
-  FillModel();
-  SetFrames(3, {"a1", "b1", "b2", "b3", "c1"}, {0, 3, 0, 0, 0});
+  FillModel(state);
+  SetFrames(state, 3, {"a1", "b1", "b2", "b3", "c1"}, {0, 3, 0, 0, 0});
   std::vector<std::string> lines = Lines(Report());
   std::vector<std::string> frames(lines.end() - 5, lines.end());
   EXPECT_EQ(frames, (std::vector<std::string>{
@@ -322,8 +321,8 @@ TEST_F(ReportFile, GroupSuffixCarriesOverToTheLaterFramesOfTheGroup) {
 }
 
 TEST_F(ReportFile, TenFramesGiveTwoDigitKeys) {
-  FillModel();
-  SetFrames(10, {"frame0", " frame1 ", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "abcdefghijklmnop"}, {});
+  FillModel(state);
+  SetFrames(state, 10, {"frame0", " frame1 ", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "abcdefghijklmnop"}, {});
   std::vector<std::string> lines = Lines(Report());
   std::vector<std::string> frames(lines.end() - 10, lines.end());
   EXPECT_EQ(frames[0], "  Frame[ 0]:       \"frame0\"");
@@ -344,35 +343,36 @@ TEST_F(ReportFile, CoverageIsCutToTwoDecimals) {
       {{SkinTriangle{{{0, 0}, {2, 0}, {0, 2}}}}, "100.00"},
   };
   for (const auto& c : cases) {
-    ResetState();
-    gState.reportFile = dir.file("r.txt");
-    gState.flags = OPT_REPLACE;
-    FillModel();
-    testdata::SetSkinTriangles(c.triangles);
-    EXPECT_EQ(LineStarting(Report(), "  Skin size:"), std::string("  Skin size:       16x16px (") + c.shown + "% covered)");
+    ConverterState state;  // a run of its own
+    state.arguments = kArguments;
+    state.reportFile = dir.file("r.txt");
+    state.flags = OPT_REPLACE;
+    FillModel(state);
+    testdata::SetSkinTriangles(state.model, c.triangles);
+    EXPECT_EQ(LineStarting(ReportOf(state), "  Skin size:"), std::string("  Skin size:       16x16px (") + c.shown + "% covered)");
   }
 }
 
 TEST_F(ReportFile, SkinNoBackMeasuresTheFrontHalf) {
-  FillModel();
-  testdata::SetSkinTriangles({testdata::SkinTriangle{{{0, 0}, {1, 0}, {0, 1}}}});
-  gState.flags = OPT_SKINNOBACK;
+  FillModel(state);
+  testdata::SetSkinTriangles(state.model, {testdata::SkinTriangle{{{0, 0}, {1, 0}, {0, 1}}}});
+  state.flags = OPT_SKINNOBACK;
   // On the 8 x 16 grid, x / 8 + y / 16 < 1 holds 72 of 128 cells.
   EXPECT_EQ(LineStarting(Report(), "  Skin size:"), "  Skin size:       16x16px (56.25% covered)");
 }
 
 TEST_F(ReportFile, OneTexelWideSkinWithoutBackShowsZero) {
-  FillModel();
-  gState.model.skins[0].width = 1;
-  gState.flags = OPT_SKINNOBACK;
+  FillModel(state);
+  state.model.skins[0].width = 1;
+  state.flags = OPT_SKINNOBACK;
   EXPECT_EQ(LineStarting(Report(), "  Skin size:"), "  Skin size:       1x16px (0.00% covered)");
 }
 
 // The kill keeps fileSize, so a released model still has a section; it must hold
 // only zeros and no frame lines.
 TEST_F(ReportFile, ReleasedModelReportsZerosWithoutReadingFreedArrays) {
-  FillModel();
-  vnlModelKill(gState.model);
+  FillModel(state);
+  vnlModelKill(state.model);
   std::string text = Report();
   EXPECT_EQ(LineStarting(text, "  Frames block:"), "  Frames block:    @0, 400 bytes long");
   EXPECT_EQ(LineStarting(text, "  Skin size:"), "  Skin size:       0x0px (0.00% covered)");
@@ -380,11 +380,11 @@ TEST_F(ReportFile, ReleasedModelReportsZerosWithoutReadingFreedArrays) {
 }
 
 TEST_F(ReportFile, SectionsComeInTheirFixedOrder) {
-  FillModel();
-  FillPicture();
-  FillSprite();
-  FillPack(3);
-  FillPalette();
+  FillModel(state);
+  FillPicture(state);
+  FillSprite(state);
+  FillPack(state, 3);
+  FillPalette(state);
   std::vector<std::string> titles;
   for (const std::string& line : Lines(Report()))
     if (line.compare(0, 3, ":: ") == 0) titles.push_back(line);
@@ -394,22 +394,23 @@ TEST_F(ReportFile, SectionsComeInTheirFixedOrder) {
 
 TEST_F(ReportFile, OnlyLoadedRecordsGetASection) {
   const struct {
-    void (*fill)();
+    void (*fill)(ConverterState&);
     const char* title;
   } cases[] = {
       {FillPalette, ":: PALETTE INFOS"},
-      {[] { FillPack(1); }, ":: PACK INFOS"},
+      {[](ConverterState& run) { FillPack(run, 1); }, ":: PACK INFOS"},
       {FillSprite, ":: SPRITE INFOS"},
       {FillPicture, ":: PICTURE INFOS"},
       {FillModel, ":: MODEL INFOS"},
   };
   for (const auto& c : cases) {
-    ResetState();
-    gState.reportFile = dir.file("r.txt");
-    gState.flags = OPT_REPLACE;
-    c.fill();
+    ConverterState state;  // a run of its own
+    state.arguments = kArguments;
+    state.reportFile = dir.file("r.txt");
+    state.flags = OPT_REPLACE;
+    c.fill(state);
     std::vector<std::string> titles;
-    for (const std::string& line : Lines(Report()))
+    for (const std::string& line : Lines(ReportOf(state)))
       if (line.compare(0, 3, ":: ") == 0) titles.push_back(line);
     EXPECT_EQ(titles, std::vector<std::string>{c.title});
   }
@@ -417,7 +418,7 @@ TEST_F(ReportFile, OnlyLoadedRecordsGetASection) {
 
 TEST_F(ReportFile, ReplaceBitOverwritesAnExistingReport) {
   testdata::WriteText(dir.file("r.txt"), "an old report that is longer than the header alone would be, surely\r\n");
-  gState.flags = OPT_REPLACE;
+  state.flags = OPT_REPLACE;
   EXPECT_EQ(Report(), kHeader);
 }
 
@@ -431,7 +432,7 @@ TEST_F(ReportFile, DeclinedPromptKeepsTheOldReport) {
   dup2(answer[0], STDIN_FILENO);
   close(answer[0]);
   ::testing::internal::CaptureStdout();
-  WriteReport();
+  WriteReport(state);
   std::string console = ::testing::internal::GetCapturedStdout();
   dup2(savedStdin, STDIN_FILENO);
   close(savedStdin);
@@ -442,18 +443,18 @@ TEST_F(ReportFile, DeclinedPromptKeepsTheOldReport) {
 
 TEST_F(ReportFile, BackslashNameIsWrittenAtTheHostPath) {
   std::filesystem::create_directory(dir.file("sub"));
-  gState.reportFile = dir.path() + "\\sub\\r.txt";
+  state.reportFile = dir.path() + "\\sub\\r.txt";
   Report();
   EXPECT_EQ(ReadText(dir.file("sub/r.txt")), kHeader);
 }
 
 TEST_F(ReportFile, UnwritableReportIsSaidAndCounted) {
-  gState.reportFile = dir.file("missing/r.txt");
+  state.reportFile = dir.file("missing/r.txt");
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(WriteReport(), 0);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  Report:  \"" + gState.reportFile + "\"\n  Failed:  \"" +
-                                                          gState.reportFile + "\" (No such file or directory)\n");
-  EXPECT_EQ(gState.failedOutputs, 1u);
+  EXPECT_EQ(WriteReport(state), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  Report:  \"" + state.reportFile + "\"\n  Failed:  \"" +
+                                                          state.reportFile + "\" (No such file or directory)\n");
+  EXPECT_EQ(state.failedOutputs, 1u);
   EXPECT_FALSE(testdata::FileExists(dir.file("missing/r.txt")));
 }
 
@@ -501,8 +502,8 @@ TEST_F(ReportFile, LoadedModelWithAFrameGroup) {
   recipe.frames.push_back(testdata::ModelFrameEntry{true, {}, {run1, run2}});
   testdata::Bytes bytes = testdata::BuildModel(recipe);
   uint8_t* block = bytes.data();
-  ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), gState.model), VNL_OK);
-  gState.modelFile = "progs\\small.mdl";
+  ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), state.model), VNL_OK);
+  state.modelFile = "progs\\small.mdl";
 
   std::string text = Report();
   // 8 x 8 skin: 4 + 64 bytes; 4 vertices of 12; 2 triangles of 16; two frames of
@@ -534,14 +535,15 @@ TEST_F(ReportFile, EveryCorpusModelsBlockTableAddsUpToItsFileSize) {
     if (entry.path().extension() != ".mdl") continue;
     ++models;
     std::string name = entry.path().string();
-    ResetState();
-    gState.reportFile = dir.file("r.txt");
-    gState.flags = OPT_REPLACE;
+    ConverterState state;  // a run of its own
+    state.arguments = kArguments;
+    state.reportFile = dir.file("r.txt");
+    state.flags = OPT_REPLACE;
     std::string pack, file = name;
-    ASSERT_EQ(vnlModelLoad(pack, file, gState.model), VNL_OK) << name;
-    gState.modelFile = file;
+    ASSERT_EQ(vnlModelLoad(pack, file, state.model), VNL_OK) << name;
+    state.modelFile = file;
 
-    std::string text = Report();
+    std::string text = ReportOf(state);
     BlockTable table;
     ASSERT_TRUE(ParseBlockTable(text, table)) << name << "\n" << text;
     ExpectBlocksTile(table, int64_t(std::filesystem::file_size(entry.path())), name);

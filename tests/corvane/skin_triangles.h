@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "state.h"
+#include "varnel/varnel.h"
 
 namespace testdata {
 
@@ -16,10 +16,9 @@ struct SkinPoint {
 };
 using SkinTriangle = std::array<SkinPoint, 3>;
 
-// Replaces the triangles and skin coordinates of gState.model (calloc'd, so that
+// Replaces the triangles and skin coordinates of `model` (calloc'd, so that
 // vnlModelKill frees them).
-inline void SetSkinTriangles(const std::vector<SkinTriangle>& triangles) {
-  VNLMODEL_T& model = gState.model;
+inline void SetSkinTriangles(VNLMODEL_T& model, const std::vector<SkinTriangle>& triangles) {
   std::free(model.triangles);
   std::free(model.skinCoords);
   size_t count = triangles.size();

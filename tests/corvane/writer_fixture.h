@@ -1,4 +1,4 @@
-// Shared setup of the model writer tests: a model in gState, the names the
+// Shared setup of the model writer tests: a model in a run's state, the names the
 // writers read, the files' lines, and an answer for the replace prompt.
 #ifndef TESTS_CORVANE_WRITER_FIXTURE_H
 #define TESTS_CORVANE_WRITER_FIXTURE_H
@@ -17,31 +17,31 @@
 
 namespace writertest {
 
-// Starts from a fresh state and loads a model file's bytes into gState.model.
-inline int32_t LoadModel(const testdata::Bytes& bytes) {
-  ResetState();
+// Loads a model file's bytes into state.model (releasing a model loaded before).
+inline int32_t LoadModel(ConverterState& state, const testdata::Bytes& bytes) {
+  vnlModelKill(state.model);
   uint8_t* block = const_cast<uint8_t*>(bytes.data());
   uint32_t length = uint32_t(bytes.size());
-  return vnlModelLoad(block, length, gState.model);
+  return vnlModelLoad(block, length, state.model);
 }
 
 // The names the writers read, as the option handlers would have stored them.
-inline void SetNames(const std::string& dstFile, const std::string& modelFile, const std::string& baseName,
+inline void SetNames(ConverterState& state, const std::string& dstFile, const std::string& modelFile, const std::string& baseName,
                      const std::string& frameName, const std::string& imageExt = "tga") {
-  gState.dstFile = dstFile;
-  gState.modelFile = modelFile;
-  gState.baseName = baseName;
-  gState.frameName = frameName;
-  gState.imageExt = imageExt;
+  state.dstFile = dstFile;
+  state.modelFile = modelFile;
+  state.baseName = baseName;
+  state.frameName = frameName;
+  state.imageExt = imageExt;
 }
 
 // A loaded-looking record filled by hand, for shapes the file builder cannot
 // reach cheaply (many skins, high vertex indices, chosen float values). Arrays
 // come from calloc so that vnlModelKill releases them. One frame, named "base".
-inline void HandModel(uint16_t vertexCount, uint32_t seamCount, uint16_t triangleCount, uint16_t skinCount,
+inline void HandModel(ConverterState& state, uint16_t vertexCount, uint32_t seamCount, uint16_t triangleCount, uint16_t skinCount,
                       uint16_t skinExtra) {
-  ResetState();
-  VNLMODEL_T& m = gState.model;
+  vnlModelKill(state.model);
+  VNLMODEL_T& m = state.model;
   const uint32_t n = uint32_t(vertexCount) + seamCount;
   m.vertexCount = vertexCount;
   m.seamCount = seamCount;

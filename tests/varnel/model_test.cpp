@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -607,6 +608,23 @@ TEST(FrameLookup, NameMatchesIgnoringCaseAndSurroundingBlanks) {
   EXPECT_EQ(vnlFrameNumber(model.m, "  STAND2 "), 1);
   EXPECT_EQ(vnlFrameNumber(model.m, "Stand1"), 0);
   EXPECT_EQ(vnlFrameOffset(model.m, " stand2"), 5u);
+}
+
+// The converter's frame choice folds A-Z only: a locale that lowers other bytes
+// must not make the library pick a frame the converter does not see.
+TEST(FrameLookup, OnlyAToZFoldWhateverTheLocale) {
+  ModelRecipe recipe = testdata::SmallModel();
+  recipe.frames = {ModelFrameEntry{false, {}, {Frame("a", 4, 0)}},
+                   ModelFrameEntry{false, {}, {Frame("RUN\xC9", 4, 0)}}};
+  Model model;
+  ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
+  const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+  // A single-byte locale (where one is installed) lowers 0xC9 to 0xE9.
+  for (const char* name : {"en_US.ISO-8859-1", "de_DE.ISO-8859-1", "fr_FR.ISO-8859-1", "C.UTF-8"})
+    if (std::setlocale(LC_CTYPE, name) != nullptr) break;
+  EXPECT_EQ(vnlFrameNumber(model.m, "run\xC9"), 1);
+  EXPECT_EQ(vnlFrameNumber(model.m, "RUN\xE9"), 0);
+  std::setlocale(LC_CTYPE, saved.c_str());
 }
 
 TEST(FrameLookup, NoMatchAndPrefixGiveTheFirstFrame) {

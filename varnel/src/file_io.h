@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "varnel/varnel.h"
+
 namespace vnl {
 
 constexpr int kHandleCount = 255;
@@ -37,6 +39,8 @@ class FileHandle {
 // Cleaned names carry "\" separators; the host wants "/".
 std::string HostPath(const std::string& cleanedName);
 // True for an existing file that is not a folder.
+// The converter's output module has its own HostPath and OutputExists: the library
+// exports nothing beyond varnel.h.
 bool IsExistingFile(const std::string& cleanedName);
 
 // Reads a whole disk file into a new calloc block (codes 2, 3, 4, 5, 6, 8 or 0).
@@ -53,6 +57,30 @@ int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* e
 
 int32_t FetchBlock(std::string& packName, std::string& fileName, const char* extension, uint8_t*& block,
                    uint32_t& length);
+
+// Frees what `pointer` holds and forgets it: how every Kill function lets go.
+template <class T>
+void Release(T*& pointer) {
+  std::free(pointer);
+  pointer = nullptr;
+}
+
+// What every block loader does first: a missing block is refused (VNL_NO_BLOCK),
+// and the record is emptied, so that a failed load leaves nothing of an older one.
+template <class Record>
+int32_t BeginLoad(const uint8_t* block, uint32_t length, Record& record, void (*kill)(Record&)) {
+  if (block == nullptr || length == 0) return VNL_NO_BLOCK;
+  kill(record);
+  return VNL_OK;
+}
+
+// LoadFileForm for a block loader that fills `record`.
+template <class Record>
+int32_t LoadRecordFile(std::string& packName, std::string& fileName, const char* extension,
+                       int32_t (*load)(uint8_t* const&, const uint32_t&, Record&), Record& record) {
+  return LoadFileForm(packName, fileName, extension,
+                      [&](uint8_t* const& block, uint32_t length) { return load(block, length, record); });
+}
 
 template <class MemoryForm>
 int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* extension,

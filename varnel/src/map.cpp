@@ -18,7 +18,8 @@ namespace {
 constexpr int kZoneWidth = 14;
 constexpr int kFallbackWidth = 80;
 
-// Columns of the console; a pipe or a file gets the usual 80.
+// Columns of the console; a pipe or a file gets the usual 80. The converter's
+// console layer has its own: the library exports nothing beyond varnel.h.
 int ConsoleWidth() {
   struct winsize size {};
   if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)

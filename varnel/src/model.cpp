@@ -287,12 +287,10 @@ int32_t Fail(VNLMODEL_T& model, int32_t code) {
 }  // namespace
 
 int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& model) {
-  if (block == nullptr || length == 0) return VNL_NO_BLOCK;
-  vnlModelKill(model);
-
-  vnl::BlockReader reader(block, length);
+  int32_t code = vnl::BeginLoad(block, length, model, vnlModelKill);
   Header header{};
-  int32_t code = ReadHeader(reader, header);
+  vnl::BlockReader reader(block, length);
+  if (code == VNL_OK) code = ReadHeader(reader, header);
   if (code != VNL_OK) return code;
   model.flags = header.flags;
   model.syncType = header.syncType;
@@ -335,30 +333,21 @@ int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& 
 }
 
 int32_t vnlModelLoad(std::string& packName, std::string& fileName, VNLMODEL_T& model) {
-  return vnl::LoadFileForm(packName, fileName, ".mdl", [&model](uint8_t* const& block, uint32_t length) {
-    return vnlModelLoad(block, length, model);
-  });
+  return vnl::LoadRecordFile(packName, fileName, ".mdl", vnlModelLoad, model);
 }
 
 void vnlModelKill(VNLMODEL_T& model) {
   if (model.skins != nullptr) {
     const uint32_t total = uint32_t(model.skinCount) + model.skinExtra;
     for (uint32_t k = 0; k < total; ++k) vnlPictureKill(model.skins[k]);
-    std::free(model.skins);
-    model.skins = nullptr;
+    vnl::Release(model.skins);
   }
-  std::free(model.triangles);
-  std::free(model.seamIndex);
-  std::free(model.skinCoords);
-  std::free(model.frameVertices);
-  std::free(model.frameNames);
-  std::free(model.frameGroup);
-  model.triangles = nullptr;
-  model.seamIndex = nullptr;
-  model.skinCoords = nullptr;
-  model.frameVertices = nullptr;
-  model.frameNames = nullptr;
-  model.frameGroup = nullptr;
+  vnl::Release(model.triangles);
+  vnl::Release(model.seamIndex);
+  vnl::Release(model.skinCoords);
+  vnl::Release(model.frameVertices);
+  vnl::Release(model.frameNames);
+  vnl::Release(model.frameGroup);
   model.ofsSkins = model.ofsTriangles = model.ofsVertices = model.ofsFrames = 0;
   model.skinCount = model.skinExtra = 0;
   model.frameCount = model.frameExtra = 0;
@@ -370,11 +359,12 @@ int32_t vnlFrameNumber(const VNLMODEL_T& model, const std::string& frameName) {
   const uint64_t stride = uint64_t(model.vertexCount) + model.seamCount;
   const uint32_t total = uint32_t(model.frameCount) + model.frameExtra;
   if (stride == 0 || total == 0 || model.frameNames == nullptr) return 0;
-  const std::string wanted = vnl::LowerCase(vnl::TrimBlanks(frameName));
+  // The converter's frame choice folds names the same way (its text_rules.h).
+  const std::string wanted = vnl::LowerAscii(vnl::TrimBlanks(frameName));
   for (uint32_t f = 0; f < total; ++f) {
     const char* field = model.frameNames[f];
     std::string name(field, strnlen(field, kNameSize));
-    if (vnl::LowerCase(vnl::TrimBlanks(name)) == wanted) return int32_t(f);
+    if (vnl::LowerAscii(vnl::TrimBlanks(name)) == wanted) return int32_t(f);
   }
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "budget.h"
 #include "file_io.h"
+#include "text.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -101,11 +102,7 @@ int32_t ReadDirectory(const vnl::FileHandle& file, VNLPACKINFO_T& info) {
 // The stored name, trimmed of blanks, equals `wanted`; compared in place, since a
 // lookup may walk thousands of entries.
 bool NameMatches(const char (&name)[64], const std::string& wanted) {
-  const char* first = name;
-  const char* last = name + strnlen(name, sizeof name);
-  while (first < last && *first == ' ') ++first;
-  while (last > first && last[-1] == ' ') --last;
-  return size_t(last - first) == wanted.size() && std::memcmp(first, wanted.data(), wanted.size()) == 0;
+  return vnl::TrimmedView(std::string_view(name, strnlen(name, sizeof name))) == wanted;
 }
 
 // The first usable entry of that name, in directory order.

@@ -45,9 +45,15 @@ bool ChooseRow(const VNLPALETTE_T& palette, int32_t& level) {
 
 }  // namespace
 
+void vnlPaletteKill(VNLPALETTE_T& palette) {
+  palette.shadingLevels = 0;
+  palette.brightCount = 0;
+  vnl::Release(palette.colorMap);
+  vnl::Release(palette.colors);
+}
+
 int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette) {
-  if (IsAbsent(block, length)) return VNL_NO_BLOCK;
-  vnlPaletteKill(palette);
+  if (int32_t refused = vnl::BeginLoad(block, length, palette, vnlPaletteKill)) return refused;
   if (length != kPaletteLength) return VNL_NOT_PALETTE;
   auto* colors = static_cast<uint32_t*>(AllocateZeroed(kPaletteEntries, sizeof(uint32_t)));
   if (colors == nullptr) return VNL_NO_MEMORY;
@@ -63,9 +69,7 @@ int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE
 }
 
 int32_t vnlPaletteLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette) {
-  return vnl::LoadFileForm(packName, fileName, ".lmp", [&](uint8_t* const& block, uint32_t length) {
-    return vnlPaletteLoad(block, length, palette);
-  });
+  return vnl::LoadRecordFile(packName, fileName, ".lmp", vnlPaletteLoad, palette);
 }
 
 int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette) {
@@ -88,23 +92,17 @@ int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETT
 }
 
 int32_t vnlColorMapLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette) {
-  return vnl::LoadFileForm(packName, fileName, ".lmp", [&](uint8_t* const& block, uint32_t length) {
-    return vnlColorMapLoad(block, length, palette);
-  });
+  return vnl::LoadRecordFile(packName, fileName, ".lmp", vnlColorMapLoad, palette);
 }
 
-void vnlPaletteKill(VNLPALETTE_T& palette) {
-  palette.shadingLevels = 0;
-  palette.brightCount = 0;
-  std::free(palette.colorMap);
-  palette.colorMap = nullptr;
-  std::free(palette.colors);
-  palette.colors = nullptr;
+void vnlPictureKill(VNLPICTURE_T& picture) {
+  picture.width = 0;
+  picture.height = 0;
+  vnl::Release(picture.pixels);
 }
 
 int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE_T& picture) {
-  if (IsAbsent(block, length)) return VNL_NO_BLOCK;
-  vnlPictureKill(picture);
+  if (int32_t refused = vnl::BeginLoad(block, length, picture, vnlPictureKill)) return refused;
   vnl::BlockReader reader(block, length);
   uint32_t width = reader.u32();
   uint32_t height = reader.u32();
@@ -126,16 +124,7 @@ int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE
 }
 
 int32_t vnlPictureLoad(std::string& packName, std::string& fileName, VNLPICTURE_T& picture) {
-  return vnl::LoadFileForm(packName, fileName, ".lmp", [&](uint8_t* const& block, uint32_t length) {
-    return vnlPictureLoad(block, length, picture);
-  });
-}
-
-void vnlPictureKill(VNLPICTURE_T& picture) {
-  picture.width = 0;
-  picture.height = 0;
-  std::free(picture.pixels);
-  picture.pixels = nullptr;
+  return vnl::LoadRecordFile(packName, fileName, ".lmp", vnlPictureLoad, picture);
 }
 
 uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette, int32_t& level) {

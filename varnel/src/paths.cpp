@@ -7,11 +7,18 @@
 
 namespace vnl {
 
-std::string TrimBlanks(const std::string& text) {
+std::string_view TrimmedView(std::string_view text) {
   size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string TrimBlanks(const std::string& text) { return std::string(TrimmedView(text)); }
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return text;
 }
 
 std::string LowerCase(const std::string& text) {

@@ -152,13 +152,11 @@ int32_t ReadFrames(vnl::BlockReader& reader, uint32_t entryCount, VNLSPRITE_T& s
 }  // namespace
 
 int32_t vnlSpriteLoad(uint8_t* const& block, const uint32_t& length, VNLSPRITE_T& sprite) {
-  if (block == nullptr || length == 0) return VNL_NO_BLOCK;
-  vnlSpriteKill(sprite);
-
+  int32_t code = vnl::BeginLoad(block, length, sprite, vnlSpriteKill);
+  if (code != VNL_OK) return code;
   vnl::BlockReader reader(block, length);
   SpriteHeader header;
-  int32_t code = ReadHeader(reader, header);
-  if (code != VNL_OK) return code;
+  if ((code = ReadHeader(reader, header)) != VNL_OK) return code;
   uint64_t framesStart = reader.cursor();
 
   SpriteSize size;
@@ -181,19 +179,14 @@ int32_t vnlSpriteLoad(uint8_t* const& block, const uint32_t& length, VNLSPRITE_T
 }
 
 int32_t vnlSpriteLoad(std::string& packName, std::string& fileName, VNLSPRITE_T& sprite) {
-  return vnl::LoadFileForm(packName, fileName, ".spr", [&sprite](uint8_t* const& block, uint32_t length) {
-    return vnlSpriteLoad(block, length, sprite);
-  });
+  return vnl::LoadRecordFile(packName, fileName, ".spr", vnlSpriteLoad, sprite);
 }
 
 void vnlSpriteKill(VNLSPRITE_T& sprite) {
   if (sprite.frames != nullptr) FreeFrames(sprite);
-  std::free(sprite.rate);
-  std::free(sprite.originX);
-  std::free(sprite.originY);
-  sprite.rate = nullptr;
-  sprite.originX = nullptr;
-  sprite.originY = nullptr;
+  vnl::Release(sprite.rate);
+  vnl::Release(sprite.originX);
+  vnl::Release(sprite.originY);
   sprite.spriteType = 0;
   sprite.syncType = 0;
   sprite.sheetCount = 0;

@@ -48,7 +48,5 @@ int32_t vnlWhatIs(uint8_t* const& block, const uint32_t& length, int32_t& type) 
 }
 
 int32_t vnlWhatIs(std::string& packName, std::string& fileName, int32_t& type) {
-  return vnl::LoadFileForm(packName, fileName, "", [&](uint8_t* const& block, uint32_t length) {
-    return vnlWhatIs(block, length, type);
-  });
+  return vnl::LoadRecordFile(packName, fileName, "", vnlWhatIs, type);
 }

@@ -280,7 +280,8 @@ VNLAPI int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMO
 VNLAPI int32_t vnlModelLoad(std::string& packName, std::string& fileName, VNLMODEL_T& model);
 // Frees every array and clears the counts (fileSize, flags, syncType stay).
 VNLAPI void vnlModelKill(VNLMODEL_T& model);
-// Index of the first frame whose name matches (blank- and case-insensitive), else 0.
+// Index of the first frame whose name matches, spaces at either end aside and A-Z
+// matching a-z (every other byte as it is, whatever the locale), else 0.
 VNLAPI int32_t vnlFrameNumber(const VNLMODEL_T& model, const std::string& frameName);
 // Index in frameVertices of the named frame's first vertex.
 VNLAPI uint32_t vnlFrameOffset(const VNLMODEL_T& model, const std::string& frameName);

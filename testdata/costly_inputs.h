@@ -1,8 +1,8 @@
 // Small files whose headers claim far more than they hold: each once cost
 // corvane gigabytes, hours or thousands of files. Tests replay them with loose
 // bounds on time, memory and bytes written; the fuzz targets are seeded with them.
-#ifndef TESTS_SUPPORT_COSTLY_INPUTS_H
-#define TESTS_SUPPORT_COSTLY_INPUTS_H
+#ifndef TESTDATA_COSTLY_INPUTS_H
+#define TESTDATA_COSTLY_INPUTS_H
 
 #include "builders.h"
 

@@ -1,7 +1,7 @@
 // File helpers for tests: temporary folders, whole-file reads and writes, the
 // shared corpus of real assets (absent on most machines: tests then skip).
-#ifndef TESTS_SUPPORT_FILES_H
-#define TESTS_SUPPORT_FILES_H
+#ifndef TESTDATA_FILES_H
+#define TESTDATA_FILES_H
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Odd pack archives for tests: directory entries that point anywhere, and the
 // positions needed to patch a built pack's header or entries.
-#ifndef TESTS_SUPPORT_PACK_BUILDER_H
-#define TESTS_SUPPORT_PACK_BUILDER_H
+#ifndef TESTDATA_PACK_BUILDER_H
+#define TESTDATA_PACK_BUILDER_H
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 // Synthetic WAD2 archives for tests.
-#ifndef TESTS_SUPPORT_WAD_BUILDER_H
-#define TESTS_SUPPORT_WAD_BUILDER_H
+#ifndef TESTDATA_WAD_BUILDER_H
+#define TESTDATA_WAD_BUILDER_H
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 // Little-endian byte assembly for synthetic inputs.
-#ifndef TESTS_SUPPORT_BYTES_H
-#define TESTS_SUPPORT_BYTES_H
+#ifndef TESTDATA_BYTES_H
+#define TESTDATA_BYTES_H
 
 #include <cstdint>
 #include <cstring>

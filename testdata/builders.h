@@ -1,8 +1,8 @@
 // Synthetic Quake inputs, built in memory so that every test states its input in
 // a few lines. Each builder writes the file layout exactly; hostile variants are
 // made by patching the result (PutU32) or by writing bytes with ByteWriter.
-#ifndef TESTS_SUPPORT_BUILDERS_H
-#define TESTS_SUPPORT_BUILDERS_H
+#ifndef TESTDATA_BUILDERS_H
+#define TESTDATA_BUILDERS_H
 
 #include <array>
 #include <cstdint>

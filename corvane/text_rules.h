@@ -2,8 +2,12 @@
 // every line ended with CR LF, integers in plain decimal, and written once; names
 // are trimmed of blanks (spaces only) and change case byte by byte, A-Z only.
 // Names read from files reach the console and our files through PrintableName.
-#ifndef CORVANE_TEXT_BUILDER_H
-#define CORVANE_TEXT_BUILDER_H
+//
+// The library keeps its own copy of the blank and frame-name rules (its
+// src/text.h), as it exports nothing beyond its manual: the two must stay alike,
+// so that a frame name matches in both or in neither.
+#ifndef CORVANE_TEXT_RULES_H
+#define CORVANE_TEXT_RULES_H
 
 #include <charconv>
 #include <cstdint>
@@ -40,6 +44,11 @@ inline std::string LowerAscii(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return text;
+}
+
+// Appends blanks up to column `width` of a field of which `used` columns are taken.
+inline void AppendBlanks(std::string& out, size_t width, size_t used) {
+  if (used < width) out.append(width - used, ' ');
 }
 
 // `text` without the spaces (and only spaces) at either end.

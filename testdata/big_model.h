@@ -1,6 +1,6 @@
 // Large synthetic models for benchmarks and size-scaling runs.
-#ifndef TESTS_SUPPORT_BIG_MODEL_H
-#define TESTS_SUPPORT_BIG_MODEL_H
+#ifndef TESTDATA_BIG_MODEL_H
+#define TESTDATA_BIG_MODEL_H
 
 #include "builders.h"
 
