@@ -22,6 +22,8 @@ enum : uint32_t {
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";
 
+struct BatchItem;  // batch.h
+
 struct ConverterState {
   std::string modelPack, modelFile;
   std::string dstPack, dstFile;
@@ -47,6 +49,8 @@ struct ConverterState {
   uint32_t flags = 0;
   // The process arguments as received, argument 0 first (the report's command line).
   std::vector<std::string> arguments;
+  // The item in progress while a pattern's matches are converted one by one.
+  BatchItem* batchItem = nullptr;
   VNLMODEL_T model{};
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
