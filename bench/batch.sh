@@ -24,9 +24,12 @@ command -v assimp >/dev/null || { echo "assimp not found (Debian package assimp-
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target corvane make_model_pack >/dev/null
 corvane="$build/corvane/corvane"
+PATH="$build/corvane:$PATH"
+export PATH
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
 "$build/tools/make_model_pack" "$work/synthetic.pak" 200
 
 # The models of a pack, one member name a line ("progs/x.mdl").
@@ -39,7 +42,8 @@ models() {
 timed() {
   rm -rf "$work/out" && mkdir "$work/out"
   start=$(date +%s%N)
-  (cd "$work/out" && sh -c "$1" >/dev/null 2>&1) || { echo "failed: $1"; exit 1; }
+  # A failed command ends the whole script, not only this command substitution.
+  (cd "$work/out" && sh -c "$1" >/dev/null 2>&1) || { echo "failed: $1" >&2; kill -TERM $$; }
   echo $((($(date +%s%N) - start) / 1000000))
 }
 
@@ -55,9 +59,9 @@ for pack in "$corpus/pak0.pak" "$work/synthetic.pak"; do
   assimp="corvane -pakextract '$pack::progs/*.mdl' && for m in $list; do assimp export \"\$m\" \"\${m%.mdl}.obj\" || exit 1; done"
   t1="" t2="" t3=""
   for i in $(seq "$runs"); do
-    t1="$t1 $(PATH="$build/corvane:$PATH" timed "$one")"
-    t2="$t2 $(PATH="$build/corvane:$PATH" timed "$loop")"
-    t3="$t3 $(PATH="$build/corvane:$PATH" timed "$assimp")"
+    t1="$t1 $(timed "$one")"
+    t2="$t2 $(timed "$loop")"
+    t3="$t3 $(timed "$assimp")"
   done
   m1="$(echo $t1 | median)" m2="$(echo $t2 | median)" m3="$(echo $t3 | median)"
   printf "%-14s %7d %11s %11s %11s %8.1f %8.1f\n" "${pack##*/}" "$count" "$m1" "$m2" "$m3" \

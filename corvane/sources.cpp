@@ -147,7 +147,7 @@ void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& mat
   std::replace(host.begin(), host.end(), '\\', '/');
   std::error_code error;
   std::vector<std::string> names;
-  fs::recursive_directory_iterator walk(host, error), end;
+  fs::recursive_directory_iterator walk(host, fs::directory_options::skip_permission_denied, error), end;
   for (; !error && walk != end; walk.increment(error)) {
     if (!anyDepth && size_t(walk.depth()) + 1 >= below) walk.disable_recursion_pending();
     std::error_code kindError;

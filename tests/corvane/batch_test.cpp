@@ -127,6 +127,17 @@ TEST(BatchRuns, TwoItemsNeverWriteOneName) {
   EXPECT_EQ(Count(first, "\nv "), Count(testdata::ReadText(dir.file("single.obj")), "\nv "));
 }
 
+TEST(BatchRuns, AnOutputFolderThatCannotBeMadeFailsEachItem) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", {{"a.mdl", Model(1)}, {"b.mdl", Model(2)}});
+  ASSERT_TRUE(testdata::WriteText(dir.file("f"), "a file where a folder should be"));
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::*.mdl", "-dst", "f/*.obj", "-report", "*.txt"});
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(Count(run.after, "failed: folder \"f\" cannot be made"), 2u) << run.out;
+  EXPECT_NE(run.after.find("0 converted, 2 failed"), std::string::npos) << run.out;
+  EXPECT_FALSE(testdata::FileExists(dir.file("a.txt")));  // an item that cannot run writes nothing
+}
+
 TEST(BatchRuns, APatternWithoutMatchesIsAnErrorNamingIt) {
   testdata::TempDir dir;
   WritePack(dir, "p.pak", AssetMembers());
