@@ -178,11 +178,18 @@ void WriteSources(const ConverterState& state, BatchKind kind, const std::string
 bool FindMatches(ConverterState& state, const std::string& pack, const std::string& pattern,
                  std::vector<SourceMatch>& matches) {
   std::string failure;
-  if (pack.empty()) ExpandDiskPattern(pattern, matches);
-  else if (!ExpandPackPattern(pack, pattern, matches, failure)) return FailWith(state, "Source pack: " + failure) == 0;
-  if (!matches.empty()) return true;
-  const std::string typed = pack.empty() ? pattern : pack + "::" + pattern;
-  return FailWith(state, "Nothing matches \"" + PrintableName(typed) + "\"") == 0;
+  if (pack.empty()) {
+    ExpandDiskPattern(pattern, matches);
+  } else if (!ExpandPackPattern(pack, pattern, matches, failure)) {
+    FailWith(state, "Source pack: " + failure);
+    return false;
+  }
+  if (matches.empty()) {
+    const std::string typed = pack.empty() ? pattern : pack + "::" + pattern;
+    FailWith(state, "Nothing matches \"" + PrintableName(typed) + "\"");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
