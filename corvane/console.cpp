@@ -28,6 +28,10 @@ int gColumn = 0;  // where the next character lands, counting from 0
 // From then on nothing more is written there: after a closed pipe (EPIPE) or a
 // full disk every further try would fail the same way.
 int gStdoutError = 0;
+// Lines of a mode that a batch replaces by its own one line per item.
+bool gQuiet = false;
+
+int AskChoiceAloud(const std::string& question, const std::string& choices, int fallback);
 
 void NoteStdoutFailure() {
   if (gStdoutError == 0) gStdoutError = errno != 0 ? errno : EIO;
@@ -228,6 +232,7 @@ bool ConsoleFinish() {
 }
 
 void ConsoleWrite(const std::string& text) {
+  if (gQuiet) return;
   WriteStdout(text.data(), text.size());
   TrackColumn(text);
 }
@@ -280,6 +285,19 @@ void WaitKey() {
 }
 
 int AskChoice(const std::string& question, const std::string& choices, int fallback) {
+  // A question is always seen, also among the lines a batch holds back.
+  const bool quiet = gQuiet;
+  gQuiet = false;
+  const int answer = AskChoiceAloud(question, choices, fallback);
+  gQuiet = quiet;
+  return answer;
+}
+
+void ConsoleQuiet(bool quiet) { gQuiet = quiet; }
+
+namespace {
+
+int AskChoiceAloud(const std::string& question, const std::string& choices, int fallback) {
   std::vector<std::string> answers = SplitChoices(choices);
   std::string shown;
   for (size_t i = 0; i < answers.size(); ++i) shown += (i ? "/" : "") + answers[i];
@@ -299,3 +317,5 @@ int AskChoice(const std::string& question, const std::string& choices, int fallb
   FlushStdout();
   return answer;
 }
+
+}  // namespace

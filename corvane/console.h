@@ -67,5 +67,8 @@ void WaitKey();
 // elsewhere, the prompt is also shown (and then erased) on stderr when that is the
 // terminal. The end of input, or a stdin that cannot be read, picks `fallback`.
 int AskChoice(const std::string& question, const std::string& choices, int fallback = 2);
+// While quiet, what is written through this layer is dropped; AskChoice still
+// shows its question.
+void ConsoleQuiet(bool quiet);
 
 #endif

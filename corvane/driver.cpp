@@ -3,6 +3,7 @@
 
 #include <clocale>
 
+#include "batch.h"
 #include "console.h"
 #include "images.h"
 #include "modes.h"
@@ -64,6 +65,7 @@ int RunConverter(ConverterState& state) {
   if (ParseCommandLine(state, options) != 0) return 1;
 
   if (AnyNotEmpty(state.listPack, state.listFile)) return RunPackList(state);
+  if (SourceIsPattern(state)) return RunBatch(state);
   if (AnyNotEmpty(state.extractPack, state.extractFile)) return RunPackExtract(state);
   if (AnyNotEmpty(state.lumpPack, state.lumpFile) || AnyNotEmpty(state.spritePack, state.spriteFile))
     return RunPictureConversion(state);

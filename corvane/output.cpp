@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "batch.h"
 #include "console.h"
 #include "state.h"
 #include "text_rules.h"
@@ -126,6 +127,7 @@ void SayFailure(ConverterState& state, const std::string& name, const std::strin
   ValueLabel("  Failed:");
   ConsoleLine("\"" + PrintableName(HostPath(name)) + "\" (" + reason + ")");
   ++state.failedOutputs;
+  NoteOutputFailed(state, name, reason);
 }
 
 // What stands at the output's name. True when it can be written: `exists` then
@@ -268,6 +270,11 @@ bool OpenOutput(ConverterState& state, Output& out, const std::string& name) {
   out.failed = false;
   bool exists = false;
   std::string reason;
+  if (OutputWrittenEarlier(state, name)) {
+    out.failed = true;
+    SayFailure(state, name, "an earlier item wrote that name");
+    return false;
+  }
   if (!ResolveTarget(out, exists, reason)) {
     out.failed = true;
     SayFailure(state, name, reason);
@@ -305,6 +312,7 @@ bool PublishOutput(Output& out) {
   close(out.fd);  // its data was checked by CloseCopy
   out.fd = -1;
   ForgetTemporary();
+  NoteOutputWritten(*out.run, out.name);
   return true;
 }
 

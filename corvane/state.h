@@ -21,6 +21,8 @@ constexpr uint32_t OPT_SWAPYZ = 16;
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";
 
+struct BatchItem;  // batch.h
+
 struct ConverterState {
   std::string modelPack, modelFile;
   std::string dstFile;
@@ -46,6 +48,8 @@ struct ConverterState {
   uint32_t flags = 0;
   // The process arguments as received, argument 0 first (the report's command line).
   std::vector<std::string> arguments;
+  // The item in progress while a pattern's matches are converted one by one.
+  BatchItem* batchItem = nullptr;
   VNLMODEL_T model{};
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};

@@ -1,0 +1,47 @@
+// Sources named by a pattern: wildcards in the file part of a source, matched
+// against the members of a pack or the files below a folder.
+//
+// Patterns are cleaned as member names are ("\" separators, "." and ".." resolved,
+// blanks trimmed) and matched with the case kept, as member lookup compares:
+//   *   any run of characters within one folder level
+//   ?   one character other than a separator
+//   **  any run of characters, separators included
+#ifndef CORVANE_SOURCES_H
+#define CORVANE_SOURCES_H
+
+#include <string>
+#include <vector>
+
+// True when the name holds a wildcard.
+bool HasWildcard(const std::string& name);
+// True when `name` ("\" separators) matches the whole `pattern`.
+bool MatchPattern(const std::string& pattern, const std::string& name);
+
+// One match: the name to load it by, and why it cannot be loaded ("" when it can).
+struct SourceMatch {
+  std::string name;
+  std::string refusal;
+};
+
+// The members of `packName` that match `pattern`, in pack order; a member whose
+// name repeats an earlier one is kept with its refusal (loading by name would
+// give the earlier one). False when the pack cannot be read (`failure` says why).
+bool ExpandPackPattern(std::string packName, const std::string& pattern, std::vector<SourceMatch>& matches,
+                       std::string& failure);
+// The files that match `pattern` on the disk, in name order. Folders reached
+// through a symbolic link are not walked.
+void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& matches);
+
+// The path below the current folder that a stored member name extracts to, "\"
+// separators: empty, "." and ".." levels, a leading separator and a drive-like
+// prefix ("c:") are dropped, so that nothing lands outside. Empty when nothing is left.
+std::string PathInsideFolder(const std::string& memberName);
+// Creates the folders of `path` ("\" separators, relative) below the current
+// folder, one level at a time, refusing any level that is a symbolic link or not
+// a folder, and refuses a last level that is a symbolic link. False with `failure`.
+bool MakeFoldersInside(const std::string& path, std::string& failure);
+// Creates the missing folders above the file `name` ("\" separators), following
+// links as the user's own paths may. False with `failure`.
+bool MakeFoldersAbove(const std::string& name, std::string& failure);
+
+#endif

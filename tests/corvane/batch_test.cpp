@@ -1,0 +1,241 @@
+// Wildcard sources: every match through its single-item mode, one line per item,
+// the summary, the exit code, and extraction of many members into folders.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "builders.h"
+#include "corvane_run.h"
+#include "files.h"
+#include "sources.h"
+
+namespace {
+
+using corvane_test::Count;
+using corvane_test::RunCorvane;
+using corvane_test::RunResult;
+using testdata::Bytes;
+using testdata::PackMember;
+
+Bytes Model(int seed) {
+  testdata::ModelRecipe recipe = testdata::SmallModel();
+  recipe.skins[0].pictures[0] = testdata::SkinPixels(recipe, seed);
+  return testdata::BuildModel(recipe);
+}
+
+Bytes Sprite() {
+  testdata::SpriteRecipe recipe;
+  recipe.entries.push_back({false, {}, {testdata::MakeSpriteFrame(4, 3, 0, 0, 1)}});
+  recipe.entries.push_back({false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0, 2)}});
+  return testdata::BuildSprite(recipe);
+}
+
+Bytes Bytes300(int seed) {
+  Bytes bytes;
+  for (int i = 0; i < 300; ++i) bytes.push_back(uint8_t(i * 13 + seed));
+  return bytes;
+}
+
+// Models, a sprite, lumps and the palette, in one pack.
+std::vector<PackMember> AssetMembers() {
+  return {{"progs/a.mdl", Model(1)},
+          {"progs/b.mdl", Model(2)},
+          {"progs/sub/c.mdl", Model(3)},
+          {"progs/s.spr", Sprite()},
+          {"gfx/l1.lmp", testdata::BuildLump(2, 2, {1, 2, 3, 4})},
+          {"gfx/l2.lmp", testdata::BuildLump(1, 3, {5, 6, 7})},
+          {"gfx/palette.lmp", testdata::DistinctPalette()}};
+}
+
+void WritePack(const testdata::TempDir& dir, const std::string& name, const std::vector<PackMember>& members) {
+  ASSERT_TRUE(testdata::WriteFile(dir.file(name), testdata::BuildPack(members)));
+}
+
+TEST(WildcardMatch, StarStaysInOneLevelAndTwoStarsCross) {
+  EXPECT_TRUE(MatchPattern("progs\\*.mdl", "progs\\a.mdl"));
+  EXPECT_FALSE(MatchPattern("progs\\*.mdl", "progs\\sub\\c.mdl"));
+  EXPECT_TRUE(MatchPattern("progs\\**.mdl", "progs\\sub\\c.mdl"));
+  EXPECT_TRUE(MatchPattern("**", "a\\b\\c"));
+  EXPECT_TRUE(MatchPattern("gfx\\l?.lmp", "gfx\\l1.lmp"));
+  EXPECT_FALSE(MatchPattern("gfx\\l?.lmp", "gfx\\l10.lmp"));
+  EXPECT_FALSE(MatchPattern("a?b", "a\\b"));
+  EXPECT_FALSE(MatchPattern("Progs\\*.mdl", "progs\\a.mdl"));  // case is kept, as in member lookup
+}
+
+TEST(WildcardMatch, ExtractedPathsStayInside) {
+  EXPECT_EQ(PathInsideFolder("..\\..\\x"), "x");
+  EXPECT_EQ(PathInsideFolder("\\x"), "x");
+  EXPECT_EQ(PathInsideFolder("c:x"), "x");
+  EXPECT_EQ(PathInsideFolder("c:\\d\\x"), "d\\x");
+  EXPECT_EQ(PathInsideFolder("progs\\dog.mdl"), "progs\\dog.mdl");
+  EXPECT_EQ(PathInsideFolder("..\\.."), "");
+}
+
+TEST(BatchRuns, EveryMatchIsConvertedWithOneLineEachAndASummary) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", AssetMembers());
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::progs/*.mdl", "-pal", "p.pak::gfx/palette.lmp", "-dst",
+                                          "out/*.obj"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.after.find("  \"progs\\a.mdl\" -> out/a.obj, out/a.mtl, a_0.tga\n"
+                           "  \"progs\\b.mdl\" -> out/b.obj, out/b.mtl, b_0.tga\n"
+                           ":: SUMMARY\n  2 converted, 0 failed\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(testdata::FileExists(dir.file("out/b.obj")));
+  EXPECT_FALSE(testdata::FileExists(dir.file("out/c.obj")));  // "*" keeps to its level
+
+  // "**" crosses folders; the default model file is each item's own .ase.
+  run = RunCorvane(dir.path(), {"-model", "p.pak::**", "-report", "rep/*.txt"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.after.find("3 converted, 0 failed"), std::string::npos) << run.out;
+  for (const char* name : {"a.ase", "b.ase", "c.ase", "rep/c.txt"}) EXPECT_TRUE(testdata::FileExists(dir.file(name))) << name;
+
+  run = RunCorvane(dir.path(), {"-sprite", "p.pak::**.spr", "-pal", "p.pak::gfx/palette.lmp"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.after.find("  \"progs\\s.spr\" -> s_0.tga, s_1.tga\n"), std::string::npos) << run.out;
+  run = RunCorvane(dir.path(), {"-lump", "p.pak::gfx/l?.lmp", "-pal", "p.pak::gfx/palette.lmp", "-outimg", "png"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_EQ(Count(run.after, " -> l"), 2u) << run.out;
+  EXPECT_TRUE(testdata::FileExists(dir.file("l2.png")));
+}
+
+TEST(BatchRuns, AFailingItemIsListedTwiceAndTheOthersAreWritten) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", {{"a.mdl", Model(1)}, {"bad.mdl", Bytes300(5)}, {"c.mdl", Model(3)}, {"a.mdl", Model(4)}});
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::*.mdl", "-dst", "*.obj"});
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(Count(run.after, "\"bad.mdl\""), 2u) << run.out;
+  EXPECT_EQ(Count(run.after, "repeats an earlier member"), 2u) << run.out;
+  EXPECT_NE(run.after.find("2 converted, 2 failed"), std::string::npos) << run.out;
+  EXPECT_NE(run.after.find("!!ERROR!! 2 items failed"), std::string::npos) << run.out;
+  EXPECT_TRUE(testdata::FileExists(dir.file("a.obj")));
+  EXPECT_TRUE(testdata::FileExists(dir.file("c.obj")));
+  EXPECT_FALSE(testdata::FileExists(dir.file("bad.obj")));
+}
+
+TEST(BatchRuns, TwoItemsNeverWriteOneName) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", {{"a/m.mdl", Model(1)}, {"b/m.mdl", Model(2)}});
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::**.mdl", "-dst", "*.obj"});
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_NE(run.after.find("  \"b\\m.mdl\" failed: m.obj: an earlier item wrote that name"), std::string::npos)
+      << run.out;
+  const std::string first = testdata::ReadText(dir.file("m.obj"));
+  RunResult single = RunCorvane(dir.path(), {"-model", "p.pak::a/m.mdl", "-dst", "single.obj"});
+  EXPECT_EQ(single.code, 0) << single.out;
+  EXPECT_EQ(Count(first, "\nv "), Count(testdata::ReadText(dir.file("single.obj")), "\nv "));
+}
+
+TEST(BatchRuns, AnOutputFolderThatCannotBeMadeFailsEachItem) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", {{"a.mdl", Model(1)}, {"b.mdl", Model(2)}});
+  ASSERT_TRUE(testdata::WriteText(dir.file("f"), "a file where a folder should be"));
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::*.mdl", "-dst", "f/*.obj", "-report", "*.txt"});
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(Count(run.after, "failed: folder \"f\" cannot be made"), 2u) << run.out;
+  EXPECT_NE(run.after.find("0 converted, 2 failed"), std::string::npos) << run.out;
+  EXPECT_FALSE(testdata::FileExists(dir.file("a.txt")));  // an item that cannot run writes nothing
+}
+
+TEST(BatchRuns, APatternWithoutMatchesIsAnErrorNamingIt) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", AssetMembers());
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::maps/*.mdl"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.after.find("!!ERROR!! Nothing matches \"p.pak::maps\\*.mdl\""), std::string::npos) << run.out;
+  WritePack(dir, "empty.pak", {});
+  EXPECT_EQ(RunCorvane(dir.path(), {"-pakextract", "empty.pak::**"}).code, 1);
+}
+
+TEST(BatchRuns, DiskMatchesRunInNameOrder) {
+  testdata::TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("in").c_str(), 0777), 0);
+  for (const char* name : {"in/z.mdl", "in/a.mdl", "in/m.mdl"}) testdata::WriteFile(dir.file(name), Model(1));
+  RunResult run = RunCorvane(dir.path(), {"-model", "in/*.mdl"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  const size_t a = run.after.find("\"in\\a.mdl\" -> a.ase"), m = run.after.find("\"in\\m.mdl\""),
+               z = run.after.find("\"in\\z.mdl\"");
+  EXPECT_TRUE(a != std::string::npos && a < m && m < z && z != std::string::npos) << run.out;
+}
+
+TEST(BatchExtract, EveryMemberInItsFoldersAsExtractedAlone) {
+  testdata::TempDir dir;
+  std::vector<PackMember> members = AssetMembers();
+  std::string pack = dir.file("p.pak");
+  WritePack(dir, "p.pak", members);
+  if (!testdata::CorpusFile("pak0.pak").empty()) {
+    pack = testdata::CorpusFile("pak0.pak");
+    members.clear();
+    RunResult list = RunCorvane(dir.path(), {"-paklist", pack + "::list.txt"});
+    ASSERT_EQ(list.code, 0) << list.out;
+    const std::string text = testdata::ReadText(dir.file("list.txt"));
+    for (size_t at = text.find("]:"); at != std::string::npos; at = text.find("]:", at + 1)) {
+      const size_t open = text.find('"', at), close = text.find('"', open + 1);
+      members.push_back({text.substr(open + 1, close - open - 1), {}});
+    }
+    ASSERT_FALSE(members.empty());
+  }
+  ASSERT_EQ(mkdir(dir.file("all").c_str(), 0777), 0);
+  RunResult run = RunCorvane(dir.file("all"), {"-pakextract", pack + "::**"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  ASSERT_EQ(mkdir(dir.file("one").c_str(), 0777), 0);
+  for (const PackMember& member : members) {
+    std::string path = member.name;
+    for (char& c : path)
+      if (c == '\\') c = '/';
+    ASSERT_EQ(RunCorvane(dir.file("one"), {"-pakextract", pack + "::" + path, "-replace"}).code, 0) << path;
+    const std::string own = path.substr(path.rfind('/') + 1);
+    ASSERT_TRUE(testdata::FileExists(dir.file("all/" + path))) << path;
+    EXPECT_EQ(testdata::ReadFile(dir.file("all/" + path)), testdata::ReadFile(dir.file("one/" + own))) << path;
+  }
+}
+
+TEST(BatchExtract, NamesThatClimbOutLandBelowTheCurrentFolder) {
+  testdata::TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("a").c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(dir.file("a/b").c_str(), 0777), 0);
+  WritePack(dir, "a/b/p.pak",
+            {{"../../x", Bytes300(1)}, {"/y", Bytes300(2)}, {"c:z", Bytes300(3)}, {"d/../../../w", Bytes300(4)}});
+  RunResult run = RunCorvane(dir.file("a/b"), {"-pakextract", "p.pak::**"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_EQ(testdata::ReadFile(dir.file("a/b/x")), Bytes300(1));
+  EXPECT_EQ(testdata::ReadFile(dir.file("a/b/y")), Bytes300(2));
+  EXPECT_EQ(testdata::ReadFile(dir.file("a/b/z")), Bytes300(3));
+  EXPECT_EQ(testdata::ReadFile(dir.file("a/b/w")), Bytes300(4));
+  for (const char* outside : {"x", "w", "a/x", "a/w", "y", "z"}) EXPECT_FALSE(testdata::FileExists(dir.file(outside))) << outside;
+}
+
+TEST(BatchExtract, AFolderThatIsALinkLeadingOutIsRefused) {
+  testdata::TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("work").c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(dir.file("elsewhere").c_str(), 0777), 0);
+  ASSERT_EQ(symlink("../elsewhere", dir.file("work/progs").c_str()), 0);
+  ASSERT_EQ(symlink("../elsewhere/f", dir.file("work/top").c_str()), 0);
+  WritePack(dir, "work/p.pak", {{"progs/a.mdl", Model(1)}, {"top", Bytes300(1)}, {"gfx/ok.lmp", Bytes300(2)}});
+  RunResult run = RunCorvane(dir.file("work"), {"-pakextract", "p.pak::**"});
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_NE(run.after.find("\"progs\\a.mdl\" failed: folder \"progs\": a symbolic link or a file stands there"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.after.find("1 converted, 2 failed"), std::string::npos) << run.out;
+  EXPECT_FALSE(testdata::FileExists(dir.file("elsewhere/a.mdl")));
+  EXPECT_FALSE(testdata::FileExists(dir.file("elsewhere/f")));
+  EXPECT_EQ(testdata::ReadFile(dir.file("work/gfx/ok.lmp")), Bytes300(2));
+}
+
+TEST(BatchProgress, ShownOnATerminalOnly) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", AssetMembers());
+  RunResult piped = RunCorvane(dir.path(), {"-model", "p.pak::**.mdl", "-replace"});
+  EXPECT_EQ(piped.code, 0) << piped.out;
+  EXPECT_EQ(Count(piped.out, "[1/3]"), 0u);
+  if (!corvane_test::HaveScript()) GTEST_SKIP() << "no script(1) for a pseudo-terminal";
+  RunResult shown = corvane_test::RunCorvaneOnTerminal(dir.path(), {"-model", "p.pak::**.mdl", "-replace"}, "");
+  EXPECT_EQ(shown.code, 0) << shown.out;
+  EXPECT_EQ(Count(shown.out, "\x1b[2K\r[1/3] progs\\a.mdl  "), 1u) << shown.out;
+  EXPECT_EQ(Count(shown.out, "\x1b[2K\r[3/3] progs\\sub\\c.mdl  "), 1u) << shown.out;
+  EXPECT_NE(shown.out.find("\x1b[2K\r  \"progs\\sub\\c.mdl\" -> c.ase"), std::string::npos) << shown.out;
+}
+
+}  // namespace
