@@ -89,16 +89,6 @@ void SayMissingSkins(ConverterState& state, const std::string& name, const std::
   if (!failure.empty()) ReportOutputFailure(state, name, "written without its skins: " + failure);
 }
 
-// Opens `name` without asking a second time when the user already agreed to
-// replace it (`agreed`). A file that appears later is still asked about.
-bool OpenAgreed(ConverterState& state, Output& out, const std::string& name, bool agreed) {
-  const uint32_t saved = state.flags & OPT_REPLACE;
-  if (agreed) state.flags |= OPT_REPLACE;
-  const bool opened = OpenOutput(state, out, name);
-  state.flags = (state.flags & ~uint32_t(OPT_REPLACE)) | saved;
-  return opened;
-}
-
 // NAME.gltf's buffer: NAME.bin beside it.
 std::string BinNameOf(const std::string& gltfName) {
   const size_t dot = gltfName.rfind('.');
@@ -156,7 +146,7 @@ int WriteGltfModel(ConverterState& state) {
 
   const std::string binFailed = "its buffer \"" + PrintableName(HostPath(binName)) + "\" was not written";
   Output bin;
-  if (!OpenAgreed(state, bin, binName, binExisted)) {
+  if (!OpenOutput(state, bin, binName, binExisted)) {
     if (bin.failed) ReportOutputFailure(state, gltfName, binFailed);
     return 0;
   }
@@ -176,7 +166,7 @@ int WriteGltfModel(ConverterState& state) {
     return 0;
   }
   Output document;
-  if (OpenAgreed(state, document, gltfName, gltfExisted) && FinishOutput(document, json))
+  if (OpenOutput(state, document, gltfName, gltfExisted) && FinishOutput(document, json))
     SayMissingSkins(state, gltfName, skinFailure);
   return 0;
 }

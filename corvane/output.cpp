@@ -262,7 +262,7 @@ int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit
   return AskToReplace(fileName, flagWord, bit);
 }
 
-bool OpenOutput(ConverterState& state, Output& out, const std::string& name) {
+bool OpenOutput(ConverterState& state, Output& out, const std::string& name, bool agreed) {
   AbandonOutput(out);
   out.run = &state;
   out.name = name;
@@ -280,7 +280,7 @@ bool OpenOutput(ConverterState& state, Output& out, const std::string& name) {
     SayFailure(state, name, reason);
     return false;
   }
-  if (exists && !AskToReplace(name, &state.flags, OPT_REPLACE)) return false;
+  if (exists && !agreed && !AskToReplace(name, &state.flags, OPT_REPLACE)) return false;
   out.replacing = exists;
   if (!exists) out.keptMode = 0666 & ~CurrentUmask();
   out.fd = CreateTemporary(out.target, out.temporary);

@@ -63,8 +63,9 @@ int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit
 // Starts the output `name` of the run `state`: asks before an existing file is
 // replaced (the replace bit of state.flags answers Always), then creates the
 // temporary file. False when the user said No (nothing is said) or when the
-// output cannot be written (its failure line is said and counted).
-bool OpenOutput(ConverterState& state, Output& out, const std::string& name);
+// output cannot be written (its failure line is said and counted). `agreed`: the
+// user already said Yes to replacing it, in a question that covered several files.
+bool OpenOutput(ConverterState& state, Output& out, const std::string& name, bool agreed = false);
 // Appends `size` bytes. False once a write failed: the failure is said and
 // counted, the temporary file removed, and later calls do nothing.
 bool AppendOutput(Output& out, const void* data, size_t size);
