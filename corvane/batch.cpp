@@ -51,13 +51,6 @@ struct ItemSettings {
   std::string dstFile, reportFile, hintFile;  // patterns, "*" standing for the item's base name
 };
 
-// The file's own name less its four-character extension, as a single source's is.
-std::string ItemBaseName(const std::string& name) {
-  const size_t slash = name.rfind('\\');
-  const std::string own = slash == std::string::npos ? name : name.substr(slash + 1);
-  return own.size() > 4 ? own.substr(0, own.size() - 4) : "";
-}
-
 // Every run of "*" in `pattern` becomes `base`.
 std::string NameForItem(const std::string& pattern, const std::string& base) {
   std::string name;
@@ -95,7 +88,7 @@ bool PrepareItem(ConverterState& state, BatchKind kind, const ItemSettings& sett
     }
     return MakeFoldersInside(state.baseName, failure);
   }
-  state.baseName = ItemBaseName(name);
+  state.baseName = BaseNameOf(name);
   state.frameName = settings.frameName;
   state.skinWidth = settings.skinWidth;
   state.skinHeight = settings.skinHeight;
@@ -229,12 +222,12 @@ int RunBatch(ConverterState& state) {
     item.runOutputs = &runOutputs;
     const std::vector<std::string> reasons = RunItem(state, kind, settings, matches[i], item);
     progress.Erase();
-    const std::string shown = "  \"" + PrintableName(matches[i].name) + "\"";
+    const std::string shown = "\"" + PrintableName(matches[i].name) + "\"";
     if (reasons.empty()) {
-      ConsoleLine(shown + " -> " + (item.written.empty() ? "nothing written" : JoinedNames(item.written, ", ")));
+      ConsoleLine("  " + shown + " -> " + (item.written.empty() ? "nothing written" : JoinedNames(item.written, ", ")));
     } else {
       const std::string why = JoinedNames(reasons, "; ");
-      ConsoleLine(shown + " failed: " + why);
+      ConsoleLine("  " + shown + " failed: " + why);
       failed.push_back(shown + " (" + why + ")");
     }
   }
@@ -244,7 +237,7 @@ int RunBatch(ConverterState& state) {
               " failed");
   for (const std::string& line : failed) {
     ValueLabel("  Failed:");
-    ConsoleLine(line.substr(2));
+    ConsoleLine(line);
   }
   if (failed.empty()) return 0;
   return FailWith(state, failed.size() == 1 ? "1 item failed" : std::to_string(failed.size()) + " items failed");

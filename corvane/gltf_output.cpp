@@ -95,11 +95,6 @@ std::string BinNameOf(const std::string& gltfName) {
   return gltfName.substr(0, dot) + ".bin";
 }
 
-std::string WithoutFolder(const std::string& name) {
-  const size_t slash = name.find_last_of("\\/");
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 // The chosen frame's index among the flattened frames, when the record can be written.
 bool BaseFrame(const ConverterState& state, uint32_t& baseFrame) {
   const uint32_t offset = vnlFrameOffset(state.model, state.frameName);

@@ -35,13 +35,6 @@ std::string Stem(const std::string& dstFile) {
   return dstFile.size() >= 4 ? dstFile.substr(0, dstFile.size() - 4) : dstFile;
 }
 
-// An OBJ reader looks for the library relative to the object's own folder, so
-// the reference carries the file name only.
-std::string WithoutFolder(const std::string& name) {
-  size_t slash = name.find_last_of("\\/");
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 // Skin images are written in the current folder, and an OBJ reader looks for them
 // relative to the material library's folder: from a library elsewhere, the name
 // takes the way back ("../x_0.tga"), with "/" separators.
@@ -68,6 +61,7 @@ std::string ObjectText(const ConverterState& state, const VNLMODEL_T& model, uin
   std::string out;
   out.reserve(512 + size_t(vertexTotal) * 72 + size_t(model.triangleCount) * 40);
   out += head;
+  // An OBJ reader looks for the library relative to the object's own folder.
   AppendLine(out, "mtllib " + PrintableName(WithoutFolder(materialFile)));
   AppendLine(out, "o " + base);
   const VNLVEC3_T* positions = model.frameVertices + offset;

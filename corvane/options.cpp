@@ -35,18 +35,6 @@ std::string DefaultModelEnding() {
   return endings.substr(0, endings.find(' '));
 }
 
-// A file's own name without its folders.
-std::string AfterLastBackslash(const std::string& path) {
-  size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The file's own name less its four-character extension.
-std::string BaseNameOf(const std::string& path) {
-  std::string name = AfterLastBackslash(path);
-  return name.size() > 4 ? name.substr(0, name.size() - 4) : "";
-}
-
 void OnModel(ConverterState& state, std::vector<std::string>& p) {
   SplitPackedName(p[0], state.modelPack, state.modelFile, ".mdl");
   state.baseName = BaseNameOf(state.modelFile);
@@ -100,7 +88,7 @@ void OnPackList(ConverterState& state, std::vector<std::string>& p) {
 
 void OnPackExtract(ConverterState& state, std::vector<std::string>& p) {
   SplitPackedName(p[0], state.extractPack, state.extractFile, "");
-  state.baseName = AfterLastBackslash(state.extractFile);
+  state.baseName = WithoutFolder(state.extractFile);
 }
 
 void OnSprite(ConverterState& state, std::vector<std::string>& p) {

@@ -13,6 +13,7 @@
 #include <set>
 #include <system_error>
 
+#include "text_rules.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -44,12 +45,7 @@ std::vector<PatternToken> Tokenize(const std::string& pattern) {
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The stored name as member lookup compares it: blanks trimmed at both ends.
-std::string TrimmedName(const char (&stored)[64]) {
-  std::string name(stored, strnlen(stored, sizeof stored));
-  size_t first = name.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return name.substr(first, name.find_last_not_of(' ') - first + 1);
-}
+std::string TrimmedName(const char (&stored)[64]) { return TrimBlanks(std::string(stored, strnlen(stored, sizeof stored))); }
 
 // The pattern as the loaders will see a member name: cleaned, relative.
 std::string CleanMemberPattern(const std::string& pattern) {

@@ -79,4 +79,16 @@ inline std::string QuotableName(const std::string& text) {
   return shown;
 }
 
+// A name's own part, without its folders ("\" or "/").
+inline std::string WithoutFolder(const std::string& name) {
+  size_t slash = name.find_last_of("\\/");
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// A file's own name less its four-character extension; "" when nothing is left.
+inline std::string BaseNameOf(const std::string& path) {
+  std::string name = WithoutFolder(path);
+  return name.size() > 4 ? name.substr(0, name.size() - 4) : "";
+}
+
 #endif
