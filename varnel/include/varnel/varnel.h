@@ -169,6 +169,63 @@ struct VNLMODEL_T {
   uint32_t seamCount;
 };
 
+// One stored vertex of a frame: a position on the model's lattice (position =
+// origin + scale x v) and an index into the table of 162 normals (vnlNormal).
+struct VNLTRIVERTEX_T {
+  uint8_t v[3];
+  uint8_t normal;
+};
+
+// One skin vertex as stored: on-seam flag (0, or the engine's 0x20) and texel s, t.
+struct VNLSKINVERTEX_T {
+  int32_t onSeam;
+  int32_t s;
+  int32_t t;
+};
+
+// One triangle as stored: front flag (1 front, 0 back) and three vertex indices,
+// in the file's order (the model record reverses it; this one does not).
+struct VNLFACE_T {
+  int32_t facesFront;
+  int32_t index[3];
+};
+
+// An alias model as stored, nothing dropped: every header value, every skin and
+// frame entry with its group, the stored lattice positions, normal indices and
+// boxes. Skins and frames are flattened in file order as in VNLMODEL_T; the
+// entry arrays say how the file groups them. No inversion, no seam copies.
+// vnlModelSave also takes a record built by hand: see there.
+struct VNLMODELDATA_T {
+  VNLVEC3_T scale;
+  VNLVEC3_T origin;
+  float radius;                 // bounding radius
+  VNLVEC3_T eye;                // eye position
+  uint32_t flags;
+  uint32_t syncType;
+  float size;                   // average size, as stored
+  uint32_t skinWidth;
+  uint32_t skinHeight;
+  uint32_t vertexCount;
+  uint32_t triangleCount;
+  uint32_t skinEntryCount;      // the header's skin entries
+  uint32_t* skinEntrySize;      // per entry: 0 for a single skin, else its group's picture count
+  uint32_t skinCount;           // pictures, all entries flattened
+  VNLPICTURE_T* skins;          // skinCount pictures of skinWidth x skinHeight
+  float* skinIntervals;         // per picture: its stored interval, 0 for a single skin
+  uint32_t frameEntryCount;     // the header's frame entries
+  uint32_t* frameEntrySize;     // per entry: 0 for a single frame, else its group's frame count
+  VNLTRIVERTEX_T* frameEntryBox;// per entry: min then max; a group's own box, a single frame's box
+  uint32_t frameCount;          // frames, all entries flattened
+  char (*frameNames)[16];       // as stored, bytes after the first zero kept
+  VNLTRIVERTEX_T* frameBoxes;   // per frame: min then max
+  float* frameIntervals;        // per frame: its stored interval, 0 for a single frame
+  VNLTRIVERTEX_T* frameVertices;// frameCount x vertexCount stored vertices
+  VNLVEC3_T* framePositions;    // null after a load; for vnlModelSave, frameCount x vertexCount
+                                // positions in the game's axes to be put on the lattice
+  VNLSKINVERTEX_T* skinVertices;// vertexCount
+  VNLFACE_T* faces;             // triangleCount
+};
+
 // A sprite with frame groups flattened; arrays hold sheetCount + frameExtra entries.
 struct VNLSPRITE_T {
   uint8_t spriteType;
@@ -261,6 +318,14 @@ VNLAPI void vnlPictureKill(VNLPICTURE_T& picture);
 VNLAPI uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette,
                                  int32_t& level);
 
+// Maps `count` colours (0xAARRGGBB) to palette indices: a colour equal to an entry
+// takes the lowest such index; any other the nearest (squared RGB distance) of the
+// entries 0 to 223, the lowest on a tie, so fullbright colours come only from exact
+// matches. With `transparent` in 0..255 a colour of alpha below 128 maps to it.
+// Returns 0, or 1 without colours, indices or palette.
+VNLAPI int32_t vnlPaletteMap(const VNLPALETTE_T* palette, const uint32_t* colors, uint32_t count,
+                             int32_t transparent, uint8_t* indices);
+
 // ---------------------------------------------------------------------------
 // Alias models
 // ---------------------------------------------------------------------------
@@ -293,6 +358,25 @@ VNLAPI void vnlModelSkinInv(VNLMODEL_T& model);
 VNLAPI void vnlModelSkinNoBack(VNLMODEL_T& model);
 // Exchanges every triangle's first and third index.
 VNLAPI void vnlModelSwapTris(VNLMODEL_T& model);
+
+// The model as stored (see VNLMODELDATA_T), with vnlModelLoad's codes and budget.
+// The file form reads a disk file (empty or null packName) or a pack member; it
+// leaves the names alone. Codes other than 0 and 1 leave the record empty.
+VNLAPI int32_t vnlModelDataLoad(const uint8_t* block, uint32_t length, VNLMODELDATA_T* model);
+VNLAPI int32_t vnlModelDataLoadFile(const char* packName, const char* fileName, VNLMODELDATA_T* model);
+// Frees every array of the record and zeroes it.
+VNLAPI void vnlModelDataKill(VNLMODELDATA_T* model);
+// Writes the game's normal number `index` (0..161) into `normal`; 0 for a valid
+// index, else VNL_MDL_BAD_INDEX and `normal` untouched.
+VNLAPI int32_t vnlNormal(uint32_t index, VNLVEC3_T* normal);
+// The index of the table normal nearest to the direction (x, y, z), the lowest on a tie.
+VNLAPI uint32_t vnlNearestNormal(float x, float y, float z);
+// Writes `model` as an "IDPO" version 6 file into a new calloc block that the caller
+// frees. With framePositions the lattice is fitted over all frames (unless scale is
+// non-zero: then the record's scale and origin are kept) and positions are rounded
+// to it; frameVertices, when present, gives the normal indices, else they are made
+// from the faces. Boxes, radius and size are computed unless present.
+VNLAPI int32_t vnlModelSave(const VNLMODELDATA_T* model, uint8_t** block, uint32_t* length);
 
 // ---------------------------------------------------------------------------
 // Sprites
