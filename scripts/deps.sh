@@ -7,14 +7,17 @@
 #   test  that, plus what the test suite, the install test, the benchmarks and
 #         the fuzz targets use, with the JSON library of the glTF
 #         writer (the default); also the Khronos glTF validator (npm) into the
-#         user's cache folder
+#         user's cache folder, and the clients that the client tests run: Godot 3,
+#         Chromium with three.js and playwright-core (npm, into the cache folder
+#         too), the game engine with its QuakeC compiler, and Xvfb
 set -eu
 DEMO="build-essential cmake libfreeimage3"
 TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev"
+CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth"
 SET="${1:-test}"
 case "$SET" in
   demo) PACKAGES="$DEMO" ;;
-  test) PACKAGES="$TEST" ;;
+  test) PACKAGES="$TEST $CLIENTS" ;;
   *) echo "usage: $0 [demo|test]" >&2; exit 2 ;;
 esac
 missing=""
@@ -42,4 +45,16 @@ if ! grep -qs "\"version\": \"$VALIDATOR_VERSION\"" "$validator/node_modules/glt
   # Without it the validator tests skip (and say so); the rest of the suite still runs.
   npm install --silent --no-audit --no-fund --prefix "$validator" "gltf-validator@$VALIDATOR_VERSION" >/dev/null ||
     echo "warning: gltf-validator could not be installed; its tests will skip" >&2
+fi
+
+# Where tests/browser/ looks for them; without them the browser test skips.
+THREE_VERSION="0.160.0"
+PLAYWRIGHT_VERSION="1.65.2"
+browser="${XDG_CACHE_HOME:-$HOME/.cache}/varnel/browser"
+if ! grep -qs "\"version\": \"$THREE_VERSION\"" "$browser/node_modules/three/package.json" ||
+   ! grep -qs "\"version\": \"$PLAYWRIGHT_VERSION\"" "$browser/node_modules/playwright-core/package.json"; then
+  echo "installing: three $THREE_VERSION and playwright-core $PLAYWRIGHT_VERSION into $browser"
+  mkdir -p "$browser"
+  npm install --silent --no-audit --no-fund --prefix "$browser" "three@$THREE_VERSION" "playwright-core@$PLAYWRIGHT_VERSION" >/dev/null ||
+    echo "warning: three or playwright-core could not be installed; the browser test will skip" >&2
 fi
