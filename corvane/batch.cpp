@@ -116,19 +116,17 @@ std::string JoinedNames(const std::vector<std::string>& names, const char* glue)
 
 // Runs one item with its console lines held back; the reasons it failed, or none.
 std::vector<std::string> RunItem(ConverterState& state, BatchKind kind, const ItemSettings& settings,
-                                 const SourceMatch& match, BatchItem& item) {
+                                 const SourceMatch& match) {
   std::vector<std::string> reasons;
   std::string failure = match.refusal;
   if (!failure.empty() || !PrepareItem(state, kind, settings, match.name, failure)) return {failure};
-  state.batchItem = &item;
   ConsoleQuiet(true);
   const int result = RunItemMode(state, kind);
   ConsoleQuiet(false);
-  state.batchItem = nullptr;
   ReleaseRecords(state);
   if (result != 0) reasons.push_back(state.errorMessage);
   state.errorMessage.clear();
-  for (const std::string& reason : item.failures) reasons.push_back(reason);
+  for (const std::string& reason : state.journal.failures) reasons.push_back(reason);
   return reasons;
 }
 
@@ -213,18 +211,19 @@ int RunBatch(ConverterState& state) {
 
   SectionLine(":: ITEMS");
   KeepFreedMemoryForTheNextItem();
-  std::set<std::string> runOutputs;
+  state.journal.refusesRepeats = true;
   std::vector<std::string> failed;
   const Progress progress;
   for (size_t i = 0; i < matches.size(); ++i) {
     progress.Show(i, matches.size(), matches[i].name);
-    BatchItem item;
-    item.runOutputs = &runOutputs;
-    const std::vector<std::string> reasons = RunItem(state, kind, settings, matches[i], item);
+    state.journal.written.clear();
+    state.journal.failures.clear();
+    const std::vector<std::string> reasons = RunItem(state, kind, settings, matches[i]);
+    const std::vector<std::string>& written = state.journal.written;
     progress.Erase();
     const std::string shown = "\"" + PrintableName(matches[i].name) + "\"";
     if (reasons.empty()) {
-      ConsoleLine("  " + shown + " -> " + (item.written.empty() ? "nothing written" : JoinedNames(item.written, ", ")));
+      ConsoleLine("  " + shown + " -> " + (written.empty() ? "nothing written" : JoinedNames(written, ", ")));
     } else {
       const std::string why = JoinedNames(reasons, "; ");
       ConsoleLine("  " + shown + " failed: " + why);
@@ -241,19 +240,4 @@ int RunBatch(ConverterState& state) {
   }
   if (failed.empty()) return 0;
   return FailWith(state, failed.size() == 1 ? "1 item failed" : std::to_string(failed.size()) + " items failed");
-}
-
-void NoteOutputWritten(ConverterState& state, const std::string& name) {
-  if (state.batchItem == nullptr) return;
-  state.batchItem->written.push_back(PrintableName(HostPath(name)));
-  if (state.batchItem->runOutputs != nullptr) state.batchItem->runOutputs->insert(HostPath(name));
-}
-
-void NoteOutputFailed(ConverterState& state, const std::string& name, const std::string& reason) {
-  if (state.batchItem != nullptr) state.batchItem->failures.push_back(PrintableName(HostPath(name)) + ": " + reason);
-}
-
-bool OutputWrittenEarlier(const ConverterState& state, const std::string& name) {
-  const BatchItem* item = state.batchItem;
-  return item != nullptr && item->runOutputs != nullptr && item->runOutputs->count(HostPath(name)) > 0;
 }

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "batch.h"
 #include "console.h"
 #include "state.h"
 #include "text_rules.h"
@@ -127,7 +126,7 @@ void SayFailure(ConverterState& state, const std::string& name, const std::strin
   ValueLabel("  Failed:");
   ConsoleLine("\"" + PrintableName(HostPath(name)) + "\" (" + reason + ")");
   ++state.failedOutputs;
-  NoteOutputFailed(state, name, reason);
+  state.journal.failures.push_back(PrintableName(HostPath(name)) + ": " + reason);
 }
 
 // What stands at the output's name. True when it can be written: `exists` then
@@ -270,7 +269,7 @@ bool OpenOutput(ConverterState& state, Output& out, const std::string& name, boo
   out.failed = false;
   bool exists = false;
   std::string reason;
-  if (OutputWrittenEarlier(state, name)) {
+  if (state.journal.refusesRepeats && state.journal.published.count(HostPath(name)) > 0) {
     out.failed = true;
     SayFailure(state, name, "an earlier item wrote that name");
     return false;
@@ -312,7 +311,8 @@ bool PublishOutput(Output& out) {
   close(out.fd);  // its data was checked by CloseCopy
   out.fd = -1;
   ForgetTemporary();
-  NoteOutputWritten(*out.run, out.name);
+  out.run->journal.written.push_back(PrintableName(HostPath(out.name)));
+  out.run->journal.published.insert(HostPath(out.name));
   return true;
 }
 

@@ -16,7 +16,9 @@
 //
 // An output that was to be written and was not, for any reason but the user's
 // No, gets its line "  Failed:   "name" (reason)" where it is written, and
-// counts in the run's failedOutputs.
+// counts in the run's failedOutputs. Each failure and each published output is
+// noted in the run's journal (state.h), where the code that ran the conversion
+// reads it; this module calls nothing above it.
 //
 // One output is in flight at a time: a writer publishes or abandons an output
 // before it opens the next.

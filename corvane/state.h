@@ -6,6 +6,7 @@
 #define CORVANE_STATE_H
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,16 @@ constexpr uint32_t OPT_SWAPYZ = 16;
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";
 
-struct BatchItem;  // batch.h
+// The output module's record of the run's outputs: what was written and what
+// failed, for whoever runs the conversion to read (the batch, item by item).
+struct OutputJournal {
+  std::vector<std::string> written;   // printable names, in the order they were published
+  std::vector<std::string> failures;  // "name: reason"
+  std::set<std::string> published;    // host paths of every output published in the run
+  // Set by a run of many items: a name already published is refused, so that one
+  // item does not replace what another wrote.
+  bool refusesRepeats = false;
+};
 
 struct ConverterState {
   std::string modelPack, modelFile;
@@ -48,8 +58,7 @@ struct ConverterState {
   uint32_t flags = 0;
   // The process arguments as received, argument 0 first (the report's command line).
   std::vector<std::string> arguments;
-  // The item in progress while a pattern's matches are converted one by one.
-  BatchItem* batchItem = nullptr;
+  OutputJournal journal;
   VNLMODEL_T model{};
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
