@@ -224,6 +224,23 @@ TEST(BatchExtract, AFolderThatIsALinkLeadingOutIsRefused) {
   EXPECT_EQ(testdata::ReadFile(dir.file("work/gfx/ok.lmp")), Bytes300(2));
 }
 
+// An output that is the run's own pack, by its name or by another name of the
+// same file, is refused even with -replace, and the later members still come out.
+TEST(BatchExtract, TheSourcePackIsNeverReplaced) {
+  for (const char* member : {"p.pak", "h.pak"}) {
+    testdata::TempDir dir;
+    WritePack(dir, "p.pak", {{member, Bytes300(1)}, {"later.bin", Bytes300(2)}});
+    ASSERT_EQ(link(dir.file("p.pak").c_str(), dir.file("h.pak").c_str()), 0);
+    const Bytes before = testdata::ReadFile(dir.file("p.pak"));
+    RunResult run = RunCorvane(dir.path(), {"-pakextract", "p.pak::**", "-replace"});
+    EXPECT_EQ(run.code, 1) << member << run.out;
+    EXPECT_NE(run.after.find(std::string(member) + ": it is a source of this run"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(testdata::ReadFile(dir.file("p.pak")), before) << member;
+    EXPECT_EQ(testdata::ReadFile(dir.file("later.bin")), Bytes300(2)) << member << run.out;
+  }
+}
+
 TEST(BatchProgress, ShownOnATerminalOnly) {
   testdata::TempDir dir;
   WritePack(dir, "p.pak", AssetMembers());
