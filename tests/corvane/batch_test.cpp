@@ -241,6 +241,16 @@ TEST(BatchExtract, TheSourcePackIsNeverReplaced) {
   }
 }
 
+TEST(BatchRuns, AGltfPairWrittenEarlierFailsWithoutAQuestion) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", {{"progs/a.mdl", Model(1)}, {"progs/sub/a.mdl", Model(2)}});
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::progs/**.mdl", "-dst", "out/*.gltf"}, "y\ny\ny\n");
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(Count(run.after, "already exists"), 0u) << run.out;
+  EXPECT_NE(run.after.find("\"progs\\sub\\a.mdl\" failed: "), std::string::npos) << run.out;
+  EXPECT_NE(run.after.find("an earlier item wrote"), std::string::npos) << run.out;
+}
+
 TEST(BatchProgress, ShownOnATerminalOnly) {
   testdata::TempDir dir;
   WritePack(dir, "p.pak", AssetMembers());
