@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch.h"
 #include "console.h"
 #include "gltf_writer.h"
 #include "images.h"
@@ -133,6 +134,13 @@ int WriteGltfModel(ConverterState& state) {
   const std::string& gltfName = state.dstFile;
   const std::string binName = BinNameOf(gltfName);
   ValueLine("  Model:", binName);
+  // A pair this run wrote itself is not worth a question: it fails as the other
+  // writers' outputs do.
+  for (const std::string* name : {&gltfName, &binName})
+    if (OutputWrittenEarlier(state, *name)) {
+      ReportOutputFailure(state, gltfName, "an earlier item wrote \"" + PrintableName(HostPath(*name)) + "\"");
+      return 0;
+    }
   // Both are asked about first: a No to either keeps the old pair as it was.
   const bool gltfExisted = OutputExists(gltfName);
   if (!ConfirmReplace(gltfName, &state.flags, OPT_REPLACE)) return 0;

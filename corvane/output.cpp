@@ -129,6 +129,24 @@ void SayFailure(ConverterState& state, const std::string& name, const std::strin
   state.journal.failures.push_back(PrintableName(HostPath(name)) + ": " + reason);
 }
 
+// The disk file a source of the run is read from: its pack, or the file itself.
+bool IsSameFile(const std::string& pack, const std::string& file, const struct stat& target) {
+  const std::string& name = pack.empty() ? file : pack;
+  struct stat info;
+  return !name.empty() && stat(HostPath(name).c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+         info.st_ino == target.st_ino;
+}
+
+// An output that would replace what the run reads (a pack holding a member of
+// its own name, a -dst naming the model) would ruin the items still to come.
+bool IsRunInput(const ConverterState& state, const struct stat& target) {
+  return IsSameFile(state.modelPack, state.modelFile, target) ||
+         IsSameFile(state.palettePack, state.paletteFile, target) ||
+         IsSameFile(state.extractPack, state.extractFile, target) ||
+         IsSameFile(state.lumpPack, state.lumpFile, target) || IsSameFile(state.spritePack, state.spriteFile, target) ||
+         IsSameFile(state.listPack, state.listFile, target);
+}
+
 // What stands at the output's name. True when it can be written: `exists` then
 // tells whether a file is there to be replaced (a link counts as its target).
 bool ResolveTarget(Output& out, bool& exists, std::string& reason) {
@@ -163,6 +181,10 @@ bool ResolveTarget(Output& out, bool& exists, std::string& reason) {
   }
   if (!S_ISREG(info.st_mode)) {
     reason = "not a regular file";
+    return false;
+  }
+  if (IsRunInput(*out.run, info)) {
+    reason = "it is a source of this run";
     return false;
   }
   exists = true;

@@ -10,6 +10,8 @@
 //   the disk (fsync), and keeps its permission bits;
 // - a new file is published by a rename that refuses to replace; a file that
 //   appeared since the question is asked about like any other.
+// An output that is one of the run's sources (its pack, palette or model file:
+// the same file, whatever the name) is refused, -replace and Always included.
 // A write that fails leaves the old file as it was and no temporary file behind,
 // and so do SIGINT, SIGTERM, SIGHUP and SIGXFSZ (the process then ends with
 // that signal's usual status).

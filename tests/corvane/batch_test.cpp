@@ -224,6 +224,33 @@ TEST(BatchExtract, AFolderThatIsALinkLeadingOutIsRefused) {
   EXPECT_EQ(testdata::ReadFile(dir.file("work/gfx/ok.lmp")), Bytes300(2));
 }
 
+// An output that is the run's own pack, by its name or by another name of the
+// same file, is refused even with -replace, and the later members still come out.
+TEST(BatchExtract, TheSourcePackIsNeverReplaced) {
+  for (const char* member : {"p.pak", "h.pak"}) {
+    testdata::TempDir dir;
+    WritePack(dir, "p.pak", {{member, Bytes300(1)}, {"later.bin", Bytes300(2)}});
+    ASSERT_EQ(link(dir.file("p.pak").c_str(), dir.file("h.pak").c_str()), 0);
+    const Bytes before = testdata::ReadFile(dir.file("p.pak"));
+    RunResult run = RunCorvane(dir.path(), {"-pakextract", "p.pak::**", "-replace"});
+    EXPECT_EQ(run.code, 1) << member << run.out;
+    EXPECT_NE(run.after.find(std::string(member) + ": it is a source of this run"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(testdata::ReadFile(dir.file("p.pak")), before) << member;
+    EXPECT_EQ(testdata::ReadFile(dir.file("later.bin")), Bytes300(2)) << member << run.out;
+  }
+}
+
+TEST(BatchRuns, AGltfPairWrittenEarlierFailsWithoutAQuestion) {
+  testdata::TempDir dir;
+  WritePack(dir, "p.pak", {{"progs/a.mdl", Model(1)}, {"progs/sub/a.mdl", Model(2)}});
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::progs/**.mdl", "-dst", "out/*.gltf"}, "y\ny\ny\n");
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(Count(run.after, "already exists"), 0u) << run.out;
+  EXPECT_NE(run.after.find("\"progs\\sub\\a.mdl\" failed: "), std::string::npos) << run.out;
+  EXPECT_NE(run.after.find("an earlier item wrote"), std::string::npos) << run.out;
+}
+
 TEST(BatchProgress, ShownOnATerminalOnly) {
   testdata::TempDir dir;
   WritePack(dir, "p.pak", AssetMembers());
