@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "batch.h"
 #include "console.h"
 #include "gltf_writer.h"
 #include "images.h"

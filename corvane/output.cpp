@@ -283,6 +283,10 @@ int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit
   return AskToReplace(fileName, flagWord, bit);
 }
 
+bool OutputWrittenEarlier(const ConverterState& state, const std::string& name) {
+  return state.journal.refusesRepeats && state.journal.published.count(HostPath(name)) > 0;
+}
+
 bool OpenOutput(ConverterState& state, Output& out, const std::string& name, bool agreed) {
   AbandonOutput(out);
   out.run = &state;
@@ -291,7 +295,7 @@ bool OpenOutput(ConverterState& state, Output& out, const std::string& name, boo
   out.failed = false;
   bool exists = false;
   std::string reason;
-  if (state.journal.refusesRepeats && state.journal.published.count(HostPath(name)) > 0) {
+  if (OutputWrittenEarlier(state, name)) {
     out.failed = true;
     SayFailure(state, name, "an earlier item wrote that name");
     return false;

@@ -64,6 +64,9 @@ bool OutputExists(const std::string& name);
 // Nothing is deleted: the old file stays until a new one replaces it whole.
 int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit);
 
+// True in a run of many items when an earlier item already published `name`.
+bool OutputWrittenEarlier(const ConverterState& state, const std::string& name);
+
 // Starts the output `name` of the run `state`: asks before an existing file is
 // replaced (the replace bit of state.flags answers Always), then creates the
 // temporary file. False when the user said No (nothing is said) or when the
