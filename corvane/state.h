@@ -51,6 +51,7 @@ struct ConverterState {
   // The item in progress while a pattern's matches are converted one by one.
   BatchItem* batchItem = nullptr;
   VNLMODEL_T model{};
+  VNLMODELDATA_T stored{};  // the same model as stored: normal indices, header values, intervals
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
   VNLSPRITE_T sprite{};
