@@ -107,6 +107,15 @@ void WriteKeys(const GltfMesh& mesh, const GltfLayout& layout, ChunkWriter& out)
     for (uint32_t k = 0; k < run.count; ++k) out.u32(uint32_t(KeyWeightIndex(mesh, run, k)));
 }
 
+void WriteNormals(const GltfMesh& mesh, const GltfLayout& layout, ChunkWriter& out) {
+  out.padTo(layout.normals.offset);
+  for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(FrameNormal(mesh, mesh.baseFrame, i));
+  if (!mesh.morphs()) return;
+  out.padTo(layout.normalDeltas.offset);
+  for (uint32_t f = 0; f < mesh.frameTotal && out.ok; ++f)
+    for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(NormalDelta(mesh, f, i));
+}
+
 }  // namespace
 
 GltfLayout LayOutBuffer(const GltfMesh& mesh, const std::vector<std::string>& images) {
@@ -123,6 +132,10 @@ GltfLayout LayOutBuffer(const GltfMesh& mesh, const std::vector<std::string>& im
   }
   for (uint32_t p = 0; p < mesh.pictureTotal; ++p)
     layout.images.push_back(p < images.size() ? place.next(images[p].size()) : GltfSection{});
+  if (mesh.normals()) {
+    layout.normals = place.next(uint64_t(mesh.vertexTotal) * 12);
+    if (mesh.morphs()) layout.normalDeltas = place.next(uint64_t(mesh.frameTotal) * mesh.vertexTotal * 12);
+  }
   layout.total = place.end;
   return layout;
 }
@@ -145,6 +158,7 @@ bool StreamBuffer(const GltfMesh& mesh, const std::vector<std::string>& images, 
     out.padTo(layout.images[p].offset);
     out.bytes(images[p].data(), images[p].size());
   }
+  if (mesh.normals()) WriteNormals(mesh, layout, out);
   out.padTo(layout.total);
   out.flush();
   // The JSON has already told every offset: a buffer of another length would betray it.

@@ -24,6 +24,8 @@ struct GltfLayout {
   GltfSection keyWeights;  // as many 1.0 as the longest run
   GltfSection keyIndices;  // per frame, where its weight 1 sits in its run's weights
   std::vector<GltfSection> images;  // one per skin picture; length 0 without image
+  GltfSection normals;     // base frame, 3 floats per vertex (with stored normals only)
+  GltfSection normalDeltas;  // every frame's normal differences, frame after frame
   uint64_t total = 0;      // a multiple of 4
 };
 

@@ -50,6 +50,11 @@ Json BufferViews(const GltfMesh& mesh, const GltfLayout& layout) {
   }
   for (const GltfSection& image : layout.images)
     if (image.length > 0) views.push_back(View(image));
+  // The normals come last, so that a model without them keeps every other index.
+  if (mesh.normals()) {
+    views.push_back(View(layout.normals, kArrayBuffer));
+    if (mesh.morphs()) views.push_back(View(layout.normalDeltas, kArrayBuffer, 12));
+  }
   return views;
 }
 
@@ -84,7 +89,39 @@ Json AnimationAccessor(const GltfMesh& mesh, const GltfRun& run, bool weights) {
               {"sparse", std::move(sparse)}};
 }
 
-Json Accessor(const GltfMesh& mesh, uint64_t index) {
+
+uint64_t PlainAccessorCount(const GltfMesh& mesh) {
+  return mesh.morphs() ? FirstAnimationAccessor(mesh) + 2 * mesh.runs.size() : kFirstDeltaAccessor;
+}
+
+// The base normals' accessor, then one per morph target: after all the others.
+uint64_t NormalAccessor(const GltfMesh& mesh) { return PlainAccessorCount(mesh); }
+
+uint64_t AccessorCount(const GltfMesh& mesh) {
+  if (!mesh.normals()) return PlainAccessorCount(mesh);
+  return NormalAccessor(mesh) + 1 + (mesh.morphs() ? mesh.frameTotal : 0);
+}
+
+int NormalView(const GltfMesh& mesh, const GltfLayout& layout) {
+  int view = mesh.morphs() ? kKeysView + 1 : kTexCoordsView + 1;
+  for (const GltfSection& image : layout.images)
+    if (image.length > 0) ++view;
+  return view;
+}
+
+Json NormalAccessorJson(const GltfMesh& mesh, const GltfLayout& layout, uint64_t k) {
+  const int view = NormalView(mesh, layout);
+  if (k == 0)
+    return Json{{"bufferView", view}, {"componentType", kFloat}, {"count", mesh.vertexTotal}, {"type", "VEC3"}};
+  Json accessor{{"bufferView", view + 1}};
+  if (k > 1) accessor["byteOffset"] = (k - 1) * mesh.vertexTotal * 12;
+  accessor["componentType"] = kFloat;
+  accessor["count"] = mesh.vertexTotal;
+  accessor["type"] = "VEC3";
+  return accessor;
+}
+
+Json Accessor(const GltfMesh& mesh, const GltfLayout& layout, uint64_t index) {
   switch (index) {
     case kIndicesAccessor:
       return Json{{"bufferView", kIndicesView},
@@ -96,15 +133,12 @@ Json Accessor(const GltfMesh& mesh, uint64_t index) {
     case kTexCoordsAccessor:
       return Json{{"bufferView", kTexCoordsView}, {"componentType", kFloat}, {"count", mesh.vertexTotal}, {"type", "VEC2"}};
   }
+  if (index >= PlainAccessorCount(mesh)) return NormalAccessorJson(mesh, layout, index - NormalAccessor(mesh));
   const uint64_t frame = index - kFirstDeltaAccessor;
   if (frame < mesh.frameTotal)
     return BoundedVec3(kDeltasView, frame * mesh.vertexTotal * 12, mesh.vertexTotal, mesh.deltas[frame]);
   const uint64_t k = index - FirstAnimationAccessor(mesh);
   return AnimationAccessor(mesh, mesh.runs[k / 2], k % 2 == 1);
-}
-
-uint64_t AccessorCount(const GltfMesh& mesh) {
-  return mesh.morphs() ? FirstAnimationAccessor(mesh) + 2 * mesh.runs.size() : kFirstDeltaAccessor;
 }
 
 Json Animation(const GltfMesh& mesh, size_t r) {
@@ -168,10 +202,15 @@ void AddVariants(Json& document, Json& primitive, const GltfMesh& mesh, const st
 Json Primitive(const GltfMesh& mesh) {
   Json primitive{{"attributes", {{"POSITION", kPositionsAccessor}, {"TEXCOORD_0", kTexCoordsAccessor}}},
                  {"indices", kIndicesAccessor}};
+  if (mesh.normals()) primitive["attributes"]["NORMAL"] = NormalAccessor(mesh);
   if (mesh.pictureTotal > 0) primitive["material"] = 0;
   if (!mesh.morphs()) return primitive;
   Json targets = Json::array();
-  for (uint32_t f = 0; f < mesh.frameTotal; ++f) targets.push_back(Json{{"POSITION", kFirstDeltaAccessor + f}});
+  for (uint32_t f = 0; f < mesh.frameTotal; ++f) {
+    Json target{{"POSITION", kFirstDeltaAccessor + f}};
+    if (mesh.normals()) target["NORMAL"] = NormalAccessor(mesh) + 1 + f;
+    targets.push_back(std::move(target));
+  }
   primitive["targets"] = std::move(targets);
   return primitive;
 }
@@ -240,7 +279,7 @@ std::string GltfJson(const GltfMesh& mesh, const GltfLayout& layout, const std::
   std::string text = Text(document);
   document = Json();
   text.pop_back();  // its closing brace
-  AppendArray(text, "accessors", AccessorCount(mesh), [&mesh](uint64_t i) { return Accessor(mesh, i); });
+  AppendArray(text, "accessors", AccessorCount(mesh), [&](uint64_t i) { return Accessor(mesh, layout, i); });
   if (mesh.morphs())
     AppendArray(text, "animations", mesh.runs.size(), [&mesh](uint64_t r) { return Animation(mesh, size_t(r)); });
   text.push_back('}');

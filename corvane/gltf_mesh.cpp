@@ -51,6 +51,22 @@ void MeasureFrames(GltfMesh& mesh) {
     for (uint32_t i = 0; i < mesh.vertexTotal; ++i) Widen(mesh.deltas[f], MorphDelta(mesh, f, i), i == 0);
 }
 
+// Seam copies share their stored vertex's normal.
+void AttachStored(const GltfInput& input, GltfMesh& mesh) {
+  const VNLMODELDATA_T* stored = input.stored;
+  const VNLMODEL_T& model = *mesh.model;
+  if (stored == nullptr || stored->frameVertices == nullptr || stored->vertexCount != model.vertexCount ||
+      stored->frameCount != mesh.frameTotal || model.seamIndex == nullptr)
+    return;
+  mesh.fileVertex.resize(mesh.vertexTotal);
+  for (uint32_t i = 0; i < mesh.vertexTotal; ++i) mesh.fileVertex[i] = i < model.vertexCount ? i : 0;
+  for (uint32_t i = 0; i < model.vertexCount; ++i) {
+    const uint32_t copy = model.seamIndex[i];
+    if (copy >= model.vertexCount && copy < mesh.vertexTotal) mesh.fileVertex[copy] = i;
+  }
+  mesh.stored = stored;
+}
+
 }  // namespace
 
 std::string FrameStem(const std::string& name) {
@@ -102,6 +118,7 @@ bool DescribeMesh(const GltfInput& input, GltfMesh& mesh) {
   if (mesh.morphs()) mesh.runs = AnimationRuns(mesh.frameNames);
   for (const GltfRun& run : mesh.runs) mesh.longestRun = std::max(mesh.longestRun, run.count);
   MeasureFrames(mesh);
+  AttachStored(input, mesh);
   return true;
 }
 
@@ -121,4 +138,17 @@ void TexCoord(const GltfMesh& mesh, uint32_t i, float& u, float& v) {
   const VNLVEC3_T& coord = mesh.model->skinCoords[i];
   u = float(double(coord.x) + mesh.halfTexelU);
   v = float(1.0 - double(coord.y) + mesh.halfTexelV);
+}
+
+VNLVEC3_T FrameNormal(const GltfMesh& mesh, uint32_t frame, uint32_t i) {
+  const VNLMODELDATA_T& stored = *mesh.stored;
+  VNLVEC3_T normal{0, 0, 1};
+  vnlNormal(stored.frameVertices[uint64_t(frame) * stored.vertexCount + mesh.fileVertex[i]].normal, &normal);
+  return ToGltfAxes(normal);
+}
+
+VNLVEC3_T NormalDelta(const GltfMesh& mesh, uint32_t frame, uint32_t i) {
+  const VNLVEC3_T base = FrameNormal(mesh, mesh.baseFrame, i);
+  const VNLVEC3_T n = FrameNormal(mesh, frame, i);
+  return VNLVEC3_T{float(double(n.x) - base.x), float(double(n.y) - base.y), float(double(n.z) - base.z)};
 }

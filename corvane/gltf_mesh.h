@@ -37,6 +37,10 @@ struct GltfMesh {
   GltfBounds basePositions;
   std::vector<GltfBounds> deltas;       // one per frame when there are morph targets
   uint32_t longestRun = 0;
+  const VNLMODELDATA_T* stored = nullptr;  // null unless it matches the record
+  std::vector<uint32_t> fileVertex;        // per vertex: the stored vertex it copies
+
+  bool normals() const { return stored != nullptr; }
 
   bool morphs() const { return frameTotal > 1; }
 };
@@ -54,6 +58,10 @@ std::vector<GltfRun> AnimationRuns(const std::vector<std::string>& names);
 VNLVEC3_T BasePosition(const GltfMesh& mesh, uint32_t i);
 // Vertex i of `frame` less its base position, in glTF's axes.
 VNLVEC3_T MorphDelta(const GltfMesh& mesh, uint32_t frame, uint32_t i);
+// The stored normal of vertex i in `frame`, in glTF's axes (needs normals()).
+VNLVEC3_T FrameNormal(const GltfMesh& mesh, uint32_t frame, uint32_t i);
+// FrameNormal of `frame` less that of the base frame.
+VNLVEC3_T NormalDelta(const GltfMesh& mesh, uint32_t frame, uint32_t i);
 // The skin coordinate of vertex i at its texel's centre, from the top-left corner.
 void TexCoord(const GltfMesh& mesh, uint32_t i, float& u, float& v);
 

@@ -54,6 +54,7 @@ std::vector<std::string> SkinPngs(const ConverterState& state, std::string& fail
 GltfInput InputOf(const ConverterState& state, uint32_t baseFrame, std::vector<std::string> pngs) {
   GltfInput input;
   input.model = &state.model;
+  input.stored = &state.stored;
   input.baseFrame = baseFrame;
   input.baseName = state.baseName;
   input.skinImages = std::move(pngs);

@@ -19,6 +19,9 @@ using GltfSink = std::function<bool(const char* data, size_t size)>;
 
 struct GltfInput {
   const VNLMODEL_T* model = nullptr;  // loaded, with the model operations already applied
+  // The same model as stored, or null: gives the normals and the header values kept
+  // in mesh.extras. Ignored unless its counts match the model record's.
+  const VNLMODELDATA_T* stored = nullptr;
   uint32_t baseFrame = 0;             // index among the flattened frames: the mesh's own positions
   std::string baseName;               // materials are baseName_0, baseName_1, ... as in the .mtl
   // One PNG file's bytes per skin picture (skin groups flattened), or none at all

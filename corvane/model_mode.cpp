@@ -160,6 +160,10 @@ int RunModelConversion(ConverterState& state) {
   SectionLine(":: SOURCES");
   int32_t code = vnlModelLoad(state.modelPack, state.modelFile, state.model);
   if (code != 0) return FailWithCode(state, "Source model: ", code);
+  // A second read of what the first one accepted; without it the glTF only lacks
+  // normals and header values.
+  if (vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &state.stored) != VNL_OK)
+    vnlModelDataKill(&state.stored);
 
   ChooseFrame(state);
   DefaultSkinSize(state);

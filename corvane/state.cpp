@@ -4,6 +4,7 @@ ConverterState::~ConverterState() { ReleaseRecords(*this); }
 
 void ReleaseRecords(ConverterState& state) {
   vnlModelKill(state.model);
+  vnlModelDataKill(&state.stored);
   vnlPaletteKill(state.palette);
   vnlPackInfoKill(state.packInfo);
   vnlSpriteKill(state.sprite);

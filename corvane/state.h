@@ -60,6 +60,7 @@ struct ConverterState {
   std::vector<std::string> arguments;
   OutputJournal journal;
   VNLMODEL_T model{};
+  VNLMODELDATA_T stored{};  // the same model as stored: normal indices, header values, intervals
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
   VNLSPRITE_T sprite{};

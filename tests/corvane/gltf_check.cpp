@@ -220,6 +220,7 @@ std::map<std::string, std::string> Validate(const std::vector<std::string>& file
 LoadedModel::LoadedModel(const testdata::Bytes& file, const testdata::Bytes& paletteFile) : bytes(file) {
   uint8_t* block = bytes.data();
   code = vnlModelLoad(block, uint32_t(bytes.size()), model);
+  if (code == 0) code = vnlModelDataLoad(bytes.data(), uint32_t(bytes.size()), &stored);
   if (code != 0 || paletteFile.empty()) return;
   testdata::Bytes colours = paletteFile;
   uint8_t* paletteBlock = colours.data();
@@ -229,12 +230,14 @@ LoadedModel::LoadedModel(const testdata::Bytes& file, const testdata::Bytes& pal
 
 LoadedModel::~LoadedModel() {
   vnlModelKill(model);
+  vnlModelDataKill(&stored);
   vnlPaletteKill(palette);
 }
 
 GltfInput LoadedModel::input(const std::string& base, uint32_t baseFrame) const {
   GltfInput in;
   in.model = &model;
+  in.stored = &stored;
   in.baseFrame = baseFrame;
   in.baseName = base;
   in.skinImages = pngs;

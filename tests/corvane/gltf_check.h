@@ -52,6 +52,7 @@ struct LoadedModel {
 
   testdata::Bytes bytes;
   VNLMODEL_T model{};
+  VNLMODELDATA_T stored{};
   VNLPALETTE_T palette{};
   std::vector<std::string> pngs;
   int32_t code = -1;

@@ -79,6 +79,31 @@ TEST(GltfDocument, AnimationsRunOverNameStemsWithKeysATenthOfASecondApart) {
   }
 }
 
+// Table normal 5 is the game's up, 0 is (-0.525731, 0, 0.850651): in glTF's axes
+// (x, z, -y). Seam copies take their stored vertex's normal.
+TEST(GltfDocument, NormalsComeFromTheStoredIndicesAndMorphAsDifferences) {
+  testdata::ModelRecipe recipe = gltfcheck::GroupedModel();
+  recipe.frames[0].frames[0].normals = {5, 5, 5, 5};
+  recipe.frames[0].frames[1].normals = {0, 5, 5, 5};
+  LoadedModel model(testdata::BuildModel(recipe), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& primitive = Primitive(doc);
+  ASSERT_TRUE(primitive["attributes"].contains("NORMAL"));
+  const std::vector<float> base = doc.floats(primitive["attributes"]["NORMAL"]);
+  const uint32_t vertexTotal = uint32_t(model.model.vertexCount) + model.model.seamCount;
+  ASSERT_EQ(base.size(), 3u * vertexTotal);
+  for (uint32_t i = 0; i < vertexTotal; ++i)
+    EXPECT_EQ(std::vector<float>(base.begin() + 3 * i, base.begin() + 3 * i + 3), GltfAxes(0, 0, 1)) << i;
+  const std::vector<float> walk2 = doc.floats(primitive["targets"][1]["NORMAL"]);
+  ASSERT_EQ(walk2.size(), 3u * vertexTotal);
+  const std::vector<float> turned = GltfAxes(-0.525731f, 0, 0.850651f);
+  EXPECT_FLOAT_EQ(walk2[0], turned[0] - 0.0f);
+  EXPECT_FLOAT_EQ(walk2[1], turned[1] - 1.0f);
+  EXPECT_FLOAT_EQ(walk2[3], 0.0f);
+  EXPECT_EQ(doc.floats(primitive["targets"][0]["NORMAL"]), std::vector<float>(3 * vertexTotal, 0.0f));
+}
+
 TEST(GltfDocument, SkinCoordinatesSitAtTexelCentresAndSeamCopiesHalfASkinRight) {
   LoadedModel model(testdata::BuildModel(gltfcheck::OneFrameModel()), {});
   Document doc = Read(model);
