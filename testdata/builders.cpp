@@ -41,13 +41,17 @@ void WriteIntervals(ByteWriter& w, const std::vector<float>& intervals, size_t c
   for (size_t i = 0; i < count; ++i) w.f32(i < intervals.size() ? intervals[i] : 0.1f * float(i + 1));
 }
 
-void WritePacked(ByteWriter& w, const std::array<uint8_t, 3>& p) { w.u8(p[0]).u8(p[1]).u8(p[2]).u8(0); }
+void WriteBox(ByteWriter& w, const std::array<uint8_t, 8>& box) {
+  for (uint8_t b : box) w.u8(b);
+}
 
 void WriteSimpleFrame(ByteWriter& w, const ModelFrame& frame, size_t vertexCount) {
-  w.zeros(4).u32(0xFFFFFFFFu);  // bounds, ignored by readers
+  WriteBox(w, frame.box);
   w.field(frame.name, 16);
-  for (size_t i = 0; i < vertexCount; ++i)
-    WritePacked(w, i < frame.positions.size() ? frame.positions[i] : std::array<uint8_t, 3>{0, 0, 0});
+  for (size_t i = 0; i < vertexCount; ++i) {
+    std::array<uint8_t, 3> p = i < frame.positions.size() ? frame.positions[i] : std::array<uint8_t, 3>{0, 0, 0};
+    w.u8(p[0]).u8(p[1]).u8(p[2]).u8(i < frame.normals.size() ? frame.normals[i] : 0);
+  }
 }
 
 }  // namespace
@@ -81,7 +85,8 @@ Bytes BuildModel(const ModelRecipe& recipe) {
   for (const ModelTriangle& t : recipe.triangles) w.i32(t.facesFront).i32(t.index[0]).i32(t.index[1]).i32(t.index[2]);
   for (const ModelFrameEntry& entry : recipe.frames) {
     if (entry.group) {
-      w.u32(1).u32(uint32_t(entry.frames.size())).zeros(4).u32(0xFFFFFFFFu);
+      w.u32(1).u32(uint32_t(entry.frames.size()));
+      WriteBox(w, entry.box);
       WriteIntervals(w, entry.intervals, entry.frames.size());
     } else {
       w.u32(0);

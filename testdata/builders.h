@@ -50,12 +50,15 @@ struct ModelTriangle {
 struct ModelFrame {
   std::string name;                                  // up to 16 bytes
   std::vector<std::array<uint8_t, 3>> positions;     // one packed vertex per file vertex
+  std::vector<uint8_t> normals = {};                 // per file vertex; 0 where missing
+  std::array<uint8_t, 8> box = {0, 0, 0, 0, 255, 255, 255, 255};  // min then max, as stored
 };
 
 struct ModelFrameEntry {
   bool group = false;
   std::vector<float> intervals;  // group only; defaults to 0.1 each when empty
   std::vector<ModelFrame> frames;
+  std::array<uint8_t, 8> box = {0, 0, 0, 0, 255, 255, 255, 255};  // group only
 };
 
 struct ModelRecipe {

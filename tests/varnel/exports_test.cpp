@@ -45,6 +45,11 @@ std::set<std::string> InterfaceSignatures() {
   names.insert("vnlModelSkinNoBack(VNLMODEL_T&)");
   names.insert("vnlModelSwapTris(VNLMODEL_T&)");
   names.insert("vnlSpriteKill(VNLSPRITE_T&)");
+  names.insert("vnlModelDataLoad(unsigned char const*, unsigned int, VNLMODELDATA_T*)");
+  names.insert("vnlModelDataLoadFile(char const*, char const*, VNLMODELDATA_T*)");
+  names.insert("vnlModelDataKill(VNLMODELDATA_T*)");
+  names.insert("vnlNormal(unsigned int, VNLVEC3_T*)");
+  names.insert("vnlNearestNormal(float, float, float)");
   names.insert("VNLWADGETINFO(" + kBlock + ", VNLWADINFO_T&)");
   names.insert("VNLWADKILL(VNLWADINFO_T&)");
   return names;

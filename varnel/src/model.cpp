@@ -1,5 +1,5 @@
 // Alias models ("IDPO" version 6): the loader, the record's kill and the frame
-// lookup.
+// lookup; and the stored-model loader, which shares the header and sizing pass.
 //
 // The loader walks the block twice. The sizing pass reads only the words that
 // decide sizes (group counts, on-seam flags) so that every array can be sized,
@@ -28,6 +28,8 @@ constexpr uint32_t kLargestFrameGroup = 0xFF;  // the record keeps a group's siz
 struct Header {
   float scale[3];
   float origin[3];
+  float radius;
+  float eye[3];
   uint32_t skinCount;
   uint32_t skinWidth;
   uint32_t skinHeight;
@@ -36,6 +38,7 @@ struct Header {
   uint32_t frameCount;
   uint32_t syncType;
   uint32_t flags;
+  float size;
 };
 
 // What the sizing pass learns.
@@ -57,7 +60,8 @@ int32_t ReadHeader(vnl::BlockReader& reader, Header& header) {
   if (reader.u32() != kVersion) return VNL_MDL_VERSION;
   for (float& v : header.scale) v = reader.f32();
   for (float& v : header.origin) v = reader.f32();
-  for (int i = 0; i < 4; ++i) reader.f32();  // bounding radius, eye position
+  header.radius = reader.f32();
+  for (float& v : header.eye) v = reader.f32();
   header.skinCount = reader.u32();
   if (!CountFits(header.skinCount)) return VNL_MDL_NO_SKIN;
   header.skinWidth = reader.u32();
@@ -72,7 +76,7 @@ int32_t ReadHeader(vnl::BlockReader& reader, Header& header) {
   if (!CountFits(header.frameCount)) return VNL_MDL_NO_FRAME;
   header.syncType = reader.u32();
   header.flags = reader.u32();
-  reader.f32();  // average size
+  header.size = reader.f32();
   return VNL_OK;
 }
 
@@ -373,4 +377,180 @@ uint32_t vnlFrameOffset(const VNLMODEL_T& model, const std::string& frameName) {
   const uint64_t stride = uint64_t(model.vertexCount) + model.seamCount;
   if (stride == 0 || uint32_t(model.frameCount) + model.frameExtra == 0) return 0;
   return uint32_t(uint64_t(vnlFrameNumber(model, frameName)) * stride);
+}
+
+// ---------------------------------------------------------------------------
+// The stored model: the same header and sizing pass, then every stored value
+// kept as it is (no seam copies, no inversion, no decoding).
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint64_t kBoxSize = 2 * sizeof(VNLTRIVERTEX_T);
+
+uint64_t DataLoadCost(const Header& header, const Layout& layout) {
+  const uint64_t pictures = uint64_t(header.skinCount) + layout.skinExtra;
+  const uint64_t frames = uint64_t(header.frameCount) + layout.frameExtra;
+  const uint64_t entries = uint64_t(header.skinCount) + header.frameCount;
+  const uint64_t frameBytes = kNameSize + kBoxSize + sizeof(float) + header.vertexCount * sizeof(VNLTRIVERTEX_T);
+  return pictures * (sizeof(VNLPICTURE_T) + sizeof(float) + vnl::ItemCost(PictureBytes(header))) +
+         entries * (sizeof(uint32_t) + kBoxSize) + frames * vnl::ItemCost(frameBytes) +
+         header.vertexCount * sizeof(VNLSKINVERTEX_T) + header.triangleCount * sizeof(VNLFACE_T);
+}
+
+void KillData(VNLMODELDATA_T& model) { vnlModelDataKill(&model); }
+
+bool AllocateData(VNLMODELDATA_T& m) {
+  m.skinEntrySize = Allocate<uint32_t>(m.skinEntryCount);
+  m.skins = Allocate<VNLPICTURE_T>(m.skinCount);
+  m.skinIntervals = Allocate<float>(m.skinCount);
+  m.frameEntrySize = Allocate<uint32_t>(m.frameEntryCount);
+  m.frameEntryBox = Allocate<VNLTRIVERTEX_T>(2 * uint64_t(m.frameEntryCount));
+  m.frameNames = static_cast<char(*)[kNameSize]>(std::calloc(m.frameCount, kNameSize));
+  m.frameBoxes = Allocate<VNLTRIVERTEX_T>(2 * uint64_t(m.frameCount));
+  m.frameIntervals = Allocate<float>(m.frameCount);
+  m.frameVertices = Allocate<VNLTRIVERTEX_T>(uint64_t(m.frameCount) * m.vertexCount);
+  m.skinVertices = Allocate<VNLSKINVERTEX_T>(m.vertexCount);
+  m.faces = Allocate<VNLFACE_T>(m.triangleCount);
+  return m.skinEntrySize && m.skins && m.skinIntervals && m.frameEntrySize && m.frameEntryBox && m.frameNames &&
+         m.frameBoxes && m.frameIntervals && m.frameVertices && m.skinVertices && m.faces;
+}
+
+// Group sizes were checked by the sizing pass; `k < skinCount` only guards a
+// block that changed under it, which cannot happen, at no cost.
+int32_t ReadDataSkins(vnl::BlockReader& reader, const Header& header, VNLMODELDATA_T& m) {
+  uint32_t k = 0;
+  for (uint32_t e = 0; e < m.skinEntryCount; ++e) {
+    uint32_t n = 1;
+    if (reader.u32() != 0) {
+      n = reader.u32();
+      m.skinEntrySize[e] = n;
+      for (uint32_t i = 0; i < n && k + i < m.skinCount; ++i) m.skinIntervals[k + i] = reader.f32();
+    }
+    for (uint32_t i = 0; i < n && k < m.skinCount; ++i, ++k)
+      if (!ReadPicture(reader, header, m.skins[k])) return VNL_NO_MEMORY;
+  }
+  return VNL_OK;
+}
+
+int32_t ReadDataGeometry(vnl::BlockReader& reader, VNLMODELDATA_T& m) {
+  for (uint32_t i = 0; i < m.vertexCount; ++i) {
+    m.skinVertices[i].onSeam = reader.i32();
+    m.skinVertices[i].s = reader.i32();
+    m.skinVertices[i].t = reader.i32();
+  }
+  for (uint32_t n = 0; n < m.triangleCount; ++n) {
+    VNLFACE_T& face = m.faces[n];
+    face.facesFront = reader.i32();
+    for (int32_t& i : face.index) {
+      i = reader.i32();
+      if (uint32_t(i) >= m.vertexCount) return VNL_MDL_BAD_INDEX;
+    }
+  }
+  return VNL_OK;
+}
+
+void ReadDataFrame(vnl::BlockReader& reader, VNLMODELDATA_T& m, uint32_t f) {
+  reader.read(m.frameBoxes + 2 * uint64_t(f), kBoxSize);
+  reader.read(m.frameNames[f], kNameSize);
+  reader.read(m.frameVertices + uint64_t(f) * m.vertexCount, uint64_t(m.vertexCount) * sizeof(VNLTRIVERTEX_T));
+}
+
+void ReadDataFrames(vnl::BlockReader& reader, VNLMODELDATA_T& m) {
+  uint32_t f = 0;
+  for (uint32_t e = 0; e < m.frameEntryCount && f < m.frameCount; ++e) {
+    VNLTRIVERTEX_T* entryBox = m.frameEntryBox + 2 * uint64_t(e);
+    if (reader.u32() == 0) {
+      ReadDataFrame(reader, m, f);
+      std::memcpy(entryBox, m.frameBoxes + 2 * uint64_t(f), kBoxSize);
+      ++f;
+      continue;
+    }
+    const uint32_t n = reader.u32();
+    m.frameEntrySize[e] = n;
+    reader.read(entryBox, kBoxSize);
+    for (uint32_t i = 0; i < n && f + i < m.frameCount; ++i) m.frameIntervals[f + i] = reader.f32();
+    for (uint32_t i = 0; i < n && f < m.frameCount; ++i, ++f) ReadDataFrame(reader, m, f);
+  }
+}
+
+void CopyHeader(const Header& header, VNLMODELDATA_T& m) {
+  m.scale = {header.scale[0], header.scale[1], header.scale[2]};
+  m.origin = {header.origin[0], header.origin[1], header.origin[2]};
+  m.radius = header.radius;
+  m.eye = {header.eye[0], header.eye[1], header.eye[2]};
+  m.flags = header.flags;
+  m.syncType = header.syncType;
+  m.size = header.size;
+  m.skinWidth = header.skinWidth;
+  m.skinHeight = header.skinHeight;
+  m.vertexCount = header.vertexCount;
+  m.triangleCount = header.triangleCount;
+  m.skinEntryCount = header.skinCount;
+  m.frameEntryCount = header.frameCount;
+}
+
+int32_t FillData(vnl::BlockReader& reader, const Header& header, const Layout& layout, VNLMODELDATA_T& m) {
+  CopyHeader(header, m);
+  m.skinCount = header.skinCount + layout.skinExtra;
+  m.frameCount = header.frameCount + layout.frameExtra;
+  if (!AllocateData(m)) return VNL_NO_MEMORY;
+  reader.seek(layout.ofsSkins);
+  int32_t code = ReadDataSkins(reader, header, m);
+  if (code != VNL_OK) return code;
+  reader.seek(layout.ofsVertices);
+  if ((code = ReadDataGeometry(reader, m)) != VNL_OK) return code;
+  reader.seek(layout.ofsFrames);
+  ReadDataFrames(reader, m);
+  return VNL_OK;
+}
+
+int32_t LoadData(uint8_t* const& block, const uint32_t& length, VNLMODELDATA_T& model) {
+  int32_t code = vnl::BeginLoad(block, length, model, KillData);
+  Header header{};
+  vnl::BlockReader reader(block, length);
+  if (code == VNL_OK) code = ReadHeader(reader, header);
+  if (code != VNL_OK) return code;
+  if (PictureBytes(header) > VNL_MAX_ALLOCATION) return VNL_NO_MEMORY;
+  Layout layout{};
+  if ((code = SizeBlocks(reader, header, layout)) != VNL_OK) return code;
+  if (!vnl::WithinBudget(DataLoadCost(header, layout), length)) return VNL_NO_MEMORY;
+  code = FillData(reader, header, layout, model);
+  if (code != VNL_OK) vnlModelDataKill(&model);
+  return code;
+}
+
+}  // namespace
+
+int32_t vnlModelDataLoad(const uint8_t* block, uint32_t length, VNLMODELDATA_T* model) {
+  if (model == nullptr) return VNL_NO_BLOCK;
+  uint8_t* const bytes = const_cast<uint8_t*>(block);  // read only, through the block reader
+  return LoadData(bytes, length, *model);
+}
+
+int32_t vnlModelDataLoadFile(const char* packName, const char* fileName, VNLMODELDATA_T* model) {
+  if (model == nullptr) return VNL_NO_BLOCK;
+  // Copies, so that the caller's names stay as given while the pack lookup cleans them.
+  std::string pack = packName != nullptr ? packName : "";
+  std::string file = fileName != nullptr ? fileName : "";
+  return vnl::LoadRecordFile(pack, file, ".mdl", LoadData, *model);
+}
+
+void vnlModelDataKill(VNLMODELDATA_T* model) {
+  if (model == nullptr) return;
+  if (model->skins != nullptr)
+    for (uint32_t k = 0; k < model->skinCount; ++k) vnlPictureKill(model->skins[k]);
+  std::free(model->skinEntrySize);
+  std::free(model->skins);
+  std::free(model->skinIntervals);
+  std::free(model->frameEntrySize);
+  std::free(model->frameEntryBox);
+  std::free(model->frameNames);
+  std::free(model->frameBoxes);
+  std::free(model->frameIntervals);
+  std::free(model->frameVertices);
+  std::free(model->framePositions);
+  std::free(model->skinVertices);
+  std::free(model->faces);
+  *model = VNLMODELDATA_T{};
 }
