@@ -35,6 +35,7 @@ constexpr ModelWriter kModelWriters[] = {
     {".glb", nullptr},
     {".gltf", nullptr},
 #endif
+    {".mdl", WriteMdl},
 };
 
 const ModelWriter* WriterFor(const std::string& name) {

@@ -53,6 +53,10 @@ TEST(ErrorString, EveryCodeWithAMessageWritesItExactly) {
       {52, "sprite width invalid"},
       {53, "sprite height invalid"},
       {54, "no frame found"},
+      {60, "count too large for the model format"},
+      {61, "frame name longer than 15 bytes"},
+      {62, "interval of 0 or less"},
+      {63, "position outside the model lattice"},
   };
   for (const Case& c : cases) EXPECT_EQ(MessageOf(c.code), c.message) << "code " << c.code;
 }

@@ -44,6 +44,10 @@ constexpr Message kMessages[] = {
     {VNL_SPR_NO_WIDTH, "sprite width invalid"},
     {VNL_SPR_NO_HEIGHT, "sprite height invalid"},
     {VNL_SPR_NO_FRAME, "no frame found"},
+    {VNL_MDL_COUNT, "count too large for the model format"},
+    {VNL_MDL_LONG_NAME, "frame name longer than 15 bytes"},
+    {VNL_MDL_BAD_INTERVAL, "interval of 0 or less"},
+    {VNL_MDL_OFF_LATTICE, "position outside the model lattice"},
 };
 
 }  // namespace

@@ -143,3 +143,48 @@ uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palet
   }
   return rgb;
 }
+
+namespace {
+
+// Colours 224 to 255 shine at full brightness in the game, so a colour that
+// merely resembles one must not turn into it.
+constexpr uint32_t kLitEntries = 224;
+
+int32_t Channel(uint32_t colour, int shift) { return int32_t((colour >> shift) & 0xFFu); }
+
+uint8_t NearestIndex(const uint32_t* entries, uint32_t colour) {
+  const uint32_t rgb = colour & 0xFFFFFFu;
+  for (uint32_t e = 0; e < kPaletteEntries; ++e)
+    if ((entries[e] & 0xFFFFFFu) == rgb) return uint8_t(e);
+  uint32_t best = 0;
+  int64_t bestDistance = INT64_MAX;
+  for (uint32_t e = 0; e < kLitEntries; ++e) {
+    int64_t distance = 0;
+    for (int shift : {16, 8, 0}) {
+      const int64_t d = Channel(entries[e], shift) - Channel(colour, shift);
+      distance += d * d;
+    }
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = e;
+    }
+  }
+  return uint8_t(best);
+}
+
+}  // namespace
+
+int32_t vnlPaletteMap(const VNLPALETTE_T* palette, const uint32_t* colors, uint32_t count, int32_t transparent,
+                      uint8_t* indices) {
+  if (palette == nullptr || palette->colors == nullptr || colors == nullptr || indices == nullptr)
+    return VNL_NO_BLOCK;
+  const bool keyed = transparent >= 0 && transparent < int32_t(kPaletteEntries);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (keyed && Channel(colors[i], 24) < 128) {
+      indices[i] = uint8_t(transparent);
+      continue;
+    }
+    indices[i] = NearestIndex(palette->colors, colors[i]);
+  }
+  return VNL_OK;
+}

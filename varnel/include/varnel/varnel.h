@@ -67,6 +67,10 @@ enum : int32_t {
   VNL_SPR_NO_WIDTH = 52,      // "sprite width invalid"
   VNL_SPR_NO_HEIGHT = 53,     // "sprite height invalid"
   VNL_SPR_NO_FRAME = 54,      // "no frame found"
+  VNL_MDL_COUNT = 60,         // "count too large for the model format" (saving)
+  VNL_MDL_LONG_NAME = 61,     // "frame name longer than 15 bytes" (saving)
+  VNL_MDL_BAD_INTERVAL = 62,  // "interval of 0 or less" (saving)
+  VNL_MDL_OFF_LATTICE = 63,   // "position outside the model lattice" (saving)
 };
 
 // The budget of one load: all the arrays of one record together may take at most
