@@ -121,10 +121,12 @@ std::vector<std::string> RunItem(ConverterState& state, BatchKind kind, const It
   std::string failure = match.refusal;
   if (!failure.empty() || !PrepareItem(state, kind, settings, match.name, failure)) return {failure};
   state.batchItem = &item;
+  if (kind == BatchKind::Extract && match.inPack) state.extractEntry = &match.entry;
   ConsoleQuiet(true);
   const int result = RunItemMode(state, kind);
   ConsoleQuiet(false);
   state.batchItem = nullptr;
+  state.extractEntry = nullptr;
   ReleaseRecords(state);
   if (result != 0) reasons.push_back(state.errorMessage);
   state.errorMessage.clear();

@@ -50,6 +50,8 @@ struct ConverterState {
   std::vector<std::string> arguments;
   // The item in progress while a pattern's matches are converted one by one.
   BatchItem* batchItem = nullptr;
+  // The directory entry of the member to extract, when a batch read the directory once.
+  const VNLPACKENTRY_T* extractEntry = nullptr;
   VNLMODEL_T model{};
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
