@@ -81,14 +81,14 @@ bool PrepareItem(ConverterState& state, BatchKind kind, const ItemSettings& sett
   state.errorMessage.clear();
   SourceFile(state, kind) = name;
   if (kind == BatchKind::Extract) {
-    state.baseName = PathInsideFolder(name);
+    state.baseName = PrintableName(PathInsideFolder(name));
     if (state.baseName.empty()) {
       failure = "no file name is left once the climbing parts are dropped";
       return false;
     }
     return MakeFoldersInside(state.baseName, failure);
   }
-  state.baseName = BaseNameOf(name);
+  state.baseName = PrintableName(BaseNameOf(name));
   state.frameName = settings.frameName;
   state.skinWidth = settings.skinWidth;
   state.skinHeight = settings.skinHeight;
