@@ -81,14 +81,14 @@ bool PrepareItem(ConverterState& state, BatchKind kind, const ItemSettings& sett
   state.errorMessage.clear();
   SourceFile(state, kind) = name;
   if (kind == BatchKind::Extract) {
-    state.baseName = PathInsideFolder(name);
+    state.baseName = PrintableName(PathInsideFolder(name));
     if (state.baseName.empty()) {
       failure = "no file name is left once the climbing parts are dropped";
       return false;
     }
     return MakeFoldersInside(state.baseName, failure);
   }
-  state.baseName = BaseNameOf(name);
+  state.baseName = PrintableName(BaseNameOf(name));
   state.frameName = settings.frameName;
   state.skinWidth = settings.skinWidth;
   state.skinHeight = settings.skinHeight;
@@ -120,9 +120,11 @@ std::vector<std::string> RunItem(ConverterState& state, BatchKind kind, const It
   std::vector<std::string> reasons;
   std::string failure = match.refusal;
   if (!failure.empty() || !PrepareItem(state, kind, settings, match.name, failure)) return {failure};
+  if (kind == BatchKind::Extract && match.inPack) state.extractEntry = &match.entry;
   ConsoleQuiet(true);
   const int result = RunItemMode(state, kind);
   ConsoleQuiet(false);
+  state.extractEntry = nullptr;
   ReleaseRecords(state);
   if (result != 0) reasons.push_back(state.errorMessage);
   state.errorMessage.clear();

@@ -29,7 +29,9 @@ int RunPackExtract(ConverterState& state) {
     return FailWith(state, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
   uint8_t* data = nullptr;
   uint32_t size = 0;
-  int32_t code = vnlPackFileLoad(state.extractPack, state.extractFile, data, size);
+  int32_t code = state.extractEntry != nullptr
+                     ? vnlPackEntryLoad(state.extractPack.c_str(), state.extractEntry, &data, &size)
+                     : vnlPackFileLoad(state.extractPack, state.extractFile, data, size);
   if (code != VNL_OK) {
     std::free(data);
     return FailWithCode(state, "Pack info: ", code);

@@ -115,7 +115,7 @@ bool ExpandPackPattern(std::string packName, const std::string& pattern, std::ve
   for (uint32_t i = 0; i < info.entryCount; ++i) {
     const std::string name = TrimmedName(info.entries[i].name);
     if (wanted.empty() || !MatchPattern(wanted, name)) continue;
-    SourceMatch match{name, ""};
+    SourceMatch match{name, "", info.entries[i], true};
     if (name.empty()) match.refusal = "a member without a name";
     else if (!seen.insert(name).second) match.refusal = "the name repeats an earlier member's";
     matches.push_back(match);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "varnel/varnel.h"
+
 // True when the name holds a wildcard.
 bool HasWildcard(const std::string& name);
 // True when `name` ("\" separators) matches the whole `pattern`.
@@ -21,6 +23,8 @@ bool MatchPattern(const std::string& pattern, const std::string& name);
 struct SourceMatch {
   std::string name;
   std::string refusal;
+  VNLPACKENTRY_T entry{};  // a pack member's entry, so that it loads without reading the directory again
+  bool inPack = false;
 };
 
 // The members of `packName` that match `pattern`, in pack order; a member whose

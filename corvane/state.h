@@ -59,6 +59,8 @@ struct ConverterState {
   // The process arguments as received, argument 0 first (the report's command line).
   std::vector<std::string> arguments;
   OutputJournal journal;
+  // The directory entry of the member to extract, when a batch read the directory once.
+  const VNLPACKENTRY_T* extractEntry = nullptr;
   VNLMODEL_T model{};
   VNLMODELDATA_T stored{};  // the same model as stored: normal indices, header values, intervals
   VNLPALETTE_T palette{};

@@ -251,6 +251,31 @@ TEST(BatchRuns, AGltfPairWrittenEarlierFailsWithoutAQuestion) {
   EXPECT_NE(run.after.find("an earlier item wrote"), std::string::npos) << run.out;
 }
 
+TEST(BatchExtract, ControlBytesOfMemberNamesBecomeQuestionMarksInFileNames) {
+  const struct {
+    const char* member;
+    const char* file;
+  } cases[] = {{"esc\x1b[2J.txt", "esc?[2J.txt"}, {"bell\a.txt", "bell?.txt"}, {"line\nfeed.txt", "line?feed.txt"},
+               {"dir\x1b/inner.txt", "dir?/inner.txt"}};
+  testdata::TempDir dir;
+  std::vector<PackMember> members;
+  for (int i = 0; i < 4; ++i) members.push_back({cases[i].member, Bytes300(i)});
+  WritePack(dir, "p.pak", members);
+  RunResult run = RunCorvane(dir.path(), {"-pakextract", "p.pak::**"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(testdata::ReadFile(dir.file(cases[i].file)), Bytes300(i)) << cases[i].file;
+    EXPECT_FALSE(testdata::FileExists(dir.file(cases[i].member))) << cases[i].file;
+  }
+  // A model's outputs are named from the same printable base name.
+  testdata::TempDir models;
+  WritePack(models, "m.pak", {{"progs/ru\x1bn.mdl", Model(1)}, {"gfx/palette.lmp", testdata::DistinctPalette()}});
+  run = RunCorvane(models.path(), {"-model", "m.pak::progs/*.mdl", "-pal", "m.pak::gfx/palette.lmp", "-dst", "*.obj"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_TRUE(testdata::FileExists(models.file("ru?n.obj"))) << run.out;
+  EXPECT_FALSE(testdata::FileExists(models.file("ru\x1bn.obj")));
+}
+
 TEST(BatchProgress, ShownOnATerminalOnly) {
   testdata::TempDir dir;
   WritePack(dir, "p.pak", AssetMembers());

@@ -34,6 +34,7 @@ std::set<std::string> InterfaceSignatures() {
   names.insert("vnlPackInfoRead(" + kString + ", VNLPACKINFO_T&)");
   names.insert("vnlPackInfoKill(VNLPACKINFO_T&)");
   names.insert("vnlPackFileLoad(" + kNames + ", unsigned char*&, unsigned int&)");
+  names.insert("vnlPackEntryLoad(char const*, VNLPACKENTRY_T const*, unsigned char**, unsigned int*)");
   names.insert("vnlPaletteKill(VNLPALETTE_T&)");
   names.insert("vnlPictureKill(VNLPICTURE_T&)");
   names.insert("vnlPictureToRGB(VNLPICTURE_T const&, VNLPALETTE_T const&, int&)");

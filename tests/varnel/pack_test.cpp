@@ -294,6 +294,33 @@ TEST(PackEntries, EmptyMemberLoadsAsAnEmptyBlock) {
   EXPECT_EQ(vnlWhatIs(packName, fileName, type), VNL_EMPTY_FILE);
 }
 
+TEST(PackEntries, EntryLoadGivesTheBytesOfEachEntryOfAnEarlierDirectory) {
+  // Entries: a member, an empty one, one past the end of the file.
+  PackFile pack(testdata::BuildRawPack(Text("abcdef"), {{"a", 12, 4}, {"empty", 16, 0}, {"far", 5000, 2}}));
+  auto dir = ReadDirectory(pack.path);
+  ASSERT_EQ(dir->code, VNL_OK);
+  ASSERT_EQ(dir->info.entryCount, 3u);
+  const struct {
+    uint32_t index;
+    int32_t code;
+    Bytes data;
+    bool block;
+  } cases[] = {{0, VNL_OK, Text("abcd"), true}, {1, VNL_OK, {}, true}, {2, VNL_NOT_FOUND, {}, false}};
+  for (const auto& c : cases) {
+    uint8_t* block = static_cast<uint8_t*>(std::malloc(8));  // an old block is freed
+    uint32_t length = 99;
+    EXPECT_EQ(vnlPackEntryLoad(pack.path.c_str(), &dir->info.entries[c.index], &block, &length), c.code) << c.index;
+    EXPECT_EQ(block != nullptr, c.block) << c.index;
+    EXPECT_EQ(Bytes(block, block + length), c.data) << c.index;
+    std::free(block);
+  }
+  uint8_t* block = nullptr;
+  uint32_t length = 0;
+  EXPECT_EQ(vnlPackEntryLoad(pack.path.c_str(), nullptr, &block, &length), VNL_NOT_FOUND);
+  EXPECT_EQ(vnlPackEntryLoad("", &dir->info.entries[0], &block, &length), VNL_NO_NAME);
+  EXPECT_EQ(block, nullptr);
+}
+
 TEST(PackEntries, UnusableEntryDoesNotHideAUsableOneOfTheSameName) {
   Bytes data = Text("good");
   PackFile pack(testdata::BuildRawPack(data, {{"dup", 1000, 4}, {"dup", 12, 4}}));

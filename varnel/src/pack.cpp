@@ -179,3 +179,18 @@ int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& 
   if (code == VNL_OK) length = memberLength;
   return code;
 }
+
+int32_t vnlPackEntryLoad(const char* packName, const VNLPACKENTRY_T* entry, uint8_t** block, uint32_t* length) {
+  if (block == nullptr || length == nullptr) return VNL_NO_NAME;
+  *length = 0;
+  std::free(*block);
+  *block = nullptr;
+  if (packName == nullptr || *packName == 0) return VNL_NO_NAME;
+  if (entry == nullptr || !entry->usable) return VNL_NOT_FOUND;
+  std::string name = packName;
+  std::string extension = ".pak";
+  vnlForceType(name, extension);
+  const int32_t code = ReadMember(name, entry->offset, entry->length, *block);
+  if (code == VNL_OK) *length = entry->length;
+  return code;
+}

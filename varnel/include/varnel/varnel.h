@@ -296,6 +296,12 @@ VNLAPI void vnlPackInfoKill(VNLPACKINFO_T& info);
 // empty disk file.
 VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block,
                                uint32_t& length);
+// Frees the old *block, then reads the member of `entry`, an entry of the directory
+// read earlier from the same pack (".pak" is forced), into a new calloc block that
+// the caller frees: a batch loads each member without reading the directory again.
+// A null or unusable entry gives 4, an empty name 3; on failure *block is null, *length 0.
+VNLAPI int32_t vnlPackEntryLoad(const char* packName, const VNLPACKENTRY_T* entry, uint8_t** block,
+                                uint32_t* length);
 
 // ---------------------------------------------------------------------------
 // Palettes, colormaps, pictures
