@@ -21,9 +21,9 @@ using corvane_test::WriteModelAndPalette;
 
 // The model endings a refused -dst is told about: the glTF ones only where they are built.
 #if CORVANE_GLTF
-const std::string kWrittenEndings = "(.ase, .obj, .glb, .gltf)";
+const std::string kWrittenEndings = "(.ase, .obj, .glb, .gltf, .mdl)";
 #else
-const std::string kWrittenEndings = "(.ase, .obj)";
+const std::string kWrittenEndings = "(.ase, .obj, .mdl)";
 #endif
 
 // Width and height of a TGA file (little-endian at bytes 12 and 14).

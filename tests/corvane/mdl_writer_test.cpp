@@ -44,7 +44,7 @@ uint64_t FramesEnd(const testdata::Bytes& b) {
 
 std::vector<std::string> CorpusModels() {
   std::vector<std::string> models;
-  if (testdata::CorpusFile("progs").empty()) return models;
+  if (testdata::CorpusDir().empty() || !std::filesystem::is_directory(testdata::CorpusDir() + "/progs")) return models;
   for (const auto& entry : std::filesystem::directory_iterator(testdata::CorpusDir() + "/progs"))
     if (entry.path().extension() == ".mdl") models.push_back(entry.path().string());
   std::sort(models.begin(), models.end());

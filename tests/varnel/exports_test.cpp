@@ -51,6 +51,8 @@ std::set<std::string> InterfaceSignatures() {
   names.insert("vnlModelDataKill(VNLMODELDATA_T*)");
   names.insert("vnlNormal(unsigned int, VNLVEC3_T*)");
   names.insert("vnlNearestNormal(float, float, float)");
+  names.insert("vnlModelSave(VNLMODELDATA_T const*, unsigned char**, unsigned int*)");
+  names.insert("vnlPaletteMap(VNLPALETTE_T const*, unsigned int const*, unsigned int, int, unsigned char*)");
   names.insert("VNLWADGETINFO(" + kBlock + ", VNLWADINFO_T&)");
   names.insert("VNLWADKILL(VNLWADINFO_T&)");
   return names;
