@@ -103,23 +103,26 @@ std::string CodeText(int32_t code) {
 }  // namespace
 
 int WriteMdl(ConverterState& state) {
-  DataRecord source;
-  int32_t code = vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &source.m);
-  if (code != VNL_OK) {
-    ReportOutputFailure(state, state.dstFile, CodeText(code));
+  // The model mode read the stored model already; only when that read failed is
+  // it tried again here, for the code to report.
+  DataRecord failed;
+  if (state.stored.frameCount == 0) {
+    int32_t code = vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &failed.m);
+    ReportOutputFailure(state, state.dstFile, CodeText(code == VNL_OK ? VNL_MDL_NO_FRAME : code));
     return 0;
   }
+  // A shallow copy: the saver reads it, and the positions set on it stay ours.
+  VNLMODELDATA_T source = state.stored;
   // A factor of 0 or 1 changes nothing (as for the other outputs): the stored
   // vertices are then written as they are, byte for byte.
   std::vector<VNLVEC3_T> wanted;
   if (std::isfinite(state.scale) && state.scale != 0.0f && state.scale != 1.0f) {
-    wanted = ScaledPositions(source.m, state.scale);
-    source.m.framePositions = wanted.data();
-    source.m.scale = VNLVEC3_T{0, 0, 0};
+    wanted = ScaledPositions(source, state.scale);
+    source.framePositions = wanted.data();
+    source.scale = VNLVEC3_T{0, 0, 0};
   }
   Block block;
-  code = vnlModelSave(&source.m, &block.bytes, &block.length);
-  source.m.framePositions = nullptr;  // ours, not the record's to free
+  int32_t code = vnlModelSave(&source, &block.bytes, &block.length);
   if (code != VNL_OK) {
     ReportOutputFailure(state, state.dstFile, CodeText(code));
     return 0;

@@ -21,21 +21,22 @@ namespace {
 struct ModelWriter {
   const char* ending;  // lower case, with its dot
   int (*write)(ConverterState& state);
+  bool readsStored;  // takes the model as stored (state.stored) besides the model record
 };
 
 // The model formats, by the output name's ending; the first is the default.
 constexpr ModelWriter kModelWriters[] = {
-    {".ase", WriteAse},
-    {".obj", WriteObj},
+    {".ase", WriteAse, false},
+    {".obj", WriteObj, false},
 #if CORVANE_GLTF
-    {".glb", WriteGlbModel},
-    {".gltf", WriteGltfModel},
+    {".glb", WriteGlbModel, true},
+    {".gltf", WriteGltfModel, true},
 #else
     // Built without the JSON library: the names are known, and refused with the reason.
-    {".glb", nullptr},
-    {".gltf", nullptr},
+    {".glb", nullptr, false},
+    {".gltf", nullptr, false},
 #endif
-    {".mdl", WriteMdl},
+    {".mdl", WriteMdl, true},
 };
 
 const ModelWriter* WriterFor(const std::string& name) {
@@ -161,9 +162,11 @@ int RunModelConversion(ConverterState& state) {
   SectionLine(":: SOURCES");
   int32_t code = vnlModelLoad(state.modelPack, state.modelFile, state.model);
   if (code != 0) return FailWithCode(state, "Source model: ", code);
-  // A second read of what the first one accepted; without it the glTF only lacks
-  // normals and header values.
-  if (vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &state.stored) != VNL_OK)
+  // A second read of what the first one accepted, for the writers that take it;
+  // without it the glTF only lacks normals and header values.
+  const ModelWriter* writer = WriterFor(state.dstFile);
+  if (writer != nullptr && writer->readsStored &&
+      vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &state.stored) != VNL_OK)
     vnlModelDataKill(&state.stored);
 
   ChooseFrame(state);
