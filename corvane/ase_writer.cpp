@@ -166,7 +166,8 @@ void AppendMesh(std::string& out, const VNLMODEL_T& model, uint32_t offset, uint
   AppendLine(out, "    }");
 }
 
-void AppendGeometry(std::string& out, const ConverterState& state, const VNLMODEL_T& model, uint32_t offset, uint32_t vertexTotal) {
+void AppendGeometry(std::string& out, const ConverterState& state, const VNLMODEL_T& model, uint32_t offset,
+                    uint32_t vertexTotal) {
   AppendLine(out, "*GEOMOBJECT");
   AppendLine(out, "  {");
   AppendQuotedLine(out, "  *NODE_NAME ", state.frameName);

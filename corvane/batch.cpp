@@ -27,19 +27,27 @@ BatchKind ChosenKind(const ConverterState& state) {
 
 std::string& SourcePack(ConverterState& state, BatchKind kind) {
   switch (kind) {
-    case BatchKind::Extract: return state.extractPack;
-    case BatchKind::Sprite: return state.spritePack;
-    case BatchKind::Lump: return state.lumpPack;
-    default: return state.modelPack;
+    case BatchKind::Extract:
+      return state.extractPack;
+    case BatchKind::Sprite:
+      return state.spritePack;
+    case BatchKind::Lump:
+      return state.lumpPack;
+    default:
+      return state.modelPack;
   }
 }
 
 std::string& SourceFile(ConverterState& state, BatchKind kind) {
   switch (kind) {
-    case BatchKind::Extract: return state.extractFile;
-    case BatchKind::Sprite: return state.spriteFile;
-    case BatchKind::Lump: return state.lumpFile;
-    default: return state.modelFile;
+    case BatchKind::Extract:
+      return state.extractFile;
+    case BatchKind::Sprite:
+      return state.spriteFile;
+    case BatchKind::Lump:
+      return state.lumpFile;
+    default:
+      return state.modelFile;
   }
 }
 
@@ -66,8 +74,8 @@ std::string NameForItem(const std::string& pattern, const std::string& base) {
 }
 
 ItemSettings TakeSettings(const ConverterState& state) {
-  ItemSettings settings{state.frameName, state.skinWidth, state.skinHeight, state.dstFile, state.reportFile,
-                        state.hintFile};
+  ItemSettings settings{state.frameName, state.skinWidth,  state.skinHeight,
+                        state.dstFile,   state.reportFile, state.hintFile};
   // The model file named after the pattern itself ("dog?.ase") is each item's own.
   const std::string endings = ModelEndings();
   if (settings.dstFile == state.baseName + endings.substr(0, endings.find(' ')))
@@ -102,9 +110,12 @@ bool PrepareItem(ConverterState& state, BatchKind kind, const ItemSettings& sett
 
 int RunItemMode(ConverterState& state, BatchKind kind) {
   switch (kind) {
-    case BatchKind::Extract: return RunPackExtract(state);
-    case BatchKind::Model: return RunModelConversion(state);
-    default: return RunPictureConversion(state);
+    case BatchKind::Extract:
+      return RunPackExtract(state);
+    case BatchKind::Model:
+      return RunModelConversion(state);
+    default:
+      return RunPictureConversion(state);
   }
 }
 
@@ -190,10 +201,14 @@ bool FindMatches(ConverterState& state, const std::string& pack, const std::stri
 bool SourceIsPattern(const ConverterState& state) {
   if (!state.listPack.empty() || !state.listFile.empty()) return false;
   switch (ChosenKind(state)) {
-    case BatchKind::Extract: return !state.extractPack.empty() && HasWildcard(state.extractFile);
-    case BatchKind::Sprite: return HasWildcard(state.spriteFile);
-    case BatchKind::Lump: return HasWildcard(state.lumpFile);
-    default: return HasWildcard(state.modelFile);
+    case BatchKind::Extract:
+      return !state.extractPack.empty() && HasWildcard(state.extractFile);
+    case BatchKind::Sprite:
+      return HasWildcard(state.spriteFile);
+    case BatchKind::Lump:
+      return HasWildcard(state.lumpFile);
+    default:
+      return HasWildcard(state.modelFile);
   }
 }
 

@@ -85,8 +85,10 @@ int TerminalColumns(int fd) {
 // bytes take none), back to 0 at a line end.
 void TrackColumn(const std::string& text) {
   for (unsigned char c : text) {
-    if (c == '\n' || c == '\r') gColumn = 0;
-    else if ((c & 0xC0) != 0x80) ++gColumn;
+    if (c == '\n' || c == '\r')
+      gColumn = 0;
+    else if ((c & 0xC0) != 0x80)
+      ++gColumn;
   }
 }
 
@@ -111,7 +113,8 @@ void RestoreTerminalAndDie(int signal) {
   gRawActive = 0;
   void (*next)(int) = SIG_DFL;
   for (int i = 0; i < 4; ++i)
-    if (kRawSignals[i] == signal && gOuterHandlers[i] != SIG_IGN && gOuterHandlers[i] != SIG_ERR) next = gOuterHandlers[i];
+    if (kRawSignals[i] == signal && gOuterHandlers[i] != SIG_IGN && gOuterHandlers[i] != SIG_ERR)
+      next = gOuterHandlers[i];
   std::signal(signal, next);
   std::raise(signal);
 }
@@ -177,8 +180,7 @@ std::vector<std::string> SplitChoices(std::string choices) {
 int AnswerFor(const std::vector<std::string>& answers, int key) {
   if (key < 0 || key > 0x7F) return 0;
   for (size_t i = 0; i < answers.size(); ++i)
-    if (!answers[i].empty() && LowerKey(static_cast<unsigned char>(answers[i][0])) == LowerKey(key))
-      return int(i) + 1;
+    if (!answers[i].empty() && LowerKey(static_cast<unsigned char>(answers[i][0])) == LowerKey(key)) return int(i) + 1;
   return 0;
 }
 
@@ -227,7 +229,8 @@ bool ConsoleFinish() {
   FlushStdout();
   if (gStdoutError == 0) return true;
   // The reader of a pipe that closed early wanted no more; anything else is said.
-  if (gStdoutError != EPIPE) WriteStderr("!!ERROR!! Standard output: " + std::string(std::strerror(gStdoutError)) + "\n");
+  if (gStdoutError != EPIPE)
+    WriteStderr("!!ERROR!! Standard output: " + std::string(std::strerror(gStdoutError)) + "\n");
   return false;
 }
 
@@ -311,8 +314,10 @@ int AskChoiceAloud(const std::string& question, const std::string& choices, int 
   if (onStderr) WriteStderr(prompt);
 
   int answer = ReadAnswer(answers, fallback);
-  if (StdoutIsTerminal()) EraseBack(start, Columns(prompt));
-  else ConsoleLine("");
+  if (StdoutIsTerminal())
+    EraseBack(start, Columns(prompt));
+  else
+    ConsoleLine("");
   if (onStderr) WriteStderr(EraseMoves(0, Columns(prompt), TerminalColumns(STDERR_FILENO)));
   FlushStdout();
   return answer;

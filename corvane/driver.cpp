@@ -30,11 +30,9 @@ std::string VersionLine() { return std::string("corvane ") + kVersion + " (varne
 
 std::string BannerText() {
   const std::string rule = Rule();
-  return rule + "\n" +
-         "  CORVANE Quake Model Converter   Version " + kVersion + "\n" +
-         std::string(17, ' ') + "Free software, distributed under the terms it came with.\n" +
-         " One hundred bucks to whoever recognize the layout I'm shamelessly ripping off.\n" +
-         rule + "\n";
+  return rule + "\n" + "  CORVANE Quake Model Converter   Version " + kVersion + "\n" + std::string(17, ' ') +
+         "Free software, distributed under the terms it came with.\n" +
+         " One hundred bucks to whoever recognize the layout I'm shamelessly ripping off.\n" + rule + "\n";
 }
 
 int RunProgram(const std::vector<std::string>& arguments) {

@@ -41,22 +41,12 @@ Digits RoundToSevenByText(double value) {
   return d;
 }
 
-constexpr uint64_t kPowersOfTen[] = {1ull,
-                                     10ull,
-                                     100ull,
-                                     1000ull,
-                                     10000ull,
-                                     100000ull,
-                                     1000000ull,
-                                     10000000ull,
-                                     100000000ull,
-                                     1000000000ull,
-                                     10000000000ull,
-                                     100000000000ull,
-                                     1000000000000ull};
+constexpr uint64_t kPowersOfTen[] = {1ull,           10ull,           100ull,          1000ull,      10000ull,
+                                     100000ull,      1000000ull,      10000000ull,     100000000ull, 1000000000ull,
+                                     10000000000ull, 100000000000ull, 1000000000000ull};
 constexpr int kMaxPower = 12;
-constexpr uint64_t kSmallestSeven = 1000000;   // 10^6
-constexpr uint64_t kBeyondSeven = 10000000;    // 10^7
+constexpr uint64_t kSmallestSeven = 1000000;  // 10^6
+constexpr uint64_t kBeyondSeven = 10000000;   // 10^7
 
 // magnitude x 10^power, rounded to an integer half to even, computed exactly for
 // magnitude = mantissa x 2^exponent. False when the product does not fit 64 bits.

@@ -16,17 +16,17 @@ struct GltfSection {
 };
 
 struct GltfLayout {
-  GltfSection indices;     // three per triangle, 16 or 32 bits
-  GltfSection positions;   // base frame, 3 floats per vertex
-  GltfSection texCoords;   // 2 floats per vertex
-  GltfSection deltas;      // every frame's differences from the base, frame after frame
-  GltfSection keyTimes;    // 0, 0.1, 0.2 ... as long as the longest run
-  GltfSection keyWeights;  // as many 1.0 as the longest run
-  GltfSection keyIndices;  // per frame, where its weight 1 sits in its run's weights
+  GltfSection indices;              // three per triangle, 16 or 32 bits
+  GltfSection positions;            // base frame, 3 floats per vertex
+  GltfSection texCoords;            // 2 floats per vertex
+  GltfSection deltas;               // every frame's differences from the base, frame after frame
+  GltfSection keyTimes;             // 0, 0.1, 0.2 ... as long as the longest run
+  GltfSection keyWeights;           // as many 1.0 as the longest run
+  GltfSection keyIndices;           // per frame, where its weight 1 sits in its run's weights
   std::vector<GltfSection> images;  // one per skin picture; length 0 without image
-  GltfSection normals;     // base frame, 3 floats per vertex (with stored normals only)
-  GltfSection normalDeltas;  // every frame's normal differences, frame after frame
-  uint64_t total = 0;      // a multiple of 4
+  GltfSection normals;              // base frame, 3 floats per vertex (with stored normals only)
+  GltfSection normalDeltas;         // every frame's normal differences, frame after frame
+  uint64_t total = 0;               // a multiple of 4
 };
 
 GltfLayout LayOutBuffer(const GltfMesh& mesh, const std::vector<std::string>& images);

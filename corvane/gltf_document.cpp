@@ -73,22 +73,18 @@ Json BoundedVec3(int view, uint64_t byteOffset, uint32_t count, const GltfBounds
 // for one 1 per key), so the file grows with the frames, not with their square.
 Json AnimationAccessor(const GltfMesh& mesh, const GltfRun& run, bool weights) {
   if (!weights)
-    return Json{{"bufferView", kTimesView},
-                {"componentType", kFloat},
-                {"count", run.count},
-                {"type", "SCALAR"},
-                {"min", Json::array({KeyTime(0)})},
-                {"max", Json::array({KeyTime(run.count - 1)})}};
-  Json sparse{
-      {"count", run.count},
-      {"indices", {{"bufferView", kKeysView}, {"byteOffset", uint64_t(run.first) * 4}, {"componentType", kUnsignedInt}}},
-      {"values", {{"bufferView", kOnesView}}}};
+    return Json{
+        {"bufferView", kTimesView}, {"componentType", kFloat},          {"count", run.count},
+        {"type", "SCALAR"},         {"min", Json::array({KeyTime(0)})}, {"max", Json::array({KeyTime(run.count - 1)})}};
+  Json sparse{{"count", run.count},
+              {"indices",
+               {{"bufferView", kKeysView}, {"byteOffset", uint64_t(run.first) * 4}, {"componentType", kUnsignedInt}}},
+              {"values", {{"bufferView", kOnesView}}}};
   return Json{{"componentType", kFloat},
               {"count", uint64_t(run.count) * mesh.frameTotal},
               {"type", "SCALAR"},
               {"sparse", std::move(sparse)}};
 }
-
 
 uint64_t PlainAccessorCount(const GltfMesh& mesh) {
   return mesh.morphs() ? FirstAnimationAccessor(mesh) + 2 * mesh.runs.size() : kFirstDeltaAccessor;
@@ -131,7 +127,8 @@ Json Accessor(const GltfMesh& mesh, const GltfLayout& layout, uint64_t index) {
     case kPositionsAccessor:
       return BoundedVec3(kPositionsView, 0, mesh.vertexTotal, mesh.basePositions);
     case kTexCoordsAccessor:
-      return Json{{"bufferView", kTexCoordsView}, {"componentType", kFloat}, {"count", mesh.vertexTotal}, {"type", "VEC2"}};
+      return Json{
+          {"bufferView", kTexCoordsView}, {"componentType", kFloat}, {"count", mesh.vertexTotal}, {"type", "VEC2"}};
   }
   if (index >= PlainAccessorCount(mesh)) return NormalAccessorJson(mesh, layout, index - NormalAccessor(mesh));
   const uint64_t frame = index - kFirstDeltaAccessor;

@@ -24,18 +24,18 @@ struct GltfBounds {
 
 struct GltfMesh {
   const VNLMODEL_T* model = nullptr;
-  uint32_t vertexTotal = 0;    // the file's vertices and the on-seam copies
+  uint32_t vertexTotal = 0;  // the file's vertices and the on-seam copies
   uint32_t triangleCount = 0;
-  uint32_t frameTotal = 0;     // groups flattened
-  uint32_t pictureTotal = 0;   // skin pictures, groups flattened
+  uint32_t frameTotal = 0;    // groups flattened
+  uint32_t pictureTotal = 0;  // skin pictures, groups flattened
   uint32_t baseFrame = 0;
-  bool wideIndices = false;    // 32-bit indices: a 16-bit 65535 would restart the strip
-  double halfTexelU = 0;       // half a skin texel in coordinates
+  bool wideIndices = false;  // 32-bit indices: a 16-bit 65535 would restart the strip
+  double halfTexelU = 0;     // half a skin texel in coordinates
   double halfTexelV = 0;
   std::vector<std::string> frameNames;  // the stored bytes, up to the first zero
   std::vector<GltfRun> runs;            // empty for a model of one frame
   GltfBounds basePositions;
-  std::vector<GltfBounds> deltas;       // one per frame when there are morph targets
+  std::vector<GltfBounds> deltas;  // one per frame when there are morph targets
   uint32_t longestRun = 0;
   const VNLMODELDATA_T* stored = nullptr;  // null unless it matches the record
   std::vector<uint32_t> fileVertex;        // per vertex: the stored vertex it copies

@@ -25,7 +25,8 @@ void SwapOtherFramesYZ(VNLMODEL_T& model, uint32_t baseFrame) {
   const uint64_t stride = FrameStride(model);
   for (uint64_t frame = 0; frame < FrameTotal(model); ++frame) {
     if (frame == baseFrame) continue;
-    for (uint64_t i = frame * stride; i < (frame + 1) * stride; ++i) std::swap(model.frameVertices[i].y, model.frameVertices[i].z);
+    for (uint64_t i = frame * stride; i < (frame + 1) * stride; ++i)
+      std::swap(model.frameVertices[i].y, model.frameVertices[i].z);
   }
 }
 

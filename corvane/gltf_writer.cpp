@@ -11,10 +11,10 @@
 
 namespace {
 
-constexpr uint32_t kGlbMagic = 0x46546C67;      // "glTF"
+constexpr uint32_t kGlbMagic = 0x46546C67;  // "glTF"
 constexpr uint32_t kGlbVersion = 2;
-constexpr uint32_t kJsonChunk = 0x4E4F534A;     // "JSON"
-constexpr uint32_t kBinaryChunk = 0x004E4942;   // "BIN\0"
+constexpr uint32_t kJsonChunk = 0x4E4F534A;    // "JSON"
+constexpr uint32_t kBinaryChunk = 0x004E4942;  // "BIN\0"
 constexpr uint64_t kGlbHeaderBytes = 12;
 constexpr uint64_t kChunkHeaderBytes = 8;
 
@@ -42,8 +42,7 @@ GltfResult WriteGlb(const GltfInput& input, const GltfSink& glb) {
   // The JSON chunk is padded with blanks, which JSON ignores.
   while (json.size() % 4 != 0) json.push_back(' ');
 
-  const uint64_t total =
-      kGlbHeaderBytes + kChunkHeaderBytes + json.size() + kChunkHeaderBytes + prepared.layout.total;
+  const uint64_t total = kGlbHeaderBytes + kChunkHeaderBytes + json.size() + kChunkHeaderBytes + prepared.layout.total;
   if (total > std::numeric_limits<uint32_t>::max()) return GltfResult::TooLarge;
 
   std::string head;

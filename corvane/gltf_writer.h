@@ -22,8 +22,8 @@ struct GltfInput {
   // The same model as stored, or null: gives the normals and the header values kept
   // in mesh.extras. Ignored unless its counts match the model record's.
   const VNLMODELDATA_T* stored = nullptr;
-  uint32_t baseFrame = 0;             // index among the flattened frames: the mesh's own positions
-  std::string baseName;               // materials are baseName_0, baseName_1, ... as in the .mtl
+  uint32_t baseFrame = 0;  // index among the flattened frames: the mesh's own positions
+  std::string baseName;    // materials are baseName_0, baseName_1, ... as in the .mtl
   // One PNG file's bytes per skin picture (skin groups flattened), or none at all
   // for materials without texture. An empty entry leaves that material untextured.
   std::vector<std::string> skinImages;
@@ -43,7 +43,6 @@ enum class GltfResult {
 GltfResult WriteGlb(const GltfInput& input, const GltfSink& glb);
 // The JSON file (.gltf) to `json`, and the binary buffer it names as `binFileName`
 // (a plain file name beside the JSON file) to `bin`.
-GltfResult WriteGltf(const GltfInput& input, const std::string& binFileName, const GltfSink& json,
-                     const GltfSink& bin);
+GltfResult WriteGltf(const GltfInput& input, const std::string& binFileName, const GltfSink& json, const GltfSink& bin);
 
 #endif

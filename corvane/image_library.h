@@ -14,8 +14,8 @@ struct ImageMemory;  // FreeImage's FIMEMORY, a memory stream
 // enums). Images are encoded into a memory stream; the output module writes the
 // bytes, so a file is checked and published like every other output.
 struct ImageLibrary {
-  ImageBitmap* (*ConvertFromRawBits)(uint8_t* bits, int width, int height, int pitch, unsigned bpp,
-                                     unsigned redMask, unsigned greenMask, unsigned blueMask, int32_t topDown);
+  ImageBitmap* (*ConvertFromRawBits)(uint8_t* bits, int width, int height, int pitch, unsigned bpp, unsigned redMask,
+                                     unsigned greenMask, unsigned blueMask, int32_t topDown);
   ImageBitmap* (*Rescale)(ImageBitmap* bitmap, int width, int height, int filter);
   ImageBitmap* (*ConvertTo24Bits)(ImageBitmap* bitmap);
   void (*Unload)(ImageBitmap* bitmap);
@@ -26,10 +26,10 @@ struct ImageLibrary {
 };
 
 // FreeImage's format ids and save flags that the converter uses.
-constexpr int32_t kImageFormatBmp = 0;    // FIF_BMP
-constexpr int32_t kImageFormatJpeg = 2;   // FIF_JPEG
-constexpr int32_t kImageFormatPng = 13;   // FIF_PNG
-constexpr int32_t kImageFormatTarga = 17; // FIF_TARGA
+constexpr int32_t kImageFormatBmp = 0;     // FIF_BMP
+constexpr int32_t kImageFormatJpeg = 2;    // FIF_JPEG
+constexpr int32_t kImageFormatPng = 13;    // FIF_PNG
+constexpr int32_t kImageFormatTarga = 17;  // FIF_TARGA
 constexpr int32_t kImageFlagsNone = 0;
 constexpr int32_t kPngDefaultCompression = 6;  // PNG_Z_DEFAULT_COMPRESSION
 constexpr int32_t kPngFastestCompression = 1;  // PNG_Z_BEST_SPEED

@@ -114,10 +114,14 @@ void SaveImage(ConverterState& state, const std::string& name, const uint32_t* p
   const ImageLibrary* fi = ImageLibraryOrSayWhy();
   ValueLine("  Picture:", fileName);
   std::string refusal;
-  if (fi == nullptr) refusal = "FreeImage is not available";
-  else if (pixels == nullptr || imageWidth < 1 || height < 1) refusal = "the picture has no pixels";
-  else if (int64_t(width) * 4 > std::numeric_limits<int>::max()) refusal = "the picture is too wide";
-  else refusal = ImageSizeRefusal(state.imageFormat, targetWidth, targetHeight);
+  if (fi == nullptr)
+    refusal = "FreeImage is not available";
+  else if (pixels == nullptr || imageWidth < 1 || height < 1)
+    refusal = "the picture has no pixels";
+  else if (int64_t(width) * 4 > std::numeric_limits<int>::max())
+    refusal = "the picture is too wide";
+  else
+    refusal = ImageSizeRefusal(state.imageFormat, targetWidth, targetHeight);
   if (!refusal.empty()) return ReportOutputFailure(state, fileName, refusal);
 
   Output out;
@@ -131,9 +135,12 @@ bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve
                std::string& failure) {
   const ImageLibrary* fi = ImageLibraryOrSayWhy();
   const int32_t imageWidth = halve ? width / 2 : width;
-  if (fi == nullptr) failure = "FreeImage is not available";
-  else if (pixels == nullptr || imageWidth < 1 || height < 1) failure = "the picture has no pixels";
-  else if (int64_t(width) * 4 > std::numeric_limits<int>::max()) failure = "the picture is too wide";
+  if (fi == nullptr)
+    failure = "FreeImage is not available";
+  else if (pixels == nullptr || imageWidth < 1 || height < 1)
+    failure = "the picture has no pixels";
+  else if (int64_t(width) * 4 > std::numeric_limits<int>::max())
+    failure = "the picture is too wide";
   if (!failure.empty()) return false;
   ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, imageWidth, height);
   if (bitmap == nullptr) {

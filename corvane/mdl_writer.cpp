@@ -86,8 +86,8 @@ void SayWritten(const VNLMODELDATA_T& m, const std::vector<VNLVEC3_T>& wanted) {
                              std::to_string(m.triangleCount) + " triangles, " + std::to_string(m.frameCount) +
                              " frames, " + std::to_string(m.skinCount) + " skins");
   ValueLine("  Lattice:", Shown(m.scale.x) + " " + Shown(m.scale.y) + " " + Shown(m.scale.z) + " per step");
-  ValueLine("  Rounding:", wanted.empty() ? std::string("none (stored positions kept)")
-                                          : Shown(LargestError(m, wanted)) + " at most");
+  ValueLine("  Rounding:",
+            wanted.empty() ? std::string("none (stored positions kept)") : Shown(LargestError(m, wanted)) + " at most");
   for (const EngineLimit& limit : kVertexLimits) SayLimit(limit, m.vertexCount);
   SayLimit(kTriangleLimit, m.triangleCount);
   SayLimit(kFrameLimit, m.frameCount);

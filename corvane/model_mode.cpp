@@ -9,10 +9,10 @@
 #include "gltf_output.h"
 #endif
 #include "images.h"
-#include "skin_hint.h"
 #include "model_writers.h"
 #include "modes.h"
 #include "report.h"
+#include "skin_hint.h"
 #include "state.h"
 #include "text_rules.h"
 
@@ -26,11 +26,9 @@ struct ModelWriter {
 
 // The model formats, by the output name's ending; the first is the default.
 constexpr ModelWriter kModelWriters[] = {
-    {".ase", WriteAse, false},
-    {".obj", WriteObj, false},
+    {".ase", WriteAse, false},     {".obj", WriteObj, false},
 #if CORVANE_GLTF
-    {".glb", WriteGlbModel, true},
-    {".gltf", WriteGltfModel, true},
+    {".glb", WriteGlbModel, true}, {".gltf", WriteGltfModel, true},
 #else
     // Built without the JSON library: the names are known, and refused with the reason.
     {".glb", nullptr, false},
@@ -58,8 +56,8 @@ int RefuseDestination(ConverterState& state, const std::string& typed) {
   std::string accepted;
   for (const ModelWriter& writer : kModelWriters)
     if (writer.write != nullptr) accepted += std::string(accepted.empty() ? "" : ", ") + writer.ending;
-  return FailWith(state, "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
-                             accepted + ")");
+  return FailWith(
+      state, "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" + accepted + ")");
 }
 
 std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {

@@ -42,7 +42,9 @@ void OnModel(ConverterState& state, std::vector<std::string>& p) {
   if (state.dstFile.empty() && !state.baseName.empty()) state.dstFile = state.baseName + DefaultModelEnding();
 }
 
-void OnPalette(ConverterState& state, std::vector<std::string>& p) { SplitPackedName(p[0], state.palettePack, state.paletteFile, ".lmp"); }
+void OnPalette(ConverterState& state, std::vector<std::string>& p) {
+  SplitPackedName(p[0], state.palettePack, state.paletteFile, ".lmp");
+}
 
 void OnFrame(ConverterState& state, std::vector<std::string>& p) { state.frameName = TrimBlanks(LowerAscii(p[0])); }
 
@@ -121,8 +123,10 @@ void AddOption(OptionTable& table, int32_t kind, const std::string& name, Option
   OptionEntry& slot = table.back();
   if (!cleanName.empty()) slot.name = cleanName;
   if (!cleanText.empty()) slot.description = cleanText;
-  if (kind != 0) slot.handler = handler;
-  else slot.flag = true;
+  if (kind != 0)
+    slot.handler = handler;
+  else
+    slot.flag = true;
   slot.value = value;
 }
 
@@ -137,8 +141,8 @@ int ParseCommandLine(ConverterState& state, OptionTable& table) {
     const std::string typed = args[i];
     OptionEntry* entry = typed.empty() ? nullptr : FindOption(table, LowerAscii(TrimBlanks(typed)));
     if (entry == nullptr) {
-      ConsoleLine(std::string(typed[0] == '-' ? "Argument unknown" : "Loose parameter") + ": \"" + PrintableName(typed) +
-                  "\"");
+      ConsoleLine(std::string(typed[0] == '-' ? "Argument unknown" : "Loose parameter") + ": \"" +
+                  PrintableName(typed) + "\"");
       failed = true;
     } else if (entry->handler != nullptr) {
       std::vector<std::string> params(size_t(entry->value > 0 ? entry->value : 0));

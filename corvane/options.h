@@ -14,12 +14,12 @@
 using OptionHandler = void (*)(ConverterState& state, std::vector<std::string>& params);
 
 struct OptionEntry {
-  std::string name;         // lower case, no surrounding blanks; empty for a positional entry
-  std::string description;  // parameter text, or a flag's description; empty in an unused slot
-  OptionHandler handler = nullptr;   // the function of an option with parameters
-  bool flag = false;        // a flag option: sets bit `value` in the run's flags
-  int32_t value = 0;        // parameter count, or the bit a flag sets
-  uint8_t seen = 0;         // a flag already applied in this run
+  std::string name;                 // lower case, no surrounding blanks; empty for a positional entry
+  std::string description;          // parameter text, or a flag's description; empty in an unused slot
+  OptionHandler handler = nullptr;  // the function of an option with parameters
+  bool flag = false;                // a flag option: sets bit `value` in the run's flags
+  int32_t value = 0;                // parameter count, or the bit a flag sets
+  uint8_t seen = 0;                 // a flag already applied in this run
 };
 
 // The options of one run, in registration order.

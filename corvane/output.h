@@ -35,13 +35,13 @@
 
 // An output between OpenOutput and PublishOutput (or AbandonOutput).
 struct Output {
-  std::string name;       // as the user gave it, with "\" separators
-  std::string target;     // the file written: the host path, or where its link points
-  std::string temporary;  // the temporary file beside the target
-  int fd = -1;            // the temporary file, open while the output is in flight
-  bool replacing = false; // an existing file is to be replaced, with the user's consent
-  bool failed = false;    // its failure line was said
-  uint32_t keptMode = 0;  // the permission bits the file gets
+  std::string name;               // as the user gave it, with "\" separators
+  std::string target;             // the file written: the host path, or where its link points
+  std::string temporary;          // the temporary file beside the target
+  int fd = -1;                    // the temporary file, open while the output is in flight
+  bool replacing = false;         // an existing file is to be replaced, with the user's consent
+  bool failed = false;            // its failure line was said
+  uint32_t keptMode = 0;          // the permission bits the file gets
   ConverterState* run = nullptr;  // the run it belongs to: its replace bit, its failure count
 
   Output() = default;

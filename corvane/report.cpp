@@ -85,7 +85,9 @@ void IndexedLine(std::string& out, const std::string& key, const std::string& va
 }
 
 // A fixed-size name field, up to its first zero byte, without blanks around it.
-std::string TrimmedField(const char* field, size_t size) { return TrimBlanks(std::string(field, strnlen(field, size))); }
+std::string TrimmedField(const char* field, size_t size) {
+  return TrimBlanks(std::string(field, strnlen(field, size)));
+}
 
 void SectionHead(std::string& out, const char* title) {
   EndLine(out);
@@ -173,8 +175,7 @@ void AppendSprite(std::string& out, const ConverterState& state) {
   int width = DigitCount(total);
   for (uint64_t i = 0; i < total; ++i) {
     std::string value = Decimal(sprite.frames[i].width) + "x" + Decimal(sprite.frames[i].height) + "px" +
-                        " (offset: " + Decimal(sprite.originX[i]) + ", " + Decimal(sprite.originY[i]) +
-                        ") (rate: ";
+                        " (offset: " + Decimal(sprite.originX[i]) + ", " + Decimal(sprite.originY[i]) + ") (rate: ";
     AppendFixed(value, sprite.rate[i], 2, 2);
     IndexedLine(out, IndexKey("Frame[", i, width), value + ")");
   }
@@ -235,8 +236,7 @@ void AppendModel(std::string& out, const ConverterState& state) {
   LabelLine(out, "  Frames block:", Span(model.ofsFrames, int64_t(model.fileSize) - model.ofsFrames));
   LabelLine(out, "  Model flags:", Decimal(model.flags));
   LabelLine(out, "  Model sync:", Decimal(model.syncType));
-  LabelLine(out, "  Skin count:",
-            Decimal(model.skinCount) + " (+" + Decimal(model.skinExtra) + " extras 'animation')");
+  LabelLine(out, "  Skin count:", Decimal(model.skinCount) + " (+" + Decimal(model.skinExtra) + " extras 'animation')");
 
   bool hasSkin = model.skins && uint32_t(model.skinCount) + model.skinExtra > 0;
   uint32_t skinWidth = hasSkin ? model.skins[0].width : 0;
@@ -245,11 +245,11 @@ void AppendModel(std::string& out, const ConverterState& state) {
             Decimal(skinWidth) + "x" + Decimal(skinHeight) + "px (" + CoverageText(state, skinWidth, skinHeight) +
                 "% covered)");
 
-  LabelLine(out, "  Vertex count:",
-            Decimal(model.vertexCount) + " (+" + Decimal(model.seamCount) + " extras 'on seam')");
+  LabelLine(out,
+            "  Vertex count:", Decimal(model.vertexCount) + " (+" + Decimal(model.seamCount) + " extras 'on seam')");
   LabelLine(out, "  Triangle count:", Decimal(model.triangleCount));
-  LabelLine(out, "  Frame count:",
-            Decimal(model.frameCount) + " (+" + Decimal(model.frameExtra) + " extras 'grouped')");
+  LabelLine(out,
+            "  Frame count:", Decimal(model.frameCount) + " (+" + Decimal(model.frameExtra) + " extras 'grouped')");
   AppendFrameList(out, model);
 }
 

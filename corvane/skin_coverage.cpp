@@ -21,7 +21,6 @@
 #include <cmath>
 #include <vector>
 
-
 namespace {
 
 // Grids beyond this many cells are not scanned (a real skin has well under a

@@ -78,7 +78,8 @@ void BuildSkinHint(ConverterState& state) {
   const int32_t height = state.skinHeight;
   const std::string fileName = state.hintFile + "." + state.imageExt;
   if (width < 1 || height < 1) return;  // no skin to draw on
-  if (!ImageSizeIsSane(width, height)) return RefuseImage(state, fileName, ImageSizeRefusal(state.imageFormat, width, height));
+  if (!ImageSizeIsSane(width, height))
+    return RefuseImage(state, fileName, ImageSizeRefusal(state.imageFormat, width, height));
 
   const size_t count = size_t(int64_t(width) * height);
   auto* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));

@@ -45,7 +45,9 @@ std::vector<PatternToken> Tokenize(const std::string& pattern) {
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The stored name as member lookup compares it: blanks trimmed at both ends.
-std::string TrimmedName(const char (&stored)[64]) { return TrimBlanks(std::string(stored, strnlen(stored, sizeof stored))); }
+std::string TrimmedName(const char (&stored)[64]) {
+  return TrimBlanks(std::string(stored, strnlen(stored, sizeof stored)));
+}
 
 // The pattern as the loaders will see a member name: cleaned, relative.
 std::string CleanMemberPattern(const std::string& pattern) {
@@ -58,13 +60,17 @@ std::string CleanMemberPattern(const std::string& pattern) {
 std::vector<std::string> SplitLevels(const std::string& path) {
   std::vector<std::string> levels(1);
   for (char c : path) {
-    if (IsSeparator(c)) levels.emplace_back();
-    else levels.back() += c;
+    if (IsSeparator(c))
+      levels.emplace_back();
+    else
+      levels.back() += c;
   }
   return levels;
 }
 
-bool IsDriveLike(const std::string& level) { return level.size() >= 2 && level[1] == ':' && std::isalpha(static_cast<unsigned char>(level[0])); }
+bool IsDriveLike(const std::string& level) {
+  return level.size() >= 2 && level[1] == ':' && std::isalpha(static_cast<unsigned char>(level[0]));
+}
 
 }  // namespace
 
@@ -116,8 +122,10 @@ bool ExpandPackPattern(std::string packName, const std::string& pattern, std::ve
     const std::string name = TrimmedName(info.entries[i].name);
     if (wanted.empty() || !MatchPattern(wanted, name)) continue;
     SourceMatch match{name, "", info.entries[i], true};
-    if (name.empty()) match.refusal = "a member without a name";
-    else if (!seen.insert(name).second) match.refusal = "the name repeats an earlier member's";
+    if (name.empty())
+      match.refusal = "a member without a name";
+    else if (!seen.insert(name).second)
+      match.refusal = "the name repeats an earlier member's";
     matches.push_back(match);
   }
   vnlPackInfoKill(info);
@@ -187,14 +195,15 @@ bool MakeFoldersInside(const std::string& path, std::string& failure) {
       inner = openat(folder, levels[i].c_str(), flags);
     if (inner < 0) {
       const bool inTheWay = errno == ELOOP || errno == ENOTDIR;
-      failure = "folder \"" + walked + "\": " + (inTheWay ? "a symbolic link or a file stands there" : std::strerror(errno));
+      failure =
+          "folder \"" + walked + "\": " + (inTheWay ? "a symbolic link or a file stands there" : std::strerror(errno));
       ok = false;
     } else {
       close(folder);
       folder = inner;
     }
   }
-  struct stat info{};
+  struct stat info {};
   if (ok && fstatat(folder, levels.back().c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
     failure = "a symbolic link stands there";
     ok = false;

@@ -39,14 +39,13 @@ struct Block {
 
 inline bool ModelIsEmpty(const VNLMODEL_T& m) {
   return !m.skins && !m.triangles && !m.seamIndex && !m.skinCoords && !m.frameVertices && !m.frameNames &&
-         !m.frameGroup && m.skinCount + m.skinExtra + m.frameCount + m.frameExtra + m.vertexCount +
-                                  m.triangleCount + m.seamCount == 0;
+         !m.frameGroup &&
+         m.skinCount + m.skinExtra + m.frameCount + m.frameExtra + m.vertexCount + m.triangleCount + m.seamCount == 0;
 }
 
 // Every index the record hands out must address its own arrays.
 inline std::string CheckLoadedModel(const VNLMODEL_T& m) {
-  if (!m.skins || !m.triangles || !m.seamIndex || !m.skinCoords || !m.frameVertices || !m.frameNames ||
-      !m.frameGroup)
+  if (!m.skins || !m.triangles || !m.seamIndex || !m.skinCoords || !m.frameVertices || !m.frameNames || !m.frameGroup)
     return "loaded model lacks an array";
   const uint32_t stride = uint32_t(m.vertexCount) + m.seamCount;
   const uint32_t frames = uint32_t(m.frameCount) + m.frameExtra;
@@ -74,9 +73,9 @@ inline std::string Model(const uint8_t* bytes, size_t size) {
   VNLMODEL_T model{};
   std::string problem;
   const int32_t code = vnlModelLoad(block.data, block.length, model);
-  if (!OneOf(code, {VNL_OK, VNL_NO_BLOCK, VNL_NO_MEMORY, VNL_NOT_MDL, VNL_MDL_VERSION, VNL_MDL_NO_SKIN,
-                    VNL_MDL_SKIN_WIDTH, VNL_MDL_SKIN_HEIGHT, VNL_MDL_NO_VERTEX, VNL_MDL_NO_FACE, VNL_MDL_NO_FRAME,
-                    VNL_MDL_BAD_INDEX}))
+  if (!OneOf(code,
+             {VNL_OK, VNL_NO_BLOCK, VNL_NO_MEMORY, VNL_NOT_MDL, VNL_MDL_VERSION, VNL_MDL_NO_SKIN, VNL_MDL_SKIN_WIDTH,
+              VNL_MDL_SKIN_HEIGHT, VNL_MDL_NO_VERTEX, VNL_MDL_NO_FACE, VNL_MDL_NO_FRAME, VNL_MDL_BAD_INDEX}))
     problem = Unexpected("vnlModelLoad", code);
   else if (code != VNL_OK && !ModelIsEmpty(model))
     problem = "a failed model load left arrays or counts behind";
@@ -196,7 +195,8 @@ inline std::string Palette(const uint8_t* bytes, size_t size) {
   if (problem.empty() && !OneOf(code, {VNL_OK, VNL_NO_BLOCK, VNL_NO_MEMORY, VNL_NOT_COLORMAP}))
     problem = Unexpected("vnlColorMapLoad", code);
   if (problem.empty() && code == VNL_OK) {
-    if (uint64_t(withMap.shadingLevels) * 256 + 1 != size) problem = "the colormap's rows do not match its size";
+    if (uint64_t(withMap.shadingLevels) * 256 + 1 != size)
+      problem = "the colormap's rows do not match its size";
     else if (vnlColorMapLoad(block.data, block.length, withMap) != VNL_COLORMAP_LOADED)
       problem = "a second colormap did not give 34";
     static uint8_t lump[8 + 16] = {4, 0, 0, 0, 4, 0, 0, 0, 0, 1, 2, 3, 250, 251, 252, 253, 254, 255};
@@ -221,7 +221,8 @@ inline std::string Picture(const uint8_t* bytes, size_t size) {
     problem = Unexpected("vnlPictureLoad", code);
   if (problem.empty() && code == VNL_OK) {
     const uint64_t count = uint64_t(picture.width) * picture.height;
-    if (count + 8 != size) problem = "the picture's size does not match the block";
+    if (count + 8 != size)
+      problem = "the picture's size does not match the block";
     else if (count != 0 && std::memcmp(picture.pixels, bytes + 8, count) != 0)
       problem = "the picture's pixels differ from the block";
     static uint8_t paletteBytes[768];
@@ -234,8 +235,8 @@ inline std::string Picture(const uint8_t* bytes, size_t size) {
   }
   int32_t type = 0;
   code = vnlWhatIs(block.data, block.length, type);
-  if (problem.empty() && !((code == VNL_OK && type != VNL_TYPE_UNKNOWN) ||
-                           (code == VNL_UNSUPPORTED && type == VNL_TYPE_UNKNOWN)))
+  if (problem.empty() &&
+      !((code == VNL_OK && type != VNL_TYPE_UNKNOWN) || (code == VNL_UNSUPPORTED && type == VNL_TYPE_UNKNOWN)))
     problem = Unexpected("vnlWhatIs", code);
   vnlPictureKill(picture);
   return problem;

@@ -39,7 +39,8 @@ Bytes GroupedModel() {
 Bytes Sprite() {
   SpriteRecipe recipe;
   recipe.entries.push_back(SpriteEntry{false, {}, {MakeSpriteFrame(4, 3, -2, 1)}});
-  recipe.entries.push_back(SpriteEntry{true, {0.1f, 0.2f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(3, 1, 5, -5)}});
+  recipe.entries.push_back(
+      SpriteEntry{true, {0.1f, 0.2f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(3, 1, 5, -5)}});
   return BuildSprite(recipe);
 }
 
@@ -148,7 +149,8 @@ int main(int argc, char** argv) {
   hostile.resize(100);
   PutU32(hostile, 60, 65535);  // vertices
   PutU32(hostile, 68, 65535);  // frames
-  for (const char* target : {"fuzz_model", "fuzz_pipeline"}) Seed(root, target, "frames_65535_of_65535_vertices.mdl", hostile);
+  for (const char* target : {"fuzz_model", "fuzz_pipeline"})
+    Seed(root, target, "frames_65535_of_65535_vertices.mdl", hostile);
   Seed(root, "fuzz_model", "negative_frame_group.mdl", NegativeFrameGroupModel());
   Seed(root, "fuzz_model", "negative_skin_group.mdl", NegativeSkinGroupModel());
   Seed(root, "fuzz_model", "bad_index.mdl", BadIndexModel());

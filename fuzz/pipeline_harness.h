@@ -34,16 +34,17 @@ inline std::string CheckObj(const std::string& text, const VNLMODEL_T& model) {
   std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
-    if (line.compare(0, 2, "v ") == 0) ++positions;
-    else if (line.compare(0, 3, "vt ") == 0) ++coords;
+    if (line.compare(0, 2, "v ") == 0)
+      ++positions;
+    else if (line.compare(0, 3, "vt ") == 0)
+      ++coords;
     else if (line.compare(0, 2, "f ") == 0) {
       ++faces;
       std::istringstream corners(line.substr(2));
       unsigned long long index = 0, coord = 0;
       char slash = 0;
       for (int k = 0; k < 3; ++k) {
-        if (!(corners >> index >> slash >> coord) || slash != '/' || index == 0 || index > vertices ||
-            coord != index)
+        if (!(corners >> index >> slash >> coord) || slash != '/' || index == 0 || index > vertices || coord != index)
           return "an OBJ face names a vertex the file does not have: " + line;
       }
     }

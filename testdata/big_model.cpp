@@ -41,7 +41,8 @@ ModelRecipe BigModel(int vertices, int frames, int skinWidth, int skinHeight) {
     ModelFrame frame;
     frame.name = "frame" + std::to_string(f);
     for (int i = 0; i < vertices; ++i)
-      frame.positions.push_back({uint8_t((i * 3 + f) & 255), uint8_t((i * 5 + 2 * f) & 255), uint8_t((i * 11 + f) & 255)});
+      frame.positions.push_back(
+          {uint8_t((i * 3 + f) & 255), uint8_t((i * 5 + 2 * f) & 255), uint8_t((i * 11 + f) & 255)});
     recipe.frames.push_back(ModelFrameEntry{false, {}, {frame}});
   }
   return recipe;
@@ -67,8 +68,10 @@ ModelRecipe WholeSkinTriangles(int count, int skinWidth, int skinHeight) {
   recipe.vertices = {{0, 0, 0}, {0, skinWidth - 1, 0}, {0, 0, skinHeight - 1}, {0, skinWidth - 1, skinHeight - 1}};
   for (int i = 0; i < count; ++i) {
     // The two halves of the skin in turn; each triangle's box is the whole skin.
-    if (i % 2 == 0) recipe.triangles.push_back(ModelTriangle{1, {0, 1, 3}});
-    else recipe.triangles.push_back(ModelTriangle{1, {0, 3, 2}});
+    if (i % 2 == 0)
+      recipe.triangles.push_back(ModelTriangle{1, {0, 1, 3}});
+    else
+      recipe.triangles.push_back(ModelTriangle{1, {0, 3, 2}});
   }
   AddOneFrame(recipe);
   return recipe;

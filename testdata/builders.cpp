@@ -13,9 +13,7 @@ Bytes BuildPalette(const std::vector<Rgb>& colours) {
   return w.take();
 }
 
-Rgb DistinctColour(int index) {
-  return Rgb{uint8_t(index), uint8_t((index * 7) & 255), uint8_t(255 - index)};
-}
+Rgb DistinctColour(int index) { return Rgb{uint8_t(index), uint8_t((index * 7) & 255), uint8_t(255 - index)}; }
 
 Bytes DistinctPalette() {
   std::vector<Rgb> colours;

@@ -31,9 +31,9 @@ Bytes BuildLump(uint32_t width, uint32_t height, const Bytes& pixels);
 // ---- alias models ----
 
 struct ModelSkin {
-  bool group = false;                 // a skin group (intervals, then pictures)
-  std::vector<float> intervals;       // group only; defaults to 0.1 each when empty
-  std::vector<Bytes> pictures;        // one for a single skin, n for a group
+  bool group = false;            // a skin group (intervals, then pictures)
+  std::vector<float> intervals;  // group only; defaults to 0.1 each when empty
+  std::vector<Bytes> pictures;   // one for a single skin, n for a group
 };
 
 struct ModelSkinVertex {
@@ -48,9 +48,9 @@ struct ModelTriangle {
 };
 
 struct ModelFrame {
-  std::string name;                                  // up to 16 bytes
-  std::vector<std::array<uint8_t, 3>> positions;     // one packed vertex per file vertex
-  std::vector<uint8_t> normals = {};                 // per file vertex; 0 where missing
+  std::string name;                                               // up to 16 bytes
+  std::vector<std::array<uint8_t, 3>> positions;                  // one packed vertex per file vertex
+  std::vector<uint8_t> normals = {};                              // per file vertex; 0 where missing
   std::array<uint8_t, 8> box = {0, 0, 0, 0, 255, 255, 255, 255};  // min then max, as stored
 };
 

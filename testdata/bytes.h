@@ -13,7 +13,10 @@ using Bytes = std::vector<uint8_t>;
 
 class ByteWriter {
  public:
-  ByteWriter& u8(uint8_t v) { bytes_.push_back(v); return *this; }
+  ByteWriter& u8(uint8_t v) {
+    bytes_.push_back(v);
+    return *this;
+  }
   ByteWriter& u32(uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes_.push_back(uint8_t(v >> (8 * i)));
     return *this;
@@ -24,14 +27,23 @@ class ByteWriter {
     std::memcpy(&bits, &v, 4);
     return u32(bits);
   }
-  ByteWriter& raw(const Bytes& data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); return *this; }
-  ByteWriter& text(const std::string& s) { bytes_.insert(bytes_.end(), s.begin(), s.end()); return *this; }
+  ByteWriter& raw(const Bytes& data) {
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+    return *this;
+  }
+  ByteWriter& text(const std::string& s) {
+    bytes_.insert(bytes_.end(), s.begin(), s.end());
+    return *this;
+  }
   // Writes `s` into a field of `width` bytes, padded with zero bytes (cut when longer).
   ByteWriter& field(const std::string& s, size_t width) {
     for (size_t i = 0; i < width; ++i) bytes_.push_back(i < s.size() ? uint8_t(s[i]) : 0);
     return *this;
   }
-  ByteWriter& zeros(size_t n) { bytes_.insert(bytes_.end(), n, 0); return *this; }
+  ByteWriter& zeros(size_t n) {
+    bytes_.insert(bytes_.end(), n, 0);
+    return *this;
+  }
   size_t size() const { return bytes_.size(); }
   const Bytes& bytes() const { return bytes_; }
   Bytes take() { return std::move(bytes_); }

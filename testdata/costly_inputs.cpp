@@ -41,8 +41,10 @@ ModelRecipe SliverModel(int count, int side) {
   const int steps = side / 16;
   for (int k = 0; k < count; ++k) {
     const int e = (k / 2) % steps;
-    if (k % 2 == 0) recipe.vertices.push_back(ModelSkinVertex{0, e, e});
-    else recipe.vertices.push_back(ModelSkinVertex{0, side - 1 - e, side - 2 - e});
+    if (k % 2 == 0)
+      recipe.vertices.push_back(ModelSkinVertex{0, e, e});
+    else
+      recipe.vertices.push_back(ModelSkinVertex{0, side - 1 - e, side - 2 - e});
   }
   for (int k = 0; k < count; ++k) recipe.triangles.push_back(ModelTriangle{1, {k, (k + 1) % count, (k + 2) % count}});
   ModelFrame frame{"sliver", {}};

@@ -41,8 +41,8 @@ int RunCommand(const std::string& command, std::string* output = nullptr, bool m
 }  // namespace testdata
 
 // Skips the current test when the corpus is absent.
-#define SKIP_WITHOUT_CORPUS()                                                  \
-  do {                                                                         \
+#define SKIP_WITHOUT_CORPUS()                                                \
+  do {                                                                       \
     if (::testdata::CorpusDir().empty()) GTEST_SKIP() << "no shared corpus"; \
   } while (0)
 

@@ -27,7 +27,8 @@ Bytes DemoPalette() {
   std::vector<testdata::Rgb> colours;
   for (const testdata::Rgb& base : kRampColours)
     for (int j = 0; j < 16; ++j)
-      colours.push_back({uint8_t(base.r * (j + 1) / 16), uint8_t(base.g * (j + 1) / 16), uint8_t(base.b * (j + 1) / 16)});
+      colours.push_back(
+          {uint8_t(base.r * (j + 1) / 16), uint8_t(base.g * (j + 1) / 16), uint8_t(base.b * (j + 1) / 16)});
   return testdata::BuildPalette(colours);
 }
 
@@ -38,8 +39,10 @@ Bytes PyramidSkin(int width, int height) {
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       uint8_t index;
-      if (y < height / 2) index = Shade(4 + x / 16, 15 - y / 2);
-      else index = ((x / 4 + y / 4) % 2) ? Shade(0, 12) : Shade(1, 6);
+      if (y < height / 2)
+        index = Shade(4 + x / 16, 15 - y / 2);
+      else
+        index = ((x / 4 + y / 4) % 2) ? Shade(0, 12) : Shade(1, 6);
       pixels[size_t(y) * size_t(width) + size_t(x)] = index;
     }
   return pixels;
@@ -60,9 +63,9 @@ testdata::ModelRecipe Pyramid() {
   testdata::ModelFrame stand1{"stand1", {}}, stand2{"stand2", {}};
   for (int side = 0; side < 4; ++side) {
     int first = int(recipe.vertices.size());
-    recipe.vertices.push_back({0, side * 16 + 8, 0});   // apex
-    recipe.vertices.push_back({0, side * 16, 15});      // left foot
-    recipe.vertices.push_back({0, side * 16 + 15, 15}); // right foot
+    recipe.vertices.push_back({0, side * 16 + 8, 0});    // apex
+    recipe.vertices.push_back({0, side * 16, 15});       // left foot
+    recipe.vertices.push_back({0, side * 16 + 15, 15});  // right foot
     recipe.triangles.push_back(testdata::ModelTriangle{1, {first, first + 2, first + 1}});
     for (testdata::ModelFrame* frame : {&stand1, &stand2}) {
       uint8_t top = frame == &stand1 ? 200 : 255;

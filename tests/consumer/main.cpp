@@ -22,20 +22,32 @@ void Float(std::vector<uint8_t>& out, float f) {
 std::vector<uint8_t> Model() {
   std::vector<uint8_t> m = {'I', 'D', 'P', 'O'};
   Word(m, 6);
-  for (int i = 0; i < 3; ++i) Float(m, 1.0f);  // scale
-  for (int i = 0; i < 3; ++i) Float(m, 0.0f);  // origin
-  for (int i = 0; i < 4; ++i) Float(m, 0.0f);  // radius, eye
+  for (int i = 0; i < 3; ++i) Float(m, 1.0f);                      // scale
+  for (int i = 0; i < 3; ++i) Float(m, 0.0f);                      // origin
+  for (int i = 0; i < 4; ++i) Float(m, 0.0f);                      // radius, eye
   for (uint32_t v : {1u, 2u, 2u, 3u, 1u, 1u, 0u, 0u}) Word(m, v);  // skins 2x2, 3 verts, 1 tri, 1 frame
   Float(m, 1.0f);
   Word(m, 0);
   for (int i = 0; i < 4; ++i) m.push_back(uint8_t(i));  // one 2 x 2 skin
-  for (int i = 0; i < 3; ++i) { Word(m, 0); Word(m, uint32_t(i & 1)); Word(m, uint32_t(i >> 1)); }
-  Word(m, 1); Word(m, 0); Word(m, 1); Word(m, 2);  // one front-facing triangle
-  Word(m, 0);                                      // a simple frame
-  for (int i = 0; i < 8; ++i) m.push_back(0);      // bounds
+  for (int i = 0; i < 3; ++i) {
+    Word(m, 0);
+    Word(m, uint32_t(i & 1));
+    Word(m, uint32_t(i >> 1));
+  }
+  Word(m, 1);
+  Word(m, 0);
+  Word(m, 1);
+  Word(m, 2);                                  // one front-facing triangle
+  Word(m, 0);                                  // a simple frame
+  for (int i = 0; i < 8; ++i) m.push_back(0);  // bounds
   const char name[16] = "base";
   m.insert(m.end(), name, name + 16);
-  for (int i = 0; i < 3; ++i) { m.push_back(uint8_t(10 * i)); m.push_back(0); m.push_back(0); m.push_back(0); }
+  for (int i = 0; i < 3; ++i) {
+    m.push_back(uint8_t(10 * i));
+    m.push_back(0);
+    m.push_back(0);
+    m.push_back(0);
+  }
   return m;
 }
 
@@ -51,7 +63,9 @@ bool Save(const std::string& path, const std::vector<uint8_t>& bytes) {
 int main(int argc, char** argv) {
   std::string folder = argc > 1 ? argv[1] : ".";
   std::vector<uint8_t> palette(768);
-  palette[0] = 1; palette[1] = 2; palette[2] = 3;
+  palette[0] = 1;
+  palette[1] = 2;
+  palette[2] = 3;
   if (!Save(folder + "/palette.lmp", palette) || !Save(folder + "/tri.mdl", Model())) return 2;
 
   std::string pack, file = folder + "/palette";
@@ -64,8 +78,8 @@ int main(int argc, char** argv) {
   std::string modelName = folder + "/tri";
   VNLMODEL_T model{};
   code = vnlModelLoad(pack, modelName, model);
-  std::printf("model: %d, %u vertices, %u triangles, frame x %.1f\n", code, model.vertexCount,
-              model.triangleCount, model.frameVertices ? model.frameVertices[1].x : -1.0f);
+  std::printf("model: %d, %u vertices, %u triangles, frame x %.1f\n", code, model.vertexCount, model.triangleCount,
+              model.frameVertices ? model.frameVertices[1].x : -1.0f);
   ok = ok && code == 0 && model.vertexCount == 3 && model.triangleCount == 1 && model.frameVertices[1].x == 10.0f;
   vnlModelKill(model);
   return ok ? 0 : 1;

@@ -74,8 +74,8 @@ TEST(WildcardMatch, ExtractedPathsStayInside) {
 TEST(BatchRuns, EveryMatchIsConvertedWithOneLineEachAndASummary) {
   testdata::TempDir dir;
   WritePack(dir, "p.pak", AssetMembers());
-  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::progs/*.mdl", "-pal", "p.pak::gfx/palette.lmp", "-dst",
-                                          "out/*.obj"});
+  RunResult run =
+      RunCorvane(dir.path(), {"-model", "p.pak::progs/*.mdl", "-pal", "p.pak::gfx/palette.lmp", "-dst", "out/*.obj"});
   EXPECT_EQ(run.code, 0) << run.out;
   EXPECT_NE(run.after.find("  \"progs\\a.mdl\" -> out/a.obj, out/a.mtl, a_0.tga\n"
                            "  \"progs\\b.mdl\" -> out/b.obj, out/b.mtl, b_0.tga\n"
@@ -89,7 +89,8 @@ TEST(BatchRuns, EveryMatchIsConvertedWithOneLineEachAndASummary) {
   run = RunCorvane(dir.path(), {"-model", "p.pak::**", "-report", "rep/*.txt"});
   EXPECT_EQ(run.code, 0) << run.out;
   EXPECT_NE(run.after.find("3 converted, 0 failed"), std::string::npos) << run.out;
-  for (const char* name : {"a.ase", "b.ase", "c.ase", "rep/c.txt"}) EXPECT_TRUE(testdata::FileExists(dir.file(name))) << name;
+  for (const char* name : {"a.ase", "b.ase", "c.ase", "rep/c.txt"})
+    EXPECT_TRUE(testdata::FileExists(dir.file(name))) << name;
 
   run = RunCorvane(dir.path(), {"-sprite", "p.pak::**.spr", "-pal", "p.pak::gfx/palette.lmp"});
   EXPECT_EQ(run.code, 0) << run.out;
@@ -203,7 +204,8 @@ TEST(BatchExtract, NamesThatClimbOutLandBelowTheCurrentFolder) {
   EXPECT_EQ(testdata::ReadFile(dir.file("a/b/y")), Bytes300(2));
   EXPECT_EQ(testdata::ReadFile(dir.file("a/b/z")), Bytes300(3));
   EXPECT_EQ(testdata::ReadFile(dir.file("a/b/w")), Bytes300(4));
-  for (const char* outside : {"x", "w", "a/x", "a/w", "y", "z"}) EXPECT_FALSE(testdata::FileExists(dir.file(outside))) << outside;
+  for (const char* outside : {"x", "w", "a/x", "a/w", "y", "z"})
+    EXPECT_FALSE(testdata::FileExists(dir.file(outside))) << outside;
 }
 
 TEST(BatchExtract, AFolderThatIsALinkLeadingOutIsRefused) {
@@ -234,8 +236,7 @@ TEST(BatchExtract, TheSourcePackIsNeverReplaced) {
     const Bytes before = testdata::ReadFile(dir.file("p.pak"));
     RunResult run = RunCorvane(dir.path(), {"-pakextract", "p.pak::**", "-replace"});
     EXPECT_EQ(run.code, 1) << member << run.out;
-    EXPECT_NE(run.after.find(std::string(member) + ": it is a source of this run"), std::string::npos)
-        << run.out;
+    EXPECT_NE(run.after.find(std::string(member) + ": it is a source of this run"), std::string::npos) << run.out;
     EXPECT_EQ(testdata::ReadFile(dir.file("p.pak")), before) << member;
     EXPECT_EQ(testdata::ReadFile(dir.file("later.bin")), Bytes300(2)) << member << run.out;
   }
@@ -255,7 +256,9 @@ TEST(BatchExtract, ControlBytesOfMemberNamesBecomeQuestionMarksInFileNames) {
   const struct {
     const char* member;
     const char* file;
-  } cases[] = {{"esc\x1b[2J.txt", "esc?[2J.txt"}, {"bell\a.txt", "bell?.txt"}, {"line\nfeed.txt", "line?feed.txt"},
+  } cases[] = {{"esc\x1b[2J.txt", "esc?[2J.txt"},
+               {"bell\a.txt", "bell?.txt"},
+               {"line\nfeed.txt", "line?feed.txt"},
                {"dir\x1b/inner.txt", "dir?/inner.txt"}};
   testdata::TempDir dir;
   std::vector<PackMember> members;

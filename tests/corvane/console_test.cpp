@@ -33,8 +33,10 @@ class StdinFrom {
     int fds[2];
     if (pipe(fds) != 0) return;
     if (write(fds[1], text.data(), text.size()) != ssize_t(text.size())) ADD_FAILURE() << "pipe too small";
-    if (keepOpen) writer_ = fds[1];
-    else close(fds[1]);
+    if (keepOpen)
+      writer_ = fds[1];
+    else
+      close(fds[1]);
     saved_ = dup(STDIN_FILENO);
     dup2(fds[0], STDIN_FILENO);
     close(fds[0]);
@@ -110,8 +112,12 @@ TEST(AskChoice, FirstMatchingKeyAnswersAndOthersArePassedOver) {
     const char* choices;
     int answer;
   } cases[] = {
-      {"xn", "Yes/No/Always", 2},   {"A", "Yes/No/Always", 3},   {"?1Y", "Yes/No/Always", 1},
-      {"y", "", 1},                 {"zN", "", 2},               {"y", "Yes/Yonder", 1},
+      {"xn", "Yes/No/Always", 2},
+      {"A", "Yes/No/Always", 3},
+      {"?1Y", "Yes/No/Always", 1},
+      {"y", "", 1},
+      {"zN", "", 2},
+      {"y", "Yes/Yonder", 1},
       {"\x1b[Aa", "Yes/No/Always", 3},  // an arrow key, then a
       {"\x1bOPn", "Yes/No/Always", 2},  // a function key, then n
       {"\xc3\xa9y", "Yes/No", 1},       // a non-ASCII key is no answer
@@ -384,7 +390,6 @@ std::vector<std::string> Screen(const std::string& bytes) {
   }
   return lines;
 }
-
 
 TEST(ReplacePromptOnTerminal, PromptIsErasedAndTheLogGoesOnOverIt) {
   if (!HaveScript()) GTEST_SKIP() << "no script(1) for a pseudo-terminal";

@@ -30,7 +30,8 @@ RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& 
   std::string feed = closedInput ? "" : "printf '%s' " + Quote(input) + " | ";
   std::string tail = closedInput ? " < /dev/null" : "";
   RunResult result;
-  result.code = testdata::RunCommand("cd " + Quote(folder) + " && " + feed + CommandLine(args) + tail, &result.out, true);
+  result.code =
+      testdata::RunCommand("cd " + Quote(folder) + " && " + feed + CommandLine(args) + tail, &result.out, true);
   result.after = DropBanner(result.out);
   return result;
 }
@@ -40,8 +41,8 @@ RunResult RunCorvaneOnTerminal(const std::string& folder, const std::vector<std:
   // `script` gives the program a terminal for stdin and stdout and copies what it
   // is typed from its own stdin. The keys come after a pause, once the prompt waits.
   std::string inner = "cd " + Quote(folder) + " && stty cols 80 && " + CommandLine(args) + " " + redirect;
-  std::string command = "(sleep 1; printf '%s' " + Quote(input) + "; sleep 1) | script -qefc " + Quote(inner) +
-                        " /dev/null";
+  std::string command =
+      "(sleep 1; printf '%s' " + Quote(input) + "; sleep 1) | script -qefc " + Quote(inner) + " /dev/null";
   RunResult result;
   result.code = testdata::RunCommand(command, &result.out, true);
   return result;

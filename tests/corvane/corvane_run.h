@@ -17,8 +17,8 @@ struct RunResult {
 };
 
 // `input` is fed through a pipe; when `closedInput`, stdin is /dev/null instead.
-RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& args,
-                     const std::string& input = "", bool closedInput = false);
+RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& args, const std::string& input = "",
+                     bool closedInput = false);
 // The same command line run on a pseudo-terminal (through `script`), with `input`
 // typed into it; the raw bytes the terminal received come back in `out`.
 // `redirect` is shell text after the command inside the terminal ("> log.txt").

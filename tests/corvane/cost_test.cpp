@@ -2,11 +2,11 @@
 // memory and disk, minutes of work or thousands of output files, replayed
 // through the real program. The bounds are loose (ten times or more what a run
 // takes on a quiet machine, sanitizers included) but far below the old costs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -147,7 +147,8 @@ TEST_F(RunCost, SliversAcrossALargeSkinReportQuickly) {
 TEST(PackExtractEmpty, MemberOfLengthZeroExtractsAsAnEmptyFile) {
   TempDir dir;
   ASSERT_TRUE(testdata::WriteFile(dir.file("p.pak"), testdata::BuildRawPack(Bytes{'x'}, {{"empty.txt", 12, 0}})));
-  const corvane_test::RunResult run = corvane_test::RunCorvane(dir.path(), {"-pakextract", "p.pak::empty.txt"}, "", true);
+  const corvane_test::RunResult run =
+      corvane_test::RunCorvane(dir.path(), {"-pakextract", "p.pak::empty.txt"}, "", true);
   EXPECT_EQ(run.code, 0) << run.out;
   ASSERT_TRUE(testdata::FileExists(dir.file("empty.txt"))) << run.out;
   EXPECT_TRUE(testdata::ReadFile(dir.file("empty.txt")).empty());

@@ -130,12 +130,13 @@ TEST_F(CoverageReference, RandomWellFormedTrianglesMarkTheSameCells) {
       if (!WellFormed(t, width, height)) continue;
       SetSkinTriangles(state.model, {t});
       ASSERT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height))
-          << width << " x " << height << ": (" << t[0].u << ", " << t[0].v << ") (" << t[1].u << ", " << t[1].v
-          << ") (" << t[2].u << ", " << t[2].v << ")";
+          << width << " x " << height << ": (" << t[0].u << ", " << t[0].v << ") (" << t[1].u << ", " << t[1].v << ") ("
+          << t[2].u << ", " << t[2].v << ")";
       all.push_back(t);
     }
     SetSkinTriangles(state.model, all);
-    EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height)) << width << " x " << height;
+    EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height))
+        << width << " x " << height;
   }
 }
 
@@ -158,7 +159,8 @@ TEST_F(CoverageReference, EveryCorpusModelKeepsItsFigure) {
     ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.model), VNL_OK) << entry.path();
     const int32_t width = int32_t(state.model.skins[0].width), height = int32_t(state.model.skins[0].height);
     EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height)) << entry.path();
-    EXPECT_EQ(SkinCoverage(state.model, width / 2, height), ReferenceCoverage(state.model, width / 2, height)) << entry.path();
+    EXPECT_EQ(SkinCoverage(state.model, width / 2, height), ReferenceCoverage(state.model, width / 2, height))
+        << entry.path();
     ++models;
   }
   EXPECT_GT(models, 0);

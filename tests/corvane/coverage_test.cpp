@@ -50,7 +50,8 @@ TEST_F(Coverage, OverlappingTrianglesCountACellOnce) {
 TEST_F(Coverage, SamplesAtIntegerPositions) {
   SetSkinTriangles(state.model, {SkinTriangle{{{2 / 16.f, 3 / 16.f}, {2.5f / 16, 3 / 16.f}, {2 / 16.f, 3.5f / 16}}}});
   EXPECT_DOUBLE_EQ(SkinCoverage(state.model, 16, 16), 100.0 / 256);
-  SetSkinTriangles(state.model, {SkinTriangle{{{2.2f / 16, 3.2f / 16}, {2.8f / 16, 3.2f / 16}, {2.2f / 16, 3.8f / 16}}}});
+  SetSkinTriangles(state.model,
+                   {SkinTriangle{{{2.2f / 16, 3.2f / 16}, {2.8f / 16, 3.2f / 16}, {2.2f / 16, 3.8f / 16}}}});
   EXPECT_DOUBLE_EQ(SkinCoverage(state.model, 16, 16), 0.0);
 }
 
@@ -93,7 +94,7 @@ TEST_F(Coverage, NonFiniteCoordinatesMarkNothing) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   SetSkinTriangles(state.model, {SkinTriangle{{{nan, 0}, {1, 0}, {0, 1}}}, SkinTriangle{{{0, 0}, {inf, 0}, {0, 1}}},
-                    SkinTriangle{{{0, 0}, {1, 0}, {0, -inf}}}});
+                                 SkinTriangle{{{0, 0}, {1, 0}, {0, -inf}}}});
   EXPECT_DOUBLE_EQ(SkinCoverage(state.model, 16, 16), 0.0);
 }
 
@@ -108,8 +109,8 @@ TEST_F(Coverage, EmptyOrHostileGridsGiveZeroNotNan) {
   SetSkinTriangles(state.model, {SkinTriangle{{{0, 0}, {2, 0}, {0, 2}}}});
   const struct {
     int32_t width, height;
-  } grids[] = {{0, 16}, {16, 0}, {0, 0}, {-4, 16}, {16, INT32_MIN}, {INT32_MAX, INT32_MAX}, {65536, 65536},
-               {1 << 20, 1 << 20}};
+  } grids[] = {{0, 16},        {16, 0},           {0, 0}, {-4, 16}, {16, INT32_MIN}, {INT32_MAX, INT32_MAX},
+               {65536, 65536}, {1 << 20, 1 << 20}};
   for (const auto& g : grids) {
     double coverage = SkinCoverage(state.model, g.width, g.height);
     EXPECT_FALSE(std::isnan(coverage)) << g.width << " x " << g.height;

@@ -174,8 +174,9 @@ TEST(CommandLine, EmptyValueIsAnEmptyNameTheModeRefuses) {
   testdata::TempDir dir;
   RunResult run = RunCorvane(dir.path(), {"-model", "", "-dst", "x.obj", "-replace"}, "", true);
   EXPECT_EQ(run.code, 1) << run.out;
-  EXPECT_EQ(run.after, ":: OPTIONS\n  Always replace existing files\n:: SOURCES\n"
-                       "!!ERROR!! Source model: no file name specified\n");
+  EXPECT_EQ(run.after,
+            ":: OPTIONS\n  Always replace existing files\n:: SOURCES\n"
+            "!!ERROR!! Source model: no file name specified\n");
 }
 
 TEST(CommandLine, DoubleSeparatorLeavesThePackListUnchosen) {
@@ -220,8 +221,8 @@ TEST(ModelMode, ModelFromAPackLandsInTheCurrentFolder) {
   testdata::WriteFile(dir.file("game.pak"),
                       testdata::BuildPack({{"progs/m.mdl", testdata::BuildModel(testdata::SmallModel())},
                                            {"gfx/palette.lmp", testdata::DistinctPalette()}}));
-  RunResult run = RunCorvane(dir.path(), {"-model", "game.pak::progs/m", "-pal", "game::gfx/palette", "-dst", "x.obj"},
-                             "", true);
+  RunResult run =
+      RunCorvane(dir.path(), {"-model", "game.pak::progs/m", "-pal", "game::gfx/palette", "-dst", "x.obj"}, "", true);
   EXPECT_EQ(run.code, 0) << run.out;
   EXPECT_NE(run.after.find("  Model:   \"progs\\m.mdl\"\n"), std::string::npos) << run.after;
   EXPECT_NE(run.after.find("  Palette: \"gfx\\palette.lmp\"\n"), std::string::npos);
@@ -243,8 +244,10 @@ TEST(ModelMode, RealModelFromTheCorpusPackConverts) {
   vnlModelKill(model);
 
   testdata::TempDir dir;
-  RunResult run = RunCorvane(dir.path(), {"-model", pack + "::progs/h_dog.mdl", "-pal", pack + "::gfx/palette.lmp",
-                                          "-frame", "no such frame", "-dst", "dog.obj"}, "", true);
+  RunResult run = RunCorvane(dir.path(),
+                             {"-model", pack + "::progs/h_dog.mdl", "-pal", pack + "::gfx/palette.lmp", "-frame",
+                              "no such frame", "-dst", "dog.obj"},
+                             "", true);
   EXPECT_EQ(run.code, 0) << run.out;
   EXPECT_NE(run.after.find("  Model:   \"progs\\h_dog.mdl\"\n  Frame:   \"" + first + "\"\n"), std::string::npos)
       << run.after;
@@ -268,7 +271,8 @@ TEST(ModelMode, EmptyOutputNameWritesNoModelFile) {
   WriteModelAndPalette(dir);
   RunResult run = RunCorvane(dir.path(), {"-model", "m.mdl", "-dst", "x::"}, "", true);
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x::\" is not a model format corvane writes " + kWrittenEndings + "\n");
+  EXPECT_EQ(run.after,
+            "!!ERROR!! Model output: \"x::\" is not a model format corvane writes " + kWrittenEndings + "\n");
   EXPECT_FALSE(testdata::FileExists(dir.file("m.ase")));
 }
 
@@ -284,8 +288,8 @@ TEST(ModelMode, OutputNameNoWriterTakesIsRefusedBeforeAnythingIsRead) {
     WriteModelAndPalette(dir);
     RunResult run = RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-report", "r", "-dst", name}, "", true);
     EXPECT_EQ(run.code, 1) << name;
-    EXPECT_EQ(run.after,
-              "!!ERROR!! Model output: \"" + std::string(c.shown) + "\" is not a model format corvane writes " + kWrittenEndings + "\n");
+    EXPECT_EQ(run.after, "!!ERROR!! Model output: \"" + std::string(c.shown) +
+                             "\" is not a model format corvane writes " + kWrittenEndings + "\n");
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.exists();
     EXPECT_EQ(files, 2u) << name;  // m.mdl and pal.lmp
@@ -305,7 +309,8 @@ TEST(ModelMode, GltfNamesAreRefusedByABuildWithoutGltfOutput) {
   WriteModelAndPalette(dir);
   RunResult run = RunCorvane(dir.path(), {"-model", "m", "-dst", "x.glb"}, "", true);
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.after, "!!ERROR!! Model output: \"x.glb\" is a glTF file, and this corvane was built without glTF output\n");
+  EXPECT_EQ(run.after,
+            "!!ERROR!! Model output: \"x.glb\" is a glTF file, and this corvane was built without glTF output\n");
   EXPECT_FALSE(testdata::FileExists(dir.file("x.glb.ase")));
 }
 #endif
@@ -353,10 +358,18 @@ TEST(ModelMode, RescaleLineOnlyForAUsableFactor) {
     const char* factor;
     const char* line;  // "" for none
   } cases[] = {
-      {"2", "  Rescale:  2\n"},       {"-0.5", "  Rescale: -0.5\n"}, {"1.25abc", "  Rescale:  1.25\n"},
-      {"1e2", "  Rescale:  100\n"},   {"0.1", "  Rescale:  0.1\n"},  {"0", ""},
-      {"abc", ""},                    {"nan", ""},                   {"inf", ""},
-      {"-inf", ""},                   {"1e999", ""},                 {"0x10", ""},
+      {"2", "  Rescale:  2\n"},
+      {"-0.5", "  Rescale: -0.5\n"},
+      {"1.25abc", "  Rescale:  1.25\n"},
+      {"1e2", "  Rescale:  100\n"},
+      {"0.1", "  Rescale:  0.1\n"},
+      {"0", ""},
+      {"abc", ""},
+      {"nan", ""},
+      {"inf", ""},
+      {"-inf", ""},
+      {"1e999", ""},
+      {"0x10", ""},
   };
   testdata::TempDir dir;
   WriteModelAndPalette(dir);
@@ -385,8 +398,8 @@ TEST(ModelMode, SkinNoBackHalvesOnlyTheDefaultWidth) {
   RunResult run = RunCorvane(dir.path(), {"-model", "m.mdl", "-pal", "pal", "-skinnoback"}, "", true);
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(TgaSize(dir.file("m_0.tga")), std::make_pair(4, 8));
-  run = RunCorvane(dir.path(), {"-model", "m.mdl", "-pal", "pal", "-skinnoback", "-skinsize", "8", "8", "-replace"},
-                   "", true);
+  run = RunCorvane(dir.path(), {"-model", "m.mdl", "-pal", "pal", "-skinnoback", "-skinsize", "8", "8", "-replace"}, "",
+                   true);
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(TgaSize(dir.file("m_0.tga")), std::make_pair(8, 8));
 }

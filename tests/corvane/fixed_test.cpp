@@ -47,7 +47,7 @@ const FixedCase kCases[] = {
     {1e-45f, 4, 8, "   0.00000000"},
     // rounding at the seventh digit carries into the integer part
     {1.9999999f, 4, 8, "   2.00000000"},
-    {0.0001f, 4, 8, "   0.00010000"},  // 0.0000999999974...
+    {0.0001f, 4, 8, "   0.00010000"},   // 0.0000999999974...
     {0.00001f, 4, 8, "   0.00001000"},  // 0.00000999999997...
     // 999.9999389... has seven digits 999.9999: the rest are zeros, not its own digits
     {999.99994f, 4, 8, " 999.99990000"},
@@ -167,7 +167,8 @@ TEST(FormatFixed, AgreesWithPrintfOnModelSizedValues) {
     ExpectMatchesOracle(coordinates(random), mismatches);
     ExpectMatchesOracle(fractions(random), mismatches);
     // decoded vertices: byte x scale + origin, rounded once to float
-    ExpectMatchesOracle(float(bytes(random) * double(fractions(random)) - 100.0 * double(fractions(random))), mismatches);
+    ExpectMatchesOracle(float(bytes(random) * double(fractions(random)) - 100.0 * double(fractions(random))),
+                        mismatches);
   }
   EXPECT_EQ(mismatches, 0);
 }

@@ -108,8 +108,10 @@ std::vector<float> Document::floats(int index) const {
   std::vector<uint32_t> at = ReadIntegers(*this, sparse["indices"], changed);
   std::vector<float> replaced = ReadFloats(*this, sparse["values"], changed);
   for (size_t k = 0; k < at.size() && k < replaced.size(); ++k) {
-    if (at[k] >= values.size()) ADD_FAILURE() << "sparse index " << at[k] << " out of range";
-    else values[at[k]] = replaced[k];
+    if (at[k] >= values.size())
+      ADD_FAILURE() << "sparse index " << at[k] << " out of range";
+    else
+      values[at[k]] = replaced[k];
   }
   return values;
 }
@@ -247,20 +249,22 @@ GltfInput LoadedModel::input(const std::string& base, uint32_t baseFrame) const 
 namespace {
 
 testdata::ModelFrame TetrahedronFrame(const std::string& name, uint8_t size) {
-  return testdata::ModelFrame{name, {{10, 10, 10}, {uint8_t(10 + size), 10, 10}, {10, uint8_t(10 + size), 10},
-                                     {10, 10, uint8_t(10 + size)}}};
+  return testdata::ModelFrame{
+      name, {{10, 10, 10}, {uint8_t(10 + size), 10, 10}, {10, uint8_t(10 + size), 10}, {10, 10, uint8_t(10 + size)}}};
 }
 
 }  // namespace
 
 testdata::ModelRecipe GroupedModel() {
   testdata::ModelRecipe recipe = OneFrameModel();
-  recipe.skins.push_back(testdata::ModelSkin{true, {}, {testdata::SkinPixels(recipe, 40), testdata::SkinPixels(recipe, 80)}});
-  recipe.frames = {testdata::ModelFrameEntry{true, {}, {TetrahedronFrame("walk1", 20), TetrahedronFrame("walk2", 30),
-                                                         TetrahedronFrame("walk3", 40)}},
-                   testdata::ModelFrameEntry{false, {}, {TetrahedronFrame("pain1", 50)}},
-                   testdata::ModelFrameEntry{false, {}, {TetrahedronFrame("pain2", 60)}},
-                   testdata::ModelFrameEntry{false, {}, {TetrahedronFrame("death", 70)}}};
+  recipe.skins.push_back(
+      testdata::ModelSkin{true, {}, {testdata::SkinPixels(recipe, 40), testdata::SkinPixels(recipe, 80)}});
+  recipe.frames = {
+      testdata::ModelFrameEntry{
+          true, {}, {TetrahedronFrame("walk1", 20), TetrahedronFrame("walk2", 30), TetrahedronFrame("walk3", 40)}},
+      testdata::ModelFrameEntry{false, {}, {TetrahedronFrame("pain1", 50)}},
+      testdata::ModelFrameEntry{false, {}, {TetrahedronFrame("pain2", 60)}},
+      testdata::ModelFrameEntry{false, {}, {TetrahedronFrame("death", 70)}}};
   return recipe;
 }
 

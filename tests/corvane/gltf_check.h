@@ -4,9 +4,8 @@
 #ifndef TESTS_CORVANE_GLTF_CHECK_H
 #define TESTS_CORVANE_GLTF_CHECK_H
 
-#include <nlohmann/json.hpp>
-
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 

@@ -73,8 +73,8 @@ TEST(GltfValidator, SyntheticModelsWithSkinGroupsFrameGroupsAndSeams) {
   LoadedModel untextured(testdata::BuildModel(gltfcheck::GroupedModel()), {});
   LoadedModel single(testdata::BuildModel(gltfcheck::OneFrameModel()), palette);
   LoadedModel small(testdata::BuildModel(testdata::SmallModel()), palette);
-  for (auto [model, name] : {std::pair{&grouped, "grouped"}, {&untextured, "untextured"}, {&single, "single"},
-                             {&small, "small"}}) {
+  for (auto [model, name] :
+       {std::pair{&grouped, "grouped"}, {&untextured, "untextured"}, {&single, "single"}, {&small, "small"}}) {
     ASSERT_EQ(model->code, 0) << name;
     for (const std::string& file : WriteBoth(*model, dir, name)) files.push_back(file);
   }
@@ -119,7 +119,8 @@ BlenderFigures ImportIntoBlender(const std::string& file) {
   BlenderFigures result;
   std::string output;
   int status = testdata::RunCommand("blender -b --factory-startup --python-exit-code 1 --python '" GLTF_SCRIPTS_DIR
-                                    "/blender_import.py' -- '" + file + "'",
+                                    "/blender_import.py' -- '" +
+                                        file + "'",
                                     &output, true);
   size_t at = output.find("FIGURES ");
   EXPECT_EQ(status, 0) << output;

@@ -62,8 +62,9 @@ TEST(GltfRuns, EveryCorpusModelAsGlbAndGltfIsValidWithEverySkinEmbedded) {
     if (entry.path().extension() != ".mdl") continue;
     const std::string stem = entry.path().stem().string();
     for (const std::string ending : {".glb", ".gltf"}) {
-      RunResult run = RunCorvane(dir.path(), {"-model", entry.path().string(), "-pal",
-                                              testdata::CorpusFile("gfx/palette.lmp"), "-dst", stem + ending, "-replace"});
+      RunResult run =
+          RunCorvane(dir.path(), {"-model", entry.path().string(), "-pal", testdata::CorpusFile("gfx/palette.lmp"),
+                                  "-dst", stem + ending, "-replace"});
       ASSERT_EQ(run.code, 0) << run.out;
       files.push_back(dir.file(stem + ending));
     }
@@ -101,7 +102,8 @@ TEST(GltfRuns, SyntheticModelsAreValidOneFrameIsAPlainMeshAndNoPaletteNoTexture)
   const json bare = ReadGlbFile(dir.file("bare.glb")).json;
   EXPECT_FALSE(bare.contains("images"));
   EXPECT_EQ(bare["materials"].size(), 3u);
-  for (const json& material : bare["materials"]) EXPECT_FALSE(material["pbrMetallicRoughness"].contains("baseColorTexture"));
+  for (const json& material : bare["materials"])
+    EXPECT_FALSE(material["pbrMetallicRoughness"].contains("baseColorTexture"));
 }
 
 TEST(GltfRuns, AssimpReadsEveryFaceAndATexture) {

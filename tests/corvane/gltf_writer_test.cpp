@@ -147,8 +147,9 @@ TEST(GltfDocument, GameZUpBecomesYUpAndFacesWindOutward) {
     const float* a = &p[3 * index[t]];
     const float* b = &p[3 * index[t + 1]];
     const float* c = &p[3 * index[t + 2]];
-    volume += (a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) +
-               a[2] * (b[0] * c[1] - b[1] * c[0])) / 6.0;
+    volume +=
+        (a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) + a[2] * (b[0] * c[1] - b[1] * c[0])) /
+        6.0;
   }
   EXPECT_NEAR(volume, 50.0 * 50 * 50 / 6, 1e-3);
 }
@@ -160,7 +161,7 @@ TEST(GltfDocument, NamesWithControlBytesAndQuotesComeOutAsValidJson) {
   recipe.frames[0].frames[1].name = odd + "13";
   LoadedModel model(testdata::BuildModel(recipe), {});
   Document doc = Read(model, "b\x7f\xff");
-  ASSERT_TRUE(doc.ok);  // parsed strictly: valid UTF-8, every control byte escaped
+  ASSERT_TRUE(doc.ok);                              // parsed strictly: valid UTF-8, every control byte escaped
   const std::string shown = "q\"\\\x01\n\xc3\xa9";  // byte 0xE9 is the character U+00E9
   EXPECT_EQ(doc.json["meshes"][0]["extras"]["targetNames"][1], shown + "13");
   EXPECT_EQ(doc.json["animations"][0]["name"], shown);
@@ -263,8 +264,7 @@ TEST(GltfDocument, RefusesAnEmptyRecordAMissingFrameAndStopsWhenTheSinkFails) {
   EXPECT_EQ(WriteGlb(model.input("g", 6), keep), GltfResult::NotAModel);
   EXPECT_EQ(WriteGlb(model.input("g", 5), keep), GltfResult::Written);
   size_t calls = 0;
-  EXPECT_EQ(WriteGlb(model.input("g"), [&calls](const char*, size_t) { return ++calls < 3; }),
-            GltfResult::SinkFailed);
+  EXPECT_EQ(WriteGlb(model.input("g"), [&calls](const char*, size_t) { return ++calls < 3; }), GltfResult::SinkFailed);
   EXPECT_EQ(calls, 3u);  // nothing asked of the sink after it refused
 }
 

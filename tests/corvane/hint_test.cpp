@@ -62,53 +62,28 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, DrawHintLineCases,
     testing::Values(
         // (0,0) to (4,2): y steps by 0.5; 0.5 rounds to 0 and 1.5 to 2 (ties to even).
-        LineCase{"ties to even along x", 0.0f, 1.0f, 0.5f, 0.5f,
-                 {"##......",
-                  "..#.....",
-                  "...##...",
-                  "........"}},
+        LineCase{"ties to even along x", 0.0f, 1.0f, 0.5f, 0.5f, {"##......", "..#.....", "...##...", "........"}},
         // (0,3) to (4,2): walked from x = 0, y steps by -0.25; 2.5 rounds to 2.
-        LineCase{"falling line", 0.0f, 0.25f, 0.5f, 0.5f,
-                 {"........",
-                  "........",
-                  "..###...",
-                  "##......"}},
+        LineCase{"falling line", 0.0f, 0.25f, 0.5f, 0.5f, {"........", "........", "..###...", "##......"}},
         // (1,0) to (2,3): walked along y from the top, x steps by 1/3.
-        LineCase{"steep line", 0.125f, 1.0f, 0.25f, 0.25f,
-                 {".#......",
-                  ".#......",
-                  "..#.....",
-                  "..#....."}},
+        LineCase{"steep line", 0.125f, 1.0f, 0.25f, 0.25f, {".#......", ".#......", "..#.....", "..#....."}},
         // (6,0) to (4,4): x steps by -0.5 from (6,0); 5.5 rounds to 6, 4.5 to 4; row 4 is off.
-        LineCase{"line leaving at the bottom", 0.75f, 1.0f, 0.5f, 0.0f,
-                 {"......#.",
-                  "......#.",
-                  ".....#..",
-                  "....#..."}},
+        LineCase{
+            "line leaving at the bottom", 0.75f, 1.0f, 0.5f, 0.0f, {"......#.", "......#.", ".....#..", "....#..."}},
         // u = 1 maps to x = 8, one past the last column: that end is skipped.
-        LineCase{"u of 1 is off the image", 1.0f, 1.0f, 1.0f, 0.5f,
-                 {"........",
-                  "........",
-                  "........",
-                  "........"}},
+        LineCase{"u of 1 is off the image", 1.0f, 1.0f, 1.0f, 0.5f, {"........", "........", "........", "........"}},
         // (5,1) to (11,3): the points at x = 8 to 11 are skipped one by one.
-        LineCase{"points off the right side", 0.625f, 0.75f, 1.375f, 0.25f,
-                 {"........",
-                  ".....##.",
-                  ".......#",
-                  "........"}},
+        LineCase{"points off the right side",
+                 0.625f,
+                 0.75f,
+                 1.375f,
+                 0.25f,
+                 {"........", ".....##.", ".......#", "........"}},
         // (-3,2) to (2,2): starts off the left side.
-        LineCase{"points off the left side", -0.375f, 0.5f, 0.25f, 0.5f,
-                 {"........",
-                  "........",
-                  "###.....",
-                  "........"}},
+        LineCase{
+            "points off the left side", -0.375f, 0.5f, 0.25f, 0.5f, {"........", "........", "###.....", "........"}},
         // Both corners in one pixel: that pixel alone.
-        LineCase{"a single point", 0.4f, 0.6f, 0.43f, 0.55f,
-                 {"........",
-                  "...#....",
-                  "........",
-                  "........"}}));
+        LineCase{"a single point", 0.4f, 0.6f, 0.43f, 0.55f, {"........", "...#....", "........", "........"}}));
 
 TEST(DrawHintLine, FarAwayOrMissingCoordinatesDrawNothingAndDoNotCrash) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -175,14 +150,8 @@ TEST_F(BuildSkinHintTest, MatchesTheHintDrawnByHand) {
   // (16,0)-(12,8) steps x by -0.5 from the top, of (12,8)-(20,6) only (15,7) is
   // inside, of (16,0)-(20,6) nothing.
   Drawing expected = {
-      "##..............",
-      "#.#.............",
-      "#.###..........#",
-      "##............#.",
-      "..............#.",
-      "..............#.",
-      ".............#..",
-      "............#..#",
+      "##..............", "#.#.............", "#.###..........#", "##............#.",
+      "..............#.", "..............#.", ".............#..", "............#..#",
   };
   EXPECT_EQ(drawn, expected) << Show(drawn);
 }
@@ -249,11 +218,11 @@ TEST_F(BuildSkinHintTest, AbsurdSizesAreSkippedAndOversizedOnesSaidAsFailures) {
     state.failedOutputs = 0;
     imagecheck::ConsoleCapture quiet;
     BuildSkinHint(state);
-    const std::string said = size.said ? "  Picture: \"" + dir.file("hint.tga") + "\"\n  Failed:  \"" +
-                                             dir.file("hint.tga") + "\" (" + std::to_string(size.width) + " x " +
-                                             std::to_string(size.height) +
-                                             " pixels: more than the 67108864 pixels an image made here may have)\n"
-                                       : "";
+    const std::string said = size.said
+                                 ? "  Picture: \"" + dir.file("hint.tga") + "\"\n  Failed:  \"" + dir.file("hint.tga") +
+                                       "\" (" + std::to_string(size.width) + " x " + std::to_string(size.height) +
+                                       " pixels: more than the 67108864 pixels an image made here may have)\n"
+                                 : "";
     EXPECT_EQ(quiet.text(), said) << size.width << " x " << size.height;
     EXPECT_EQ(state.failedOutputs, size.said ? 1u : 0u);
     EXPECT_FALSE(testdata::FileExists(dir.file("hint.tga")));

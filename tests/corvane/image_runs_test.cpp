@@ -24,9 +24,9 @@ std::string Quote(const std::string& text) {
 }
 
 RunResult Corvane(const testdata::TempDir& dir, const std::vector<std::string>& args, const std::string& answers = "",
-            const std::string& environment = "") {
-  std::string command = "cd " + Quote(dir.path()) + " && printf '%s' " + Quote(answers) + " | " + environment +
-                        " " + Quote(CORVANE_BIN);
+                  const std::string& environment = "") {
+  std::string command =
+      "cd " + Quote(dir.path()) + " && printf '%s' " + Quote(answers) + " | " + environment + " " + Quote(CORVANE_BIN);
   for (const std::string& arg : args) command += " " + Quote(arg);
   RunResult run;
   run.code = testdata::RunCommand(command, &run.out, true);
@@ -180,8 +180,8 @@ TEST(ImageRuns, SpriteFramesAreSavedAndNeverRescaled) {
   testdata::TempDir dir;
   testdata::SpriteRecipe recipe;
   recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, 0, 0, 5)}},
-                  {false, {}, {testdata::MakeSpriteFrame(6, 2, 0, 0, 50)}},
-                  {false, {}, {testdata::MakeSpriteFrame(3, 5, 0, 0, 150)}}};
+                    {false, {}, {testdata::MakeSpriteFrame(6, 2, 0, 0, 50)}},
+                    {false, {}, {testdata::MakeSpriteFrame(3, 5, 0, 0, 150)}}};
   ASSERT_TRUE(testdata::WriteFile(dir.file("s.spr"), testdata::BuildSprite(recipe)));
   ASSERT_TRUE(testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette()));
   RunResult run = Corvane(dir, {"-sprite", "s.spr", "-pal", "pal.lmp", "-skinsize", "64", "64", "-outimg", "bmp"});
@@ -213,7 +213,8 @@ TEST(ImageRuns, TheConsoleBackgroundComesOutOfThePackAtItsSize) {
   SKIP_WITHOUT_CORPUS();
   testdata::TempDir dir;
   const std::string pack = testdata::CorpusFile("pak0.pak");
-  RunResult run = Corvane(dir, {"-lump", pack + "::gfx/conback.lmp", "-pal", pack + "::gfx/palette.lmp", "-outimg", "jpg"});
+  RunResult run =
+      Corvane(dir, {"-lump", pack + "::gfx/conback.lmp", "-pal", pack + "::gfx/palette.lmp", "-outimg", "jpg"});
   ASSERT_EQ(run.code, 0) << run.out;
   EXPECT_NE(run.out.find(":: OUTPUTS\n  Picture: \"conback.jpg\"\n"), std::string::npos) << run.out;
   imagecheck::Decoded image = imagecheck::Decode(dir.file("conback.jpg"));
@@ -268,8 +269,8 @@ TEST(PackRuns, AListWithoutTheSeparatorFails) {
 
 TEST(PackRuns, AListIsWrittenIntoTheNamedReport) {
   testdata::TempDir dir;
-  ASSERT_TRUE(testdata::WriteFile(dir.file("a.pak"),
-                                  testdata::BuildPack({{"progs/a.mdl", {1, 2, 3}}, {"gfx/b.lmp", {4}}})));
+  ASSERT_TRUE(
+      testdata::WriteFile(dir.file("a.pak"), testdata::BuildPack({{"progs/a.mdl", {1, 2, 3}}, {"gfx/b.lmp", {4}}})));
   RunResult run = Corvane(dir, {"-paklist", "a.pak::list.txt"});
   ASSERT_EQ(run.code, 0) << run.out;
   EXPECT_NE(run.out.find("  Source:  \"a.pak\"\n"), std::string::npos) << run.out;

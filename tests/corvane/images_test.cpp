@@ -36,9 +36,7 @@ void UseFormat(ConverterState& state, const ImageFormat& f) {
 
 class SaveImageTest : public testing::Test {
  protected:
-  void SetUp() override {
-    UseFormat(state, kTga);
-  }
+  void SetUp() override { UseFormat(state, kTga); }
   ConverterState state;
   testdata::TempDir dir;
 };
@@ -161,7 +159,7 @@ TEST_F(SaveImageTest, RescalesASkinToTheWantedSize) {
 TEST_F(SaveImageTest, HalvingAloneSavesTheFrontHalfPixelForPixel) {
   Colours colours = ToColours(296, 194, HalfAndHalf(296, 194, 3, 200));
   uint32_t* pixels = colours.get();
-  pixels[0] = 0xFF123456;             // marks on the front half's corners
+  pixels[0] = 0xFF123456;  // marks on the front half's corners
   pixels[147] = 0xFF654321;
   pixels[193 * 296 + 147] = 0xFFABCDEF;
   SaveImage(state, dir.file("skin_0"), pixels, 296, 194, 148, 194, true);
@@ -331,7 +329,8 @@ struct LoadedPalette {
 };
 
 // Saves `picture` through the palette as `name`.tga and checks every pixel.
-void SaveAndCompare(ConverterState& state, const VNLPICTURE_T& picture, const VNLPALETTE_T& palette, const std::string& name) {
+void SaveAndCompare(ConverterState& state, const VNLPICTURE_T& picture, const VNLPALETTE_T& palette,
+                    const std::string& name) {
   int32_t level = -1;
   Colours colours(vnlPictureToRGB(picture, palette, level), &std::free);
   ASSERT_TRUE(colours) << name;
@@ -362,7 +361,8 @@ TEST_F(SaveImageTest, EverySkinOfTheCorpusModelsKeepsItsColours) {
     VNLMODEL_T model{};
     ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), model), 0) << entry.path();
     for (uint32_t i = 0; i < uint32_t(model.skinCount) + model.skinExtra; ++i, ++skins)
-      SaveAndCompare(state, model.skins[i], palette.palette, dir.file(entry.path().stem().string() + "_" + std::to_string(i)));
+      SaveAndCompare(state, model.skins[i], palette.palette,
+                     dir.file(entry.path().stem().string() + "_" + std::to_string(i)));
     vnlModelKill(model);
   }
   EXPECT_GT(models, 0);

@@ -98,8 +98,7 @@ TEST(MdlOutput, RescaledModelLiesWithinHalfAStepOfTheScaledPositions) {
 
 TEST(MdlOutput, ModelPastAnEngineLimitIsWrittenWithAWarning) {
   testdata::ModelRecipe recipe = testdata::SmallModel();
-  for (int i = 0; i < 300; ++i)
-    recipe.frames.push_back(recipe.frames[0]);
+  for (int i = 0; i < 300; ++i) recipe.frames.push_back(recipe.frames[0]);
   testdata::TempDir dir;
   ASSERT_TRUE(testdata::WriteFile(dir.file("m.mdl"), testdata::BuildModel(recipe)));
   RunResult run = RunCorvane(dir.path(), {"-model", "m.mdl", "-dst", "o.mdl"}, "", true);

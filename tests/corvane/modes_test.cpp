@@ -1,11 +1,12 @@
 // The pack list, pack extraction and picture conversion modes, called directly with
 // the state that the option handlers would have set.
+#include "modes.h"
+
 #include <gtest/gtest.h>
 
 #include "builders.h"
 #include "files.h"
 #include "image_check.h"
-#include "modes.h"
 #include "state.h"
 
 namespace {
@@ -202,11 +203,17 @@ TEST_F(PictureTest, ALumpIsSavedUnderItsBaseNameAfterTheOutputsLine) {
   UseLump(6, 3);
   const std::string palette = state.paletteFile, lump = state.lumpFile;
   EXPECT_EQ(Run(RunPictureConversion), 0);
-  EXPECT_EQ(said, ":: CONVERT LUMP\n"
-                  "  Palette: \"" + palette + "\"\n"
-                  "  Source:  \"" + lump + "\"\n"
-                  ":: OUTPUTS\n"
-                  "  Picture: \"" + dir.file("pic.tga") + "\"\n");
+  EXPECT_EQ(said,
+            ":: CONVERT LUMP\n"
+            "  Palette: \"" +
+                palette +
+                "\"\n"
+                "  Source:  \"" +
+                lump +
+                "\"\n"
+                ":: OUTPUTS\n"
+                "  Picture: \"" +
+                dir.file("pic.tga") + "\"\n");
   testdata::SpriteFrame expected = testdata::SpriteFrame{0, 0, 6, 3, {}};
   for (uint32_t i = 0; i < 18; ++i) expected.pixels.push_back(uint8_t(i * 3 + 1));
   ExpectFrame(dir.file("pic.tga"), expected);
@@ -228,19 +235,30 @@ TEST_F(PictureTest, ALumpIsNeverRescaled) {
 TEST_F(PictureTest, SpriteFramesAreSavedOneByOneWithoutOutputsLine) {
   UsePalette();
   testdata::SpriteRecipe recipe;
-  recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(4, 3, -2, 1, 0)}},
-                  {true, {0.1f, 0.2f}, {testdata::MakeSpriteFrame(5, 2, 0, 0, 40), testdata::MakeSpriteFrame(3, 6, 1, 1, 90)}}};
+  recipe.entries = {
+      {false, {}, {testdata::MakeSpriteFrame(4, 3, -2, 1, 0)}},
+      {true, {0.1f, 0.2f}, {testdata::MakeSpriteFrame(5, 2, 0, 0, 40), testdata::MakeSpriteFrame(3, 6, 1, 1, 90)}}};
   UseSprite(recipe);
   state.skinWidth = 512;  // a skin size does not touch sprite frames
   state.skinHeight = 512;
   const std::string palette = state.paletteFile, sprite = state.spriteFile;
   EXPECT_EQ(Run(RunPictureConversion), 0);
-  EXPECT_EQ(said, ":: CONVERT SPRITE\n"
-                  "  Palette: \"" + palette + "\"\n"
-                  "  Source:  \"" + sprite + "\"\n"
-                  "  Picture: \"" + dir.file("s_0.tga") + "\"\n"
-                  "  Picture: \"" + dir.file("s_1.tga") + "\"\n"
-                  "  Picture: \"" + dir.file("s_2.tga") + "\"\n");
+  EXPECT_EQ(said,
+            ":: CONVERT SPRITE\n"
+            "  Palette: \"" +
+                palette +
+                "\"\n"
+                "  Source:  \"" +
+                sprite +
+                "\"\n"
+                "  Picture: \"" +
+                dir.file("s_0.tga") +
+                "\"\n"
+                "  Picture: \"" +
+                dir.file("s_1.tga") +
+                "\"\n"
+                "  Picture: \"" +
+                dir.file("s_2.tga") + "\"\n");
   ExpectFrame(dir.file("s_0.tga"), recipe.entries[0].frames[0]);
   ExpectFrame(dir.file("s_1.tga"), recipe.entries[1].frames[0]);
   ExpectFrame(dir.file("s_2.tga"), recipe.entries[1].frames[1]);
@@ -264,7 +282,7 @@ TEST_F(PictureTest, AFrameWithoutPixelsIsSkippedAndTheOthersAreSaved) {
   recipe.maxWidth = 4;
   recipe.maxHeight = 4;
   recipe.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}},
-                  {false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
+                    {false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
   UseSprite(recipe);
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_FALSE(testdata::FileExists(dir.file("s_0.tga")));

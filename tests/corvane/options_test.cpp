@@ -62,9 +62,9 @@ TEST(OptionTable, SlotWithoutDescriptionIsTakenByTheNextOption) {
 
 TEST(OptionTable, ProgramRegistersEighteenOptionsInUsageOrder) {
   const OptionTable options = ProgramOptions();
-  const char* names[] = {"-model",  "-pal",    "-frame",  "-scale",  "-dst",     "-skinhint",
-                         "-skinsize", "-outimg", "-skinnoback", "-report", "-swap", "-swapyz",
-                         "-invh",   "-replace", "-paklist", "-pakextract", "-sprite", "-lump"};
+  const char* names[] = {"-model",    "-pal",     "-frame",      "-scale",      "-dst",    "-skinhint",
+                         "-skinsize", "-outimg",  "-skinnoback", "-report",     "-swap",   "-swapyz",
+                         "-invh",     "-replace", "-paklist",    "-pakextract", "-sprite", "-lump"};
   ASSERT_EQ(options.size(), 18u);
   for (size_t i = 0; i < 18; ++i) {
     EXPECT_EQ(options[i].name, names[i]);
@@ -115,45 +115,53 @@ TEST_F(CommandLineTest, HandlersStoreWhatTheModesRead) {
     std::vector<std::string> args;
     std::function<void(const ConverterState&)> check;
   } cases[] = {
-      {{"-model", "progs/x"}, [](const ConverterState& state) {
+      {{"-model", "progs/x"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.modelFile, "progs\\x.mdl");
          EXPECT_EQ(state.baseName, "x");
          EXPECT_EQ(state.dstFile, "x.ase");
        }},
       {{"-dst", "out.obj", "-model", "x"}, [](const ConverterState& state) { EXPECT_EQ(state.dstFile, "out.obj"); }},
       {{"-model", "x", "-dst", "out"}, [](const ConverterState& state) { EXPECT_EQ(state.dstFile, "out.ase"); }},
-      {{"-model", "a::b::c"}, [](const ConverterState& state) {
+      {{"-model", "a::b::c"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.modelPack, "");
          EXPECT_EQ(state.modelFile, "");
          EXPECT_EQ(state.dstFile, "");
        }},
-      {{"-model", "pak0::progs/soldier"}, [](const ConverterState& state) {
+      {{"-model", "pak0::progs/soldier"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.modelPack, "pak0.pak");
          EXPECT_EQ(state.modelFile, "progs\\soldier.mdl");
        }},
       {{"-pal", "gfx/palette"}, [](const ConverterState& state) { EXPECT_EQ(state.paletteFile, "gfx\\palette.lmp"); }},
       {{"-frame", "  WALK1  "}, [](const ConverterState& state) { EXPECT_EQ(state.frameName, "walk1"); }},
       {{"-skinhint", "hint.tga"}, [](const ConverterState& state) { EXPECT_EQ(state.hintFile, "hint.tga"); }},
-      {{"-skinsize", " 64px", "-3"}, [](const ConverterState& state) {
+      {{"-skinsize", " 64px", "-3"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.skinWidth, 64);
          EXPECT_EQ(state.skinHeight, -3);
        }},
       {{"-report", "r"}, [](const ConverterState& state) { EXPECT_EQ(state.reportFile, "r.txt"); }},
-      {{"-paklist", "pak0.pak::list"}, [](const ConverterState& state) {
+      {{"-paklist", "pak0.pak::list"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.listPack, "pak0.pak");
          EXPECT_EQ(state.listFile, "list.txt");
          EXPECT_EQ(state.reportFile, "list.txt");
        }},
-      {{"-pakextract", "pak0::progs/player.mdl"}, [](const ConverterState& state) {
+      {{"-pakextract", "pak0::progs/player.mdl"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.extractPack, "pak0.pak");
          EXPECT_EQ(state.extractFile, "progs\\player.mdl");
          EXPECT_EQ(state.baseName, "player.mdl");
        }},
-      {{"-sprite", "progs/s_light"}, [](const ConverterState& state) {
+      {{"-sprite", "progs/s_light"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.spriteFile, "progs\\s_light.spr");
          EXPECT_EQ(state.baseName, "s_light");
        }},
-      {{"-lump", "gfx/conback"}, [](const ConverterState& state) {
+      {{"-lump", "gfx/conback"},
+       [](const ConverterState& state) {
          EXPECT_EQ(state.lumpFile, "gfx\\conback.lmp");
          EXPECT_EQ(state.baseName, "conback");
        }},
@@ -172,7 +180,7 @@ TEST_F(CommandLineTest, OutImgPicksFormatExtensionAndFlags) {
     const char* ext;
     int32_t format;
     int32_t flags;
-  } cases[] = {{"bmp", "bmp", 0, 0},   {"PNG", "png", 13, 6},  {"jpg", "jpg", 2, 128},
+  } cases[] = {{"bmp", "bmp", 0, 0},    {"PNG", "png", 13, 6}, {"jpg", "jpg", 2, 128},
                {"JPEG", "jpg", 2, 128}, {"gif", "tga", 17, 0}, {"tga", "tga", 17, 0}};
   for (const Case& c : cases) {
     Parse({"-outimg", c.kind});
@@ -186,8 +194,8 @@ TEST_F(CommandLineTest, ScaleKeepsItsValueForZeroAndNonFiniteFactors) {
   struct Case {
     const char* factor;
     float scale;
-  } cases[] = {{"2", 2},     {"0", 2},    {"abc", 2},   {"nan", 2},  {"inf", 2},     {"-INF", 2},
-               {"1e40", 2},  {"1e-60", 2}, {"0x20", 2}, {" -1.5", -1.5f}, {"3.25x", 3.25f}};
+  } cases[] = {{"2", 2},    {"0", 2},     {"abc", 2},  {"nan", 2},       {"inf", 2},      {"-INF", 2},
+               {"1e40", 2}, {"1e-60", 2}, {"0x20", 2}, {" -1.5", -1.5f}, {"3.25x", 3.25f}};
   for (const Case& c : cases) {
     state.scale = 2;
     Parse({"-scale", c.factor});
@@ -201,9 +209,16 @@ TEST(ReadNumbers, IntegersSaturateAndStopAtTheFirstStrangeCharacter) {
   struct Case {
     const char* text;
     int32_t value;
-  } cases[] = {{"12", 12},          {"  -7", -7},        {"+5", 5},          {"3x", 3},
-               {"x3", 0},           {"", 0},             {"2147483647", 2147483647},
-               {"2147483648", 2147483647}, {"-2147483648", INT32_MIN}, {"-99999999999999999999", INT32_MIN},
+  } cases[] = {{"12", 12},
+               {"  -7", -7},
+               {"+5", 5},
+               {"3x", 3},
+               {"x3", 0},
+               {"", 0},
+               {"2147483647", 2147483647},
+               {"2147483648", 2147483647},
+               {"-2147483648", INT32_MIN},
+               {"-99999999999999999999", INT32_MIN},
                {"99999999999999999999999", INT32_MAX}};
   for (const Case& c : cases) EXPECT_EQ(ReadInteger(c.text), c.value) << c.text;
 }

@@ -51,16 +51,20 @@ TEST(OutputFailures, EachIsSaidUnderItsOutputAndTheRunGoesOnToFail) {
   WriteModelAndPalette(dir);
   std::filesystem::create_directory(dir.file("r.txt"));  // a folder at the report's name
   const std::string longName(300, 'h');
-  RunResult run = RunCorvane(dir.path(),
-                             {"-model", "m", "-pal", "pal", "-dst", "nope/x.obj", "-skinhint", longName, "-report", "r"},
-                             "", true);
+  RunResult run =
+      RunCorvane(dir.path(),
+                 {"-model", "m", "-pal", "pal", "-dst", "nope/x.obj", "-skinhint", longName, "-report", "r"}, "", true);
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.after.find("  Model:   \"nope\\x.obj\"\n"
                            "  Failed:  \"nope/x.obj\" (No such file or directory)\n"
                            "  Failed:  \"nope/x.mtl\" (No such file or directory)\n"
                            "  Picture: \"m_0.tga\"\n"
-                           "  Picture: \"" + longName + ".tga\"\n"
-                           "  Failed:  \"" + longName + ".tga\" (File name too long)\n"
+                           "  Picture: \"" +
+                           longName +
+                           ".tga\"\n"
+                           "  Failed:  \"" +
+                           longName +
+                           ".tga\" (File name too long)\n"
                            "  Report:  \"r.txt\"\n"
                            "  Failed:  \"r.txt\" (Is a directory)\n"
                            "!!ERROR!! 4 outputs were not written\n"),
@@ -82,9 +86,9 @@ TEST(OutputFailures, SizesTheImageFormatCannotStoreAreRefused) {
   for (const Case& c : cases) {
     testdata::TempDir dir;
     WriteModelAndPalette(dir);
-    RunResult run = RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-outimg", c.format, "-skinsize", c.width,
-                                            c.height, "-report", "m"},
-                               "", true);
+    RunResult run = RunCorvane(
+        dir.path(), {"-model", "m", "-pal", "pal", "-outimg", c.format, "-skinsize", c.width, c.height, "-report", "m"},
+        "", true);
     EXPECT_EQ(run.code, 1) << c.format;
     EXPECT_EQ(Count(run.after, c.said), 1u) << run.after;
     EXPECT_EQ(Count(run.after, "!!ERROR!! 1 output was not written\n"), 1u) << run.after;
@@ -194,12 +198,14 @@ int DuringASlowEncode(const testdata::TempDir& dir, const std::string& action, s
   const std::string corvane = "'" + std::string(CORVANE_BIN) + "' -model m -pal pal -skinsize 8192 8192 -outimg png";
   // On a terminal the keyboard stays open, typing nothing, until the action is done.
   const std::string keyboard = "(k=0; while [ ! -e \"$log.done\" ] && [ $k -lt 600 ]; do sleep 0.05; k=$((k+1)); done)";
-  const std::string start = onTerminal ? keyboard + " | script -qefc \"" + corvane + "\" /dev/null"
-                                       : corvane + " < /dev/null";
-  const std::string command =
-      "cd '" + dir.path() + "' || exit 1; log='" + logs.file("log") + "'; " + start + " > \"$log\" 2>&1 & pid=$!; i=0; "
-      "while [ $i -lt 3000 ] && ! { [ -e m.ase ] && ls -A | grep -q '^\\.corvane-'; }; do sleep 0.01; i=$((i+1)); done; "
-      "[ $i -lt 3000 ] && echo seen; " + action + "; touch \"$log.done\"; wait $pid; echo $? > '" + logs.file("status") + "'";
+  const std::string start =
+      onTerminal ? keyboard + " | script -qefc \"" + corvane + "\" /dev/null" : corvane + " < /dev/null";
+  const std::string command = "cd '" + dir.path() + "' || exit 1; log='" + logs.file("log") + "'; " + start +
+                              " > \"$log\" 2>&1 & pid=$!; i=0; "
+                              "while [ $i -lt 3000 ] && ! { [ -e m.ase ] && ls -A | grep -q '^\\.corvane-'; }; do "
+                              "sleep 0.01; i=$((i+1)); done; "
+                              "[ $i -lt 3000 ] && echo seen; " +
+                              action + "; touch \"$log.done\"; wait $pid; echo $? > '" + logs.file("status") + "'";
   testdata::RunCommand(command, &log, true);
   log += testdata::ReadText(logs.file("log"));
   return std::atoi(testdata::ReadText(logs.file("status")).c_str());

@@ -51,8 +51,7 @@ testdata::ModelRecipe ReaderModel() {
       true, {}, {testdata::SkinPixels(recipe, kSeeds[1]), testdata::SkinPixels(recipe, kSeeds[2])}});
   auto point = [](int x, int y) { return y * (kColumns + 1) + x; };
   for (int y = 0; y <= kRows; ++y)
-    for (int x = 0; x <= kColumns; ++x)
-      recipe.vertices.push_back({point(x, y) == point(0, 1) ? 1 : 0, x * 5, y * 3});
+    for (int x = 0; x <= kColumns; ++x) recipe.vertices.push_back({point(x, y) == point(0, 1) ? 1 : 0, x * 5, y * 3});
   for (int y = 0; y < kRows; ++y)
     for (int x = 0; x < kColumns; ++x) {
       int front = (x == 0 && y == 1) ? 0 : 1;
@@ -302,8 +301,8 @@ TEST_F(AssimpReadsARun, AseSceneMaterialOfTheMeshIsSkinZero) {
 // ---- images ----
 
 struct ImageFormat {
-  const char* option;     // -outimg value, also the file extension
-  int freeImageFormat;    // FreeImage's id for the format, told from the file's content
+  const char* option;      // -outimg value, also the file extension
+  int freeImageFormat;     // FreeImage's id for the format, told from the file's content
   const char* magickName;  // ImageMagick's name of the format
   bool lossless;
 };
@@ -417,7 +416,9 @@ TEST_P(ImagesOfARun, ImageMagickReadsEverySkin) {
 INSTANTIATE_TEST_SUITE_P(Formats, ImagesOfARun,
                          testing::Values(ImageFormat{"tga", 17, "TGA", true}, ImageFormat{"png", 13, "PNG", true},
                                          ImageFormat{"bmp", 0, "BMP3", true}, ImageFormat{"jpg", 2, "JPEG", false}),
-                         [](const testing::TestParamInfo<ImageFormat>& info) { return std::string(info.param.option); });
+                         [](const testing::TestParamInfo<ImageFormat>& info) {
+                           return std::string(info.param.option);
+                         });
 
 // A TGA may keep its rows bottom first or top first; a bit of the header says
 // which. Ours are stored bottom first and say so. ImageMagick (6.9) reads that bit
@@ -441,9 +442,9 @@ TEST_F(TgaOrientation, RowsAreStoredBottomFirstAndTheHeaderSaysSo) {
   testdata::Bytes file = testdata::ReadFile(dir_.file("m_0.tga"));
   const size_t rowBytes = size_t(kSkinWidth) * 3;
   ASSERT_GE(file.size(), 18 + rowBytes * kSkinHeight);
-  EXPECT_EQ(file[0], 0);   // no image id
-  EXPECT_EQ(file[1], 0);   // no colour map
-  EXPECT_EQ(file[2], 2);   // uncompressed true colour
+  EXPECT_EQ(file[0], 0);  // no image id
+  EXPECT_EQ(file[1], 0);  // no colour map
+  EXPECT_EQ(file[2], 2);  // uncompressed true colour
   EXPECT_EQ(file[12] | file[13] << 8, kSkinWidth);
   EXPECT_EQ(file[14] | file[15] << 8, kSkinHeight);
   EXPECT_EQ(file[16], 24);

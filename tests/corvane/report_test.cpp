@@ -110,7 +110,8 @@ void FillPicture(ConverterState& state) {
 }
 
 // Flattened frames: `groups` gives each frame's group size (0 inside or outside a group).
-void SetFrames(ConverterState& state, uint16_t frameCount, const std::vector<std::string>& names, const std::vector<uint8_t>& groups) {
+void SetFrames(ConverterState& state, uint16_t frameCount, const std::vector<std::string>& names,
+               const std::vector<uint8_t>& groups) {
   VNLMODEL_T& model = state.model;
   std::free(model.frameNames);
   std::free(model.frameGroup);
@@ -349,7 +350,8 @@ TEST_F(ReportFile, CoverageIsCutToTwoDecimals) {
     state.flags = OPT_REPLACE;
     FillModel(state);
     testdata::SetSkinTriangles(state.model, c.triangles);
-    EXPECT_EQ(LineStarting(ReportOf(state), "  Skin size:"), std::string("  Skin size:       16x16px (") + c.shown + "% covered)");
+    EXPECT_EQ(LineStarting(ReportOf(state), "  Skin size:"),
+              std::string("  Skin size:       16x16px (") + c.shown + "% covered)");
   }
 }
 
@@ -397,10 +399,8 @@ TEST_F(ReportFile, OnlyLoadedRecordsGetASection) {
     void (*fill)(ConverterState&);
     const char* title;
   } cases[] = {
-      {FillPalette, ":: PALETTE INFOS"},
-      {[](ConverterState& run) { FillPack(run, 1); }, ":: PACK INFOS"},
-      {FillSprite, ":: SPRITE INFOS"},
-      {FillPicture, ":: PICTURE INFOS"},
+      {FillPalette, ":: PALETTE INFOS"}, {[](ConverterState& run) { FillPack(run, 1); }, ":: PACK INFOS"},
+      {FillSprite, ":: SPRITE INFOS"},   {FillPicture, ":: PICTURE INFOS"},
       {FillModel, ":: MODEL INFOS"},
   };
   for (const auto& c : cases) {
@@ -467,8 +467,8 @@ struct BlockTable {
 
 // Reads "@offset, length bytes long" from the five block lines.
 bool ParseBlockTable(const std::string& text, BlockTable& table) {
-  const char* labels[5] = {"  Header block:", "  Skins block:", "  Vertices block:", "  Triangles block:",
-                           "  Frames block:"};
+  const char* labels[5] = {
+      "  Header block:", "  Skins block:", "  Vertices block:", "  Triangles block:", "  Frames block:"};
   for (int i = 0; i < 5; ++i) {
     std::string line = LineStarting(text, labels[i]);
     long long offset = 0, length = 0;

@@ -96,7 +96,8 @@ TEST(SafeWrite, AseReportAndSkinImageCutByTheLimitKeepTheirOldFiles) {
   EXPECT_EQ(run.code, 1) << run.out;
   for (const char* name : {"out.ase", "out.txt", "big_0.bmp"}) {
     EXPECT_EQ(testdata::ReadText(dir.file(name)), kOld) << name;
-    EXPECT_NE(run.out.find("  Failed:  \"" + std::string(name) + "\" (File too large)\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  Failed:  \"" + std::string(name) + "\" (File too large)\n"), std::string::npos)
+        << run.out;
   }
   EXPECT_NE(run.out.find("\n!!ERROR!! 3 outputs were not written\n"), std::string::npos) << run.out;
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"big.mdl", "pal.lmp", "out.ase", "out.txt", "big_0.bmp"}));

@@ -26,8 +26,8 @@ inline int32_t LoadModel(ConverterState& state, const testdata::Bytes& bytes) {
 }
 
 // The names the writers read, as the option handlers would have stored them.
-inline void SetNames(ConverterState& state, const std::string& dstFile, const std::string& modelFile, const std::string& baseName,
-                     const std::string& frameName, const std::string& imageExt = "tga") {
+inline void SetNames(ConverterState& state, const std::string& dstFile, const std::string& modelFile,
+                     const std::string& baseName, const std::string& frameName, const std::string& imageExt = "tga") {
   state.dstFile = dstFile;
   state.modelFile = modelFile;
   state.baseName = baseName;
@@ -38,8 +38,8 @@ inline void SetNames(ConverterState& state, const std::string& dstFile, const st
 // A loaded-looking record filled by hand, for shapes the file builder cannot
 // reach cheaply (many skins, high vertex indices, chosen float values). Arrays
 // come from calloc so that vnlModelKill releases them. One frame, named "base".
-inline void HandModel(ConverterState& state, uint16_t vertexCount, uint32_t seamCount, uint16_t triangleCount, uint16_t skinCount,
-                      uint16_t skinExtra) {
+inline void HandModel(ConverterState& state, uint16_t vertexCount, uint32_t seamCount, uint16_t triangleCount,
+                      uint16_t skinCount, uint16_t skinExtra) {
   vnlModelKill(state.model);
   VNLMODEL_T& m = state.model;
   const uint32_t n = uint32_t(vertexCount) + seamCount;
@@ -97,7 +97,8 @@ inline size_t CountStartingWith(const std::vector<std::string>& lines, const std
 class InFolder {
  public:
   explicit InFolder(const std::string& folder) {
-    if (getcwd(saved_, sizeof saved_) == nullptr || chdir(folder.c_str()) != 0) ADD_FAILURE() << "cannot enter " << folder;
+    if (getcwd(saved_, sizeof saved_) == nullptr || chdir(folder.c_str()) != 0)
+      ADD_FAILURE() << "cannot enter " << folder;
   }
   ~InFolder() {
     if (chdir(saved_) != 0) ADD_FAILURE() << "cannot go back to " << saved_;

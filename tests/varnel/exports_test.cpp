@@ -17,9 +17,8 @@ const std::string kNames = kString + ", " + kString;
 
 std::set<std::string> InterfaceSignatures() {
   const std::string loaders[][2] = {
-      {"vnlPaletteLoad", "VNLPALETTE_T&"}, {"vnlColorMapLoad", "VNLPALETTE_T&"},
-      {"vnlPictureLoad", "VNLPICTURE_T&"}, {"vnlModelLoad", "VNLMODEL_T&"},
-      {"vnlSpriteLoad", "VNLSPRITE_T&"},   {"vnlWhatIs", "int&"},
+      {"vnlPaletteLoad", "VNLPALETTE_T&"}, {"vnlColorMapLoad", "VNLPALETTE_T&"}, {"vnlPictureLoad", "VNLPICTURE_T&"},
+      {"vnlModelLoad", "VNLMODEL_T&"},     {"vnlSpriteLoad", "VNLSPRITE_T&"},    {"vnlWhatIs", "int&"},
   };
   std::set<std::string> names;
   for (const auto& loader : loaders) {

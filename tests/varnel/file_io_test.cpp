@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "files.h"
 #include "builders.h"
 #include "bytes.h"
+#include "files.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -104,8 +104,8 @@ TEST(HandleTable, NoFreeHandleGives2BeforeAnyOtherCheck) {
     EXPECT_EQ(vnl::FreeHandleCount(), 0);
     vnl::FileHandle extra;
     EXPECT_FALSE(extra.acquired());
-    for (const std::string& name : {std::string(), CleanedName(dir.file("missing")),
-                                    CleanedName(dir.file("pic.lmp"))}) {
+    for (const std::string& name :
+         {std::string(), CleanedName(dir.file("missing")), CleanedName(dir.file("pic.lmp"))}) {
       Read read;
       DiskReadInto(name, read);
       EXPECT_EQ(read.code, VNL_NO_HANDLE) << name;

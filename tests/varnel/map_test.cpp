@@ -175,20 +175,19 @@ TEST_P(MapFault, StopsWithItsCodeAndPrintsNoCounts) {
   EXPECT_EQ(run.output, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, MapFault,
-    testing::Values(
-        FaultCase{"StatementAtTheRoot", "\"classname\" \"worldspawn\"\r\n", 42},
-        FaultCase{"StatementAfterTheEntityClosed", "{\r\n}\r\nstray\r\n", 42},
-        FaultCase{"CloseAtTheRoot", "}\r\n", 41},
-        FaultCase{"CloseTooManyLater", "{\r\n}\r\n}\r\n{\r\n", 41},
-        FaultCase{"ThreeNestedOpens", "{\r\n{\r\n{\r\n", 40},
-        FaultCase{"SixQuotes", "{\r\n\"a\" \"b\" \"c\"\r\n}\r\n", 43},
-        FaultCase{"FiveQuotes", "{\r\n\"a\" \"b\"\"\r\n}\r\n", 43},
-        FaultCase{"ValueHoldsAQuote", "{\r\n\"message\" \"say \"hi\" now\"\r\n}\r\n", 43},
-        FaultCase{"ThreeQuotes", "{\r\n\"a\" \"b\r\n}\r\n", 43},
-        FaultCase{"NoQuotes", "{\r\nclassname worldspawn\r\n}\r\n", 43}),
-    [](const testing::TestParamInfo<FaultCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Faults, MapFault,
+                         testing::Values(FaultCase{"StatementAtTheRoot", "\"classname\" \"worldspawn\"\r\n", 42},
+                                         FaultCase{"StatementAfterTheEntityClosed", "{\r\n}\r\nstray\r\n", 42},
+                                         FaultCase{"CloseAtTheRoot", "}\r\n", 41},
+                                         FaultCase{"CloseTooManyLater", "{\r\n}\r\n}\r\n{\r\n", 41},
+                                         FaultCase{"ThreeNestedOpens", "{\r\n{\r\n{\r\n", 40},
+                                         FaultCase{"SixQuotes", "{\r\n\"a\" \"b\" \"c\"\r\n}\r\n", 43},
+                                         FaultCase{"FiveQuotes", "{\r\n\"a\" \"b\"\"\r\n}\r\n", 43},
+                                         FaultCase{"ValueHoldsAQuote", "{\r\n\"message\" \"say \"hi\" now\"\r\n}\r\n",
+                                                   43},
+                                         FaultCase{"ThreeQuotes", "{\r\n\"a\" \"b\r\n}\r\n", 43},
+                                         FaultCase{"NoQuotes", "{\r\nclassname worldspawn\r\n}\r\n", 43}),
+                         [](const testing::TestParamInfo<FaultCase>& info) { return info.param.label; });
 
 TEST(MapLoad, PairsBeforeAFaultStayPrinted) {
   MapRun run = RunMap("{\r\n\"first\" \"1\"\r\n\"broken\r\n\"never\" \"2\"\r\n}\r\n");
@@ -212,23 +211,22 @@ TEST_P(MapPrintZones, ValueStartsAtTheSecondZoneAfterTheKey) {
   EXPECT_EQ(run.output, key + GetParam().between + "v\n" + Counts(4, 1, 0));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, MapPrintZones,
-    testing::Values(ZoneCase{0, std::string(28, ' ')},          // 0 -> 14 -> 28
-                    ZoneCase{1, std::string(27, ' ')},          // 1 -> 14 -> 28
-                    ZoneCase{13, std::string(15, ' ')},         // 13 -> 14 -> 28
-                    ZoneCase{14, std::string(28, ' ')},         // 14 -> 28 -> 42
-                    ZoneCase{27, std::string(15, ' ')},         // 27 -> 28 -> 42
-                    ZoneCase{41, std::string(15, ' ')},         // 41 -> 42 -> 56
-                    ZoneCase{42, std::string(14, ' ') + "\n"},  // 42 -> 56, 70 is too late
-                    ZoneCase{55, " \n"},                         // 55 -> 56, 70 is too late
-                    ZoneCase{56, "\n" + std::string(14, ' ')},  // 70 too late -> new line, -> 14
-                    ZoneCase{79, "\n" + std::string(14, ' ')},
-                    ZoneCase{80, std::string(28, ' ')},         // wrapped to column 0
-                    ZoneCase{85, std::string(23, ' ')}),        // wrapped to 5 -> 14 -> 28
-    [](const testing::TestParamInfo<ZoneCase>& info) {
-      return "Key" + std::to_string(info.param.keyLength);
-    });
+INSTANTIATE_TEST_SUITE_P(Keys, MapPrintZones,
+                         testing::Values(ZoneCase{0, std::string(28, ' ')},          // 0 -> 14 -> 28
+                                         ZoneCase{1, std::string(27, ' ')},          // 1 -> 14 -> 28
+                                         ZoneCase{13, std::string(15, ' ')},         // 13 -> 14 -> 28
+                                         ZoneCase{14, std::string(28, ' ')},         // 14 -> 28 -> 42
+                                         ZoneCase{27, std::string(15, ' ')},         // 27 -> 28 -> 42
+                                         ZoneCase{41, std::string(15, ' ')},         // 41 -> 42 -> 56
+                                         ZoneCase{42, std::string(14, ' ') + "\n"},  // 42 -> 56, 70 is too late
+                                         ZoneCase{55, " \n"},                        // 55 -> 56, 70 is too late
+                                         ZoneCase{56, "\n" + std::string(14, ' ')},  // 70 too late -> new line, -> 14
+                                         ZoneCase{79, "\n" + std::string(14, ' ')},
+                                         ZoneCase{80, std::string(28, ' ')},   // wrapped to column 0
+                                         ZoneCase{85, std::string(23, ' ')}),  // wrapped to 5 -> 14 -> 28
+                         [](const testing::TestParamInfo<ZoneCase>& info) {
+                           return "Key" + std::to_string(info.param.keyLength);
+                         });
 
 TEST(MapLoad, FileFormForcesTheExtensionAndReadsTheDisk) {
   testdata::TempDir dir;

@@ -110,7 +110,7 @@ TEST(ModelDataLoad, KeepsBoxesNamesPositionsAndNormalsAsStored) {
   }
   EXPECT_EQ(m.frameBoxes[4].v[0], 1);
   EXPECT_EQ(m.frameBoxes[5].v[2], 12);
-  EXPECT_EQ(m.frameEntryBox[4].v[1], 1);      // the group's own box, not its first frame's
+  EXPECT_EQ(m.frameEntryBox[4].v[1], 1);  // the group's own box, not its first frame's
   EXPECT_EQ(m.frameEntryBox[5].v[2], 202);
   EXPECT_EQ(m.frameEntryBox[0].normal, m.frameBoxes[0].normal);  // a single frame's box is its own
   EXPECT_EQ(m.frameEntryBox[1].v[0], 255);

@@ -195,25 +195,31 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusalCase{"no vertex", [](Record& r) { r.m.vertexCount = 0; }, VNL_MDL_NO_VERTEX},
         RefusalCase{"vertex count past 16 bits", [](Record& r) { r.m.vertexCount = 0x10000; }, VNL_MDL_COUNT},
-        RefusalCase{"frame group past 255", [](Record& r) {
+        RefusalCase{"frame group past 255",
+                    [](Record& r) {
                       static uint32_t sizes[] = {300};
                       r.m.frameEntryCount = 1;
                       r.m.frameEntrySize = sizes;
-                    }, VNL_MDL_COUNT},
-        RefusalCase{"entries not covering the frames", [](Record& r) {
+                    },
+                    VNL_MDL_COUNT},
+        RefusalCase{"entries not covering the frames",
+                    [](Record& r) {
                       static uint32_t sizes[] = {0, 0};
                       r.m.frameEntryCount = 2;
                       r.m.frameEntrySize = sizes;
-                    }, VNL_MDL_COUNT},
+                    },
+                    VNL_MDL_COUNT},
         RefusalCase{"triangle naming a missing vertex", [](Record& r) { r.faces[1].index[2] = 4; }, VNL_MDL_BAD_INDEX},
         RefusalCase{"negative index", [](Record& r) { r.faces[0].index[0] = -1; }, VNL_MDL_BAD_INDEX},
         RefusalCase{"16-byte name", [](Record& r) { std::memset(r.names[2].data(), 'a', 16); }, VNL_MDL_LONG_NAME},
-        RefusalCase{"zero interval in a group", [](Record& r) {
+        RefusalCase{"zero interval in a group",
+                    [](Record& r) {
                       static uint32_t sizes[] = {3};
                       r.m.frameEntryCount = 1;
                       r.m.frameEntrySize = sizes;
                       r.intervals[1] = 0.0f;
-                    }, VNL_MDL_BAD_INTERVAL},
+                    },
+                    VNL_MDL_BAD_INTERVAL},
         RefusalCase{"position not finite", [](Record& r) { r.positions[5].y = NAN; }, VNL_MDL_OFF_LATTICE},
         RefusalCase{"skin of another size", [](Record& r) { r.skin.width = 4; }, VNL_MDL_SKIN_WIDTH},
         RefusalCase{"no frame data", [](Record& r) { r.m.framePositions = nullptr; }, VNL_MDL_NO_FRAME}));
@@ -245,8 +251,8 @@ struct Palette {
   VNLPALETTE_T p{};
   Palette() {
     for (uint32_t i = 0; i < 256; ++i) colors[i] = 0xFF000000u | (i << 16);  // red ramp
-    colors[5] = colors[9];                                                     // a repeated colour
-    colors[240] = 0xFF00FF00u;                                                 // a fullbright green
+    colors[5] = colors[9];                                                   // a repeated colour
+    colors[240] = 0xFF00FF00u;                                               // a fullbright green
     p.colors = colors.data();
   }
 };

@@ -1,8 +1,7 @@
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <clocale>
 #include <cmath>
@@ -20,8 +19,8 @@ namespace {
 using testdata::Bytes;
 using testdata::ModelFrame;
 using testdata::ModelFrameEntry;
-using testdata::ModelSkin;
 using testdata::ModelRecipe;
+using testdata::ModelSkin;
 using testdata::ModelTriangle;
 using testdata::PutU32;
 
@@ -58,7 +57,9 @@ void ExpectEmpty(const VNLMODEL_T& m) {
   EXPECT_EQ(m.ofsSkins + m.ofsVertices + m.ofsTriangles + m.ofsFrames, 0u);
 }
 
-std::string Name(const VNLMODEL_T& m, int frame) { return std::string(m.frameNames[frame], strnlen(m.frameNames[frame], 16)); }
+std::string Name(const VNLMODEL_T& m, int frame) {
+  return std::string(m.frameNames[frame], strnlen(m.frameNames[frame], 16));
+}
 
 ModelFrame Frame(const std::string& name, size_t vertices, uint8_t value) {
   ModelFrame frame{name, {}};
@@ -222,8 +223,9 @@ TEST(ModelLoad, FrameGroupOf255FramesLoadsWithItsSize) {
 TEST(ModelLoad, FrameGroupIsFlattenedWithItsSizeAtTheFirstFrame) {
   ModelRecipe recipe = testdata::SmallModel();
   const size_t v = recipe.vertices.size();
-  recipe.frames = {ModelFrameEntry{true, {0.1f, 0.2f, 0.3f}, {Frame("run1", v, 1), Frame("run2", v, 2), Frame("run3", v, 3)}},
-                 ModelFrameEntry{false, {}, {Frame("pain", v, 4)}}};
+  recipe.frames = {
+      ModelFrameEntry{true, {0.1f, 0.2f, 0.3f}, {Frame("run1", v, 1), Frame("run2", v, 2), Frame("run3", v, 3)}},
+      ModelFrameEntry{false, {}, {Frame("pain", v, 4)}}};
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLMODEL_T& m = model.m;
@@ -242,8 +244,8 @@ TEST(ModelLoad, FrameGroupIsFlattenedWithItsSizeAtTheFirstFrame) {
 }
 
 TEST(ModelLoad, OnSeamVertexGetsACopyThatOnlyBackFacingTrianglesUse) {
-  ModelRecipe recipe = ModelWith({{1, 0, 0}, {0, 4, 0}, {0, 4, 8}},
-                             {ModelTriangle{1, {0, 1, 2}}, ModelTriangle{0, {0, 1, 2}}});
+  ModelRecipe recipe =
+      ModelWith({{1, 0, 0}, {0, 4, 0}, {0, 4, 8}}, {ModelTriangle{1, {0, 1, 2}}, ModelTriangle{0, {0, 1, 2}}});
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLMODEL_T& m = model.m;
@@ -263,10 +265,9 @@ TEST(ModelLoad, OnSeamVertexGetsACopyThatOnlyBackFacingTrianglesUse) {
 }
 
 TEST(ModelLoad, SeamCopiesFollowTheFileOrderAndRepeatInEveryFrame) {
-  ModelRecipe recipe = ModelWith({{0, 1, 0}, {5, 2, 0}, {0, 3, 0}, {1, 4, 0}},
-                             {ModelTriangle{0, {3, 1, 0}}});
+  ModelRecipe recipe = ModelWith({{0, 1, 0}, {5, 2, 0}, {0, 3, 0}, {1, 4, 0}}, {ModelTriangle{0, {3, 1, 0}}});
   recipe.frames = {ModelFrameEntry{false, {}, {ModelFrame{"a", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}}}}},
-                 ModelFrameEntry{false, {}, {ModelFrame{"b", {{9, 9, 9}, {8, 8, 8}, {7, 7, 7}, {6, 6, 6}}}}}};
+                   ModelFrameEntry{false, {}, {ModelFrame{"b", {{9, 9, 9}, {8, 8, 8}, {7, 7, 7}, {6, 6, 6}}}}}};
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLMODEL_T& m = model.m;
@@ -297,8 +298,8 @@ TEST(ModelLoad, SkinCoordinatesAreFractionsWithVMeasuredFromTheBottom) {
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   const VNLVEC3_T* c = model.m.skinCoords;
-  EXPECT_EQ(c[0].y, 1.0f);   // t = 0
-  EXPECT_EQ(c[1].y, 0.0f);   // t = height
+  EXPECT_EQ(c[0].y, 1.0f);  // t = 0
+  EXPECT_EQ(c[1].y, 0.0f);  // t = height
   EXPECT_EQ(c[1].x, 0.5f);
   EXPECT_EQ(c[2].x, 0.25f);
   EXPECT_EQ(c[2].y, 0.625f);
@@ -338,7 +339,7 @@ TEST(ModelLoad, NameFieldKeepsSixteenCharactersAndDropsBytesAfterANul) {
   ModelRecipe recipe = testdata::SmallModel();
   const size_t v = recipe.vertices.size();
   recipe.frames = {ModelFrameEntry{false, {}, {Frame("abcdefghijklmnop", v, 0)}},
-                 ModelFrameEntry{false, {}, {Frame(std::string("ab\0cd", 5), v, 0)}}};
+                   ModelFrameEntry{false, {}, {Frame(std::string("ab\0cd", 5), v, 0)}}};
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(std::memcmp(model.m.frameNames[0], "abcdefghijklmnop", 16), 0);
@@ -591,12 +592,12 @@ TEST_P(ModelLoadHostileHeader, FailsWithNoMemoryBeforeGrowingTheProcess) {
   EXPECT_LT(run.growthKb, 64 * 1024) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ModelLoadHostileHeader,
-    ::testing::Values(HostileCase{"65535 frames of 65535 vertices in 100 bytes", 65535, 65535, 100},
-                      HostileCase{"786 MB of positions from 2 KB", 65535, 1000, 2048},
-                      HostileCase{"64 MB of positions from 100 bytes", 65535, 86, 100}),
-    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Cases, ModelLoadHostileHeader,
+                         ::testing::Values(HostileCase{"65535 frames of 65535 vertices in 100 bytes", 65535, 65535,
+                                                       100},
+                                           HostileCase{"786 MB of positions from 2 KB", 65535, 1000, 2048},
+                                           HostileCase{"64 MB of positions from 100 bytes", 65535, 86, 100}),
+                         [](const ::testing::TestParamInfo<HostileCase>& info) { return std::to_string(info.index); });
 
 // ---------------------------------------------------------------------------
 // Frame lookup
@@ -630,7 +631,7 @@ TEST(FrameLookup, OnlyAToZFoldWhateverTheLocale) {
 TEST(FrameLookup, NoMatchAndPrefixGiveTheFirstFrame) {
   ModelRecipe recipe = testdata::SmallModel();
   recipe.frames = {ModelFrameEntry{false, {}, {Frame("a", 4, 0)}}, ModelFrameEntry{false, {}, {Frame("stand1", 4, 0)}},
-                 ModelFrameEntry{false, {}, {Frame("abcdefghijklmnop", 4, 0)}}};
+                   ModelFrameEntry{false, {}, {Frame("abcdefghijklmnop", 4, 0)}}};
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   EXPECT_EQ(vnlFrameNumber(model.m, "stand1"), 1);
@@ -645,7 +646,8 @@ TEST(FrameLookup, OffsetCountsTheSeamCopiesOfEveryFrameBefore) {
   ModelRecipe recipe = testdata::SmallModel();
   recipe.vertices.assign(10, {});
   recipe.vertices[3].onSeam = recipe.vertices[7].onSeam = 1;
-  recipe.frames = {ModelFrameEntry{false, {}, {Frame("one", 10, 0)}}, ModelFrameEntry{true, {}, {Frame("two", 10, 0), Frame("three", 10, 0)}}};
+  recipe.frames = {ModelFrameEntry{false, {}, {Frame("one", 10, 0)}},
+                   ModelFrameEntry{true, {}, {Frame("two", 10, 0), Frame("three", 10, 0)}}};
   Model model;
   ASSERT_EQ(model.load(testdata::BuildModel(recipe)), VNL_OK);
   ASSERT_EQ(model.m.seamCount, 2u);

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "builders.h"
 #include "file_io.h"
 #include "files.h"
-#include "builders.h"
 #include "pack_builder.h"
 #include "varnel/varnel.h"
 
@@ -44,8 +44,10 @@ Member LoadMember(std::string packName, std::string fileName) {
   uint8_t* block = nullptr;
   uint32_t length = 0;
   result.code = vnlPackFileLoad(packName, fileName, block, length);
-  if (block != nullptr) result.data.assign(block, block + length);
-  else EXPECT_EQ(length, 0u);
+  if (block != nullptr)
+    result.data.assign(block, block + length);
+  else
+    EXPECT_EQ(length, 0u);
   std::free(block);
   result.fileName = fileName;
   result.packName = packName;
@@ -124,16 +126,24 @@ TEST(PackDirectory, HeaderChecksDecideTheCode) {
       {"directory length 0", [](Bytes& p) { testdata::PutU32(p, 8, 0); }, VNL_PAK_CORRUPT},
       {"directory offset 8", [](Bytes& p) { testdata::PutU32(p, 4, 8); }, VNL_PAK_CORRUPT},
       {"directory offset 0", [](Bytes& p) { testdata::PutU32(p, 4, 0); }, VNL_PAK_CORRUPT},
-      {"directory ends one byte past the end",
-       [](Bytes& p) { testdata::PutU32(p, 4, testdata::PackDirOffset(p) + 1); }, VNL_PAK_CORRUPT},
+      {"directory ends one byte past the end", [](Bytes& p) { testdata::PutU32(p, 4, testdata::PackDirOffset(p) + 1); },
+       VNL_PAK_CORRUPT},
       {"directory ends exactly at the end", [](Bytes&) {}, VNL_OK},
       {"directory offset + length wraps 32 bits",
-       [](Bytes& p) { testdata::PutU32(p, 4, 0xFFFFFFC0u + 0); testdata::PutU32(p, 8, 128); }, VNL_PAK_CORRUPT},
+       [](Bytes& p) {
+         testdata::PutU32(p, 4, 0xFFFFFFC0u + 0);
+         testdata::PutU32(p, 8, 128);
+       },
+       VNL_PAK_CORRUPT},
       {"directory length 0xFFFFFFC0", [](Bytes& p) { testdata::PutU32(p, 8, 0xFFFFFFC0u); }, VNL_PAK_CORRUPT},
       {"lower-case magic", [](Bytes& p) { std::memcpy(p.data(), "pack", 4); }, VNL_NOT_PAK},
       {"magic cut by a zero byte", [](Bytes& p) { p[3] = 0; }, VNL_NOT_PAK},
       {"bad magic wins over a bad directory",
-       [](Bytes& p) { p[0] = 'X'; testdata::PutU32(p, 8, 100); }, VNL_NOT_PAK},
+       [](Bytes& p) {
+         p[0] = 'X';
+         testdata::PutU32(p, 8, 100);
+       },
+       VNL_NOT_PAK},
   };
   for (const HeaderCase& c : cases) {
     Bytes bytes = testdata::BuildPack({{"a", Text("12345678")}, {"b", Text("xyz")}});
@@ -344,7 +354,9 @@ TEST(PackNames, FullFiftySixByteNameWithoutZeroByteStaysInsideItsField) {
 
 TEST(PackNames, NameEndsAtItsFirstZeroByte) {
   using namespace std::string_literals;
-  PackFile pack(testdata::BuildPack({{"x/..\0/y"s, Text("1")}, {"x/../y"s, Text("2")}, {"a/b\0junk"s, Text("3")},
+  PackFile pack(testdata::BuildPack({{"x/..\0/y"s, Text("1")},
+                                     {"x/../y"s, Text("2")},
+                                     {"a/b\0junk"s, Text("3")},
                                      {"ok.txt\0/../../etc/passwd"s, Text("4")}}));
   auto dir = ReadDirectory(pack.path);
   ASSERT_EQ(dir->code, VNL_OK);
@@ -377,8 +389,8 @@ TEST(PackNames, FirstOfTwoEqualNamesWins) {
 }
 
 TEST(PackNames, LeadingSeparatorDoesNotCountInsideAPack) {
-  PackFile pack(testdata::BuildPack({{"/progs/x.mdl", Text("rooted")}, {"\\maps\\y.bsp", Text("map")},
-                                     {"gfx/z.lmp", Text("plain")}}));
+  PackFile pack(testdata::BuildPack(
+      {{"/progs/x.mdl", Text("rooted")}, {"\\maps\\y.bsp", Text("map")}, {"gfx/z.lmp", Text("plain")}}));
   auto dir = ReadDirectory(pack.path);
   ASSERT_EQ(dir->code, VNL_OK);
   EXPECT_STREQ(dir->info.entries[0].name, "progs\\x.mdl");
@@ -397,8 +409,8 @@ TEST(PackNames, DotDotNamesAreOnlyNamesAndNeverReachTheDisk) {
   ASSERT_TRUE(testdata::WriteFile(dir.file("outside.txt"), Text("from the disk")));
   std::string packPath = dir.path() + "/sub/p.pak";
   ASSERT_EQ(mkdir((dir.path() + "/sub").c_str(), 0700), 0);
-  ASSERT_TRUE(testdata::WriteFile(packPath, testdata::BuildPack({{"../outside.txt", Text("member")},
-                                                                {"a/../b", Text("bee")}})));
+  ASSERT_TRUE(testdata::WriteFile(packPath,
+                                  testdata::BuildPack({{"../outside.txt", Text("member")}, {"a/../b", Text("bee")}})));
   auto read = ReadDirectory(packPath);
   ASSERT_EQ(read->code, VNL_OK);
   EXPECT_STREQ(read->info.entries[0].name, "..\\outside.txt");
@@ -462,8 +474,10 @@ TEST(PackFileLoad, OldBlockIsFreedWhateverTheOutcome) {
     std::string pack, file;
     int32_t code;
   };
-  const Case cases[] = {{pack.path, "a", VNL_OK}, {pack.path, "missing", VNL_NOT_FOUND},
-                        {"", "   ", VNL_NO_NAME}, {pack.dir.file("none.pak"), "a", VNL_NOT_FOUND}};
+  const Case cases[] = {{pack.path, "a", VNL_OK},
+                        {pack.path, "missing", VNL_NOT_FOUND},
+                        {"", "   ", VNL_NO_NAME},
+                        {pack.dir.file("none.pak"), "a", VNL_NOT_FOUND}};
   for (const Case& c : cases) {
     // A block that only free can release; a leak checker reports it if it is dropped.
     auto* old = static_cast<uint8_t*>(std::calloc(4096, 1));
@@ -515,12 +529,9 @@ TEST(PackFileLoad, FailingLoadsGiveTheirHandlesBack) {
     std::string pack, file;
     int32_t code;
   } failures[] = {
-      {dir.file("good.pak"), "missing", VNL_NOT_FOUND},
-      {dir.file("corrupt.pak"), "a", VNL_PAK_CORRUPT},
-      {dir.file("notpak.pak"), "a", VNL_NOT_PAK},
-      {dir.file("empty.pak"), "a", VNL_EMPTY_FILE},
-      {"", dir.file("empty.pak"), VNL_EMPTY_FILE},
-      {"", dir.file("missing"), VNL_NOT_FOUND},
+      {dir.file("good.pak"), "missing", VNL_NOT_FOUND}, {dir.file("corrupt.pak"), "a", VNL_PAK_CORRUPT},
+      {dir.file("notpak.pak"), "a", VNL_NOT_PAK},       {dir.file("empty.pak"), "a", VNL_EMPTY_FILE},
+      {"", dir.file("empty.pak"), VNL_EMPTY_FILE},      {"", dir.file("missing"), VNL_NOT_FOUND},
   };
   for (int i = 0; i < 300; ++i) {
     const auto& f = failures[i % 6];

@@ -12,8 +12,8 @@
 
 namespace {
 
-using testdata::ByteWriter;
 using testdata::Bytes;
+using testdata::ByteWriter;
 
 int32_t LoadPalette(const Bytes& bytes, VNLPALETTE_T& palette) {
   uint8_t* block = const_cast<uint8_t*>(bytes.data());
@@ -119,7 +119,7 @@ TEST(PaletteLoad, ReloadDropsTheColormap) {
 TEST(ColorMapLoad, ChecksRunInOrderAndNeverChangeTheRecord) {
   Loaded l;
   Bytes full = testdata::BuildColormap(64, 200);
-  EXPECT_EQ(LoadColorMap(full, l.palette), VNL_NO_PALETTE);  // fresh record
+  EXPECT_EQ(LoadColorMap(full, l.palette), VNL_NO_PALETTE);             // fresh record
   EXPECT_EQ(LoadColorMap(Bytes(16384, 0), l.palette), VNL_NO_PALETTE);  // 33 before 31
 
   ASSERT_EQ(LoadPalette(testdata::DistinctPalette(), l.palette), 0);
@@ -293,8 +293,8 @@ TEST(PictureToRGB, LevelPicksAClampedRowAndBecomesItsOffset) {
     int32_t row;
   };
   // 2560 is what a first call at level 10 leaves behind: reused, it means row 63.
-  for (const Case& c : {Case{0, 0}, Case{10, 10}, Case{63, 63}, Case{64, 63}, Case{100, 63}, Case{2560, 63},
-                        Case{INT32_MAX, 63}}) {
+  for (const Case& c :
+       {Case{0, 0}, Case{10, 10}, Case{63, 63}, Case{64, 63}, Case{100, 63}, Case{2560, 63}, Case{INT32_MAX, 63}}) {
     int32_t level = c.level;
     Rgb rgb(vnlPictureToRGB(l.picture, l.palette, level));
     ASSERT_NE(rgb.pixels, nullptr);
@@ -380,9 +380,9 @@ TEST(PaletteFileForm, FetchFailureLeavesTheRecordUntouched) {
 
 TEST(PaletteFileForm, PackMembersLoadByCleanedName) {
   testdata::TempDir dir;
-  ASSERT_TRUE(testdata::WriteFile(dir.file("gfx.pak"),
-                                  testdata::BuildPack({{"gfx/palette.lmp", testdata::DistinctPalette()},
-                                                       {"gfx/pic.lmp", testdata::BuildLump(1, 1, {3})}})));
+  ASSERT_TRUE(
+      testdata::WriteFile(dir.file("gfx.pak"), testdata::BuildPack({{"gfx/palette.lmp", testdata::DistinctPalette()},
+                                                                    {"gfx/pic.lmp", testdata::BuildLump(1, 1, {3})}})));
   Loaded l;
   std::string pack = dir.file("gfx"), name = "GFX/palette";
   EXPECT_EQ(vnlPaletteLoad(pack, name, l.palette), VNL_NOT_FOUND);  // member names are case-sensitive
@@ -440,9 +440,9 @@ namespace {
 // pack stores it.
 TEST(PaletteFileForm, LeadingSeparatorDoesNotCountInMemberNames) {
   testdata::TempDir dir;
-  ASSERT_TRUE(testdata::WriteFile(dir.file("gfx.pak"),
-                                  testdata::BuildPack({{"/gfx/rooted.lmp", testdata::DistinctPalette()},
-                                                       {"gfx/plain.lmp", testdata::DistinctPalette()}})));
+  ASSERT_TRUE(
+      testdata::WriteFile(dir.file("gfx.pak"), testdata::BuildPack({{"/gfx/rooted.lmp", testdata::DistinctPalette()},
+                                                                    {"gfx/plain.lmp", testdata::DistinctPalette()}})));
   for (const char* request : {"gfx/rooted", "/gfx/rooted", "gfx/plain", "/gfx/plain", "\\gfx\\plain"}) {
     Loaded l;
     std::string pack = dir.file("gfx"), name = request;

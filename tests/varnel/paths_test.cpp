@@ -40,7 +40,7 @@ TEST(CleanPath, SeparatorsBlanksAndDotsAreNormalised) {
       {"   ", ""},
       {"", ""},
       {"Progs/Player.MDL", "Progs\\Player.MDL"},  // case is kept
-      {"a\t/b", "a\t\\b"},                       // only spaces are blanks
+      {"a\t/b", "a\t\\b"},                        // only spaces are blanks
       {"a/b/", "a\\b"},
       {"a/b/ ", "a\\b"},
   };
@@ -49,13 +49,9 @@ TEST(CleanPath, SeparatorsBlanksAndDotsAreNormalised) {
 
 TEST(CleanPath, DotDotCancelsTheSlotBeforeIt) {
   const CleanCase cases[] = {
-      {"a/b/../c", "a\\c"},
-      {"a/..", ""},
-      {"a//../b", "a\\b"},  // cancels the empty slot, not the one holding a
-      {"../../x", "..\\..\\x"},
-      {"a/../../x", "..\\x"},
-      {"./../x", "..\\x"},
-      {"a/b/c/../../d", "a\\d"},
+      {"a/b/../c", "a\\c"},     {"a/..", ""},           {"a//../b", "a\\b"},  // cancels the empty slot, not the one
+                                                                              // holding a
+      {"../../x", "..\\..\\x"}, {"a/../../x", "..\\x"}, {"./../x", "..\\x"}, {"a/b/c/../../d", "a\\d"},
       {" a / .. / b ", "b"},
   };
   ExpectCleaned(cases, 1);
@@ -89,13 +85,8 @@ TEST(CleanPath, LeadingSeparatorKeepsOneRootThatDotDotCannotClimb) {
 
 TEST(CleanPath, FolderFlagEndsANonEmptyResultWithOneSeparator) {
   const CleanCase cases[] = {
-      {"a/b", "a\\b\\"},
-      {"a/b/", "a\\b\\"},
-      {"a\\b\\\\", "a\\b\\"},
-      {".", ""},
-      {"a/..", ""},
-      {"   ", ""},
-      {"..", "..\\"},
+      {"a/b", "a\\b\\"}, {"a/b/", "a\\b\\"}, {"a\\b\\\\", "a\\b\\"}, {".", ""},
+      {"a/..", ""},      {"   ", ""},        {"..", "..\\"},
   };
   ExpectCleaned(cases, 0);
 }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "file_io.h"
-#include "files.h"
 #include "builders.h"
 #include "costly_inputs.h"
+#include "file_io.h"
+#include "files.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -131,7 +131,8 @@ TEST(SpriteLoad, TypesKeepTheirLowEightBits) {
 
 TEST(SpriteLoad, SecondSpriteReplacesTheFirst) {
   SpriteRecipe first;
-  SpriteEntry group{true, {1, 2, 3}, {MakeSpriteFrame(5, 5, 1, 1), MakeSpriteFrame(5, 5, 2, 2), MakeSpriteFrame(5, 5, 3, 3)}};
+  SpriteEntry group{
+      true, {1, 2, 3}, {MakeSpriteFrame(5, 5, 1, 1), MakeSpriteFrame(5, 5, 2, 2), MakeSpriteFrame(5, 5, 3, 3)}};
   first.entries = {group, Single(MakeSpriteFrame(9, 9, 0, 0))};
   SpriteRecipe second;
   second.entries = {Single(MakeSpriteFrame(2, 3, -5, 6, 9))};
@@ -181,9 +182,11 @@ TEST(SpriteLoad, HeaderOnlyLoadsItsFramesAsEmptyPictures) {
 
 TEST(SpriteLoad, GroupCutAfterItsCountGivesEmptyFramesWithRateZero) {
   SpriteRecipe recipe;
-  recipe.entries = {Single(MakeSpriteFrame(2, 2, 4, 4, 1)),
-                  SpriteEntry{true, {0.5f, 0.5f, 0.5f}, {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(2, 2, 0, 0),
-                                                         MakeSpriteFrame(2, 2, 0, 0)}}};
+  recipe.entries = {
+      Single(MakeSpriteFrame(2, 2, 4, 4, 1)),
+      SpriteEntry{true,
+                  {0.5f, 0.5f, 0.5f},
+                  {MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(2, 2, 0, 0), MakeSpriteFrame(2, 2, 0, 0)}}};
   Bytes bytes = testdata::BuildSprite(recipe);
   const size_t groupStart = kFramesStart + 4 + 16 + 4;
   bytes.resize(groupStart + 8 + 4);  // group word, count, one interval
@@ -387,8 +390,8 @@ TEST(SpriteFile, LoadsAMemberOfAPack) {
   SpriteRecipe recipe;
   recipe.entries = {Single(MakeSpriteFrame(3, 3, 1, 1, 5)), Single(MakeSpriteFrame(1, 2, 3, 4, 6))};
   testdata::TempDir dir;
-  ASSERT_TRUE(testdata::WriteFile(dir.file("p.pak"),
-                                  testdata::BuildPack({{"progs/s.spr", testdata::BuildSprite(recipe)}})));
+  ASSERT_TRUE(
+      testdata::WriteFile(dir.file("p.pak"), testdata::BuildPack({{"progs/s.spr", testdata::BuildSprite(recipe)}})));
   Sprite s;
   std::string pack = dir.file("p"), file = "progs/s";
   ASSERT_EQ(vnlSpriteLoad(pack, file, s.record), VNL_OK);

@@ -10,8 +10,8 @@
 
 namespace {
 
-using testdata::Bytes;
 using testdata::BuildWad;
+using testdata::Bytes;
 using testdata::PutU32;
 using testdata::WadLump;
 
@@ -21,10 +21,7 @@ int32_t ReadWad(const Bytes& bytes, VNLWADINFO_T& wad) {
   return VNLWADGETINFO(block, length, wad);
 }
 
-Bytes TwoLumps() {
-  return BuildWad({{"conchars", Bytes(7, 0xAB), 0x44, 0, 0},
-                   {"pal", Bytes(5, 0xCD), 0x40, 1, 9}});
-}
+Bytes TwoLumps() { return BuildWad({{"conchars", Bytes(7, 0xAB), 0x44, 0, 0}, {"pal", Bytes(5, 0xCD), 0x40, 1, 9}}); }
 
 // A record holding values no read would produce, to see whether a failure touched it.
 VNLWADINFO_T Sentinel(VNLWADENTRY_T* entries) {
@@ -120,10 +117,8 @@ TEST_P(WadMagic, AnythingButWad2IsRejectedAndTheRecordStays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Magics, WadMagic,
-                         testing::Values(MagicCase{"OtherLastCharacter", "WAD3"},
-                                         MagicCase{"LowerCase", "wad2"},
-                                         MagicCase{"CutByZero", std::string("WAD\0", 4)},
-                                         MagicCase{"Pack", "PACK"}),
+                         testing::Values(MagicCase{"OtherLastCharacter", "WAD3"}, MagicCase{"LowerCase", "wad2"},
+                                         MagicCase{"CutByZero", std::string("WAD\0", 4)}, MagicCase{"Pack", "PACK"}),
                          [](const testing::TestParamInfo<MagicCase>& info) { return info.param.label; });
 
 TEST(WadGetInfo, AbsentOrEmptyBlockIsNotWad2) {
@@ -167,16 +162,13 @@ TEST_P(WadHostileHeader, IsCorruptAndLeavesTheRecordAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, WadHostileHeader,
-    testing::Values(HeaderCase{"CountZeroAtTheRealOffset", 0, 24},
-                    HeaderCase{"CountZeroAtOffsetZero", 0, 0},
+    testing::Values(HeaderCase{"CountZeroAtTheRealOffset", 0, 24}, HeaderCase{"CountZeroAtOffsetZero", 0, 0},
                     HeaderCase{"CountZeroFarAway", 0, 0xFFFFFFFFu},
                     // 32 x count wraps to 32 in 32 bits and would look like one entry.
                     HeaderCase{"DirectorySizeWrapsToOneEntry", 0x08000001u, 0},
-                    HeaderCase{"DirectorySizeWrapsToZero", 0x08000000u, 12},
-                    HeaderCase{"LargestCount", 0xFFFFFFFFu, 0},
+                    HeaderCase{"DirectorySizeWrapsToZero", 0x08000000u, 12}, HeaderCase{"LargestCount", 0xFFFFFFFFu, 0},
                     HeaderCase{"OffsetPlusSizeWrapsPastFourGigabytes", 1, 0xFFFFFFF0u},
-                    HeaderCase{"OffsetPastTheEnd", 1, 200},
-                    HeaderCase{"OneEntryMoreThanTheBlockHolds", 3, 24}),
+                    HeaderCase{"OffsetPastTheEnd", 1, 200}, HeaderCase{"OneEntryMoreThanTheBlockHolds", 3, 24}),
     [](const testing::TestParamInfo<HeaderCase>& info) { return info.param.label; });
 
 TEST(WadGetInfo, OffsetsAndLengthsOfEntriesAreNotCheckedAgainstTheBlock) {

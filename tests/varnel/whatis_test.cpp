@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -14,8 +13,8 @@
 
 namespace {
 
-using testdata::ByteWriter;
 using testdata::Bytes;
+using testdata::ByteWriter;
 
 struct Detected {
   int32_t result;
@@ -106,9 +105,8 @@ TEST(WhatIs, NullBlockIsDecidedByTheLengthAlone) {
     int32_t type;
   };
   const NullCase cases[] = {
-      {0, 7, VNL_TYPE_UNKNOWN},     {8, 0, VNL_TYPE_PICTURE},    {768, 0, VNL_TYPE_PALETTE},
-      {8193, 0, VNL_TYPE_COLORMAP}, {16385, 0, VNL_TYPE_COLORMAP}, {4000, 0, VNL_TYPE_4000},
-      {9, 7, VNL_TYPE_UNKNOWN},
+      {0, 7, VNL_TYPE_UNKNOWN},      {8, 0, VNL_TYPE_PICTURE}, {768, 0, VNL_TYPE_PALETTE}, {8193, 0, VNL_TYPE_COLORMAP},
+      {16385, 0, VNL_TYPE_COLORMAP}, {4000, 0, VNL_TYPE_4000}, {9, 7, VNL_TYPE_UNKNOWN},
   };
   for (const NullCase& c : cases) {
     uint8_t* block = nullptr;

@@ -52,8 +52,7 @@ int FreeHandleCount();
 // The steps every file form shares: force `extension` on the file name, fetch the
 // block through vnlPackFileLoad, run `memoryForm` on it, free it.
 template <class MemoryForm>
-int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* extension,
-                     MemoryForm&& memoryForm);
+int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* extension, MemoryForm&& memoryForm);
 
 int32_t FetchBlock(std::string& packName, std::string& fileName, const char* extension, uint8_t*& block,
                    uint32_t& length);
@@ -83,8 +82,7 @@ int32_t LoadRecordFile(std::string& packName, std::string& fileName, const char*
 }
 
 template <class MemoryForm>
-int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* extension,
-                     MemoryForm&& memoryForm) {
+int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* extension, MemoryForm&& memoryForm) {
   uint8_t* block = nullptr;
   uint32_t length = 0;
   int32_t code = FetchBlock(packName, fileName, extension, block, length);

@@ -22,8 +22,7 @@ constexpr int kFallbackWidth = 80;
 // console layer has its own: the library exports nothing beyond varnel.h.
 int ConsoleWidth() {
   struct winsize size {};
-  if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-    return size.ws_col;
+  if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return kFallbackWidth;
 }
 
@@ -78,9 +77,7 @@ struct ConsoleText {
   }
 };
 
-void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
+void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 // A pair line holds exactly four double quotes: "key" "value".
 int32_t PrintPair(const std::string& line, int consoleWidth) {
@@ -117,9 +114,12 @@ int32_t WalkLine(MapWalk& walk, const std::string& line) {
   if (line.empty() || line.compare(0, 2, "//") == 0) return VNL_OK;
   if (line == "{") {
     ++walk.scope;
-    if (walk.scope == 1) ++walk.entities;
-    else if (walk.scope == 2) ++walk.brushes;
-    else return VNL_MAP_SCOPE_HIGH;
+    if (walk.scope == 1)
+      ++walk.entities;
+    else if (walk.scope == 2)
+      ++walk.brushes;
+    else
+      return VNL_MAP_SCOPE_HIGH;
     return VNL_OK;
   }
   if (line == "}") return --walk.scope < 0 ? VNL_MAP_SCOPE_LOW : VNL_OK;

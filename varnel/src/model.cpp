@@ -22,7 +22,7 @@ namespace {
 constexpr uint32_t kVersion = 6;
 constexpr uint32_t kMaxCount = 0xFFFF;  // the record keeps counts and indices in 16 bits
 constexpr uint32_t kNameSize = 16;
-constexpr uint64_t kPackedSize = 4;     // x, y, z, light-normal index
+constexpr uint64_t kPackedSize = 4;            // x, y, z, light-normal index
 constexpr uint32_t kLargestFrameGroup = 0xFF;  // the record keeps a group's size in 8 bits
 
 struct Header {

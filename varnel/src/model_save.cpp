@@ -158,8 +158,10 @@ bool SettleLattice(const VNLMODELDATA_T& m, VNLVEC3_T& scale, VNLVEC3_T& origin)
 // lattice can only be missed by the last bit of a float, so its ends are clamped.
 bool ToStep(double p, double scale, double origin, bool fitted, uint8_t& step) {
   double r = 0.0;
-  if (scale != 0.0) r = std::nearbyint((p - origin) / scale);
-  else if (p != origin) return false;
+  if (scale != 0.0)
+    r = std::nearbyint((p - origin) / scale);
+  else if (p != origin)
+    return false;
   if (!std::isfinite(r)) return false;
   if (fitted) r = std::clamp(r, 0.0, kSteps);
   if (r < 0.0 || r > kSteps) return false;
@@ -203,8 +205,7 @@ int32_t SettleVertices(const VNLMODELDATA_T& m, VNLVEC3_T& scale, VNLVEC3_T& ori
   vertices.assign(count, VNLTRIVERTEX_T{});
   for (uint64_t i = 0; i < count; ++i)
     for (int axis = 0; axis < 3; ++axis)
-      if (!ToStep(Axis(m.framePositions[i], axis), Axis(scale, axis), Axis(origin, axis), fitted,
-                  vertices[i].v[axis]))
+      if (!ToStep(Axis(m.framePositions[i], axis), Axis(scale, axis), Axis(origin, axis), fitted, vertices[i].v[axis]))
         return VNL_MDL_OFF_LATTICE;
   for (uint32_t f = 0; f < m.frameCount; ++f) {
     const uint64_t first = uint64_t(f) * m.vertexCount;
@@ -337,7 +338,8 @@ void WriteFrames(Writer& w, const VNLMODELDATA_T& m, const Plan& plan, const std
 
 uint64_t FileLength(const VNLMODELDATA_T& m, const Plan& plan) {
   uint64_t length = 84 + 12 * uint64_t(m.vertexCount) + 16 * uint64_t(m.triangleCount);
-  length += (4 + 4 * uint64_t(m.skinCount)) * plan.skinSizes.size() + uint64_t(m.skinCount) * m.skinWidth * m.skinHeight;
+  length +=
+      (4 + 4 * uint64_t(m.skinCount)) * plan.skinSizes.size() + uint64_t(m.skinCount) * m.skinWidth * m.skinHeight;
   length += 16 * uint64_t(plan.frameSizes.size()) + uint64_t(m.frameCount) * (28 + 4 * uint64_t(m.vertexCount));
   return length;
 }

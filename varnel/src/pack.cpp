@@ -121,9 +121,12 @@ int32_t ReadMember(const std::string& packName, uint32_t offset, uint32_t length
   if (data == nullptr) return VNL_NOT_FOUND;
   int32_t code = VNL_OK;
   vnl::FileHandle file;
-  if (!file.acquired()) code = VNL_NO_HANDLE;
-  else if (!file.open(packName)) code = VNL_IO_ERROR;
-  else if (file.readAt(offset, data, length) != length) code = VNL_IO_ERROR;
+  if (!file.acquired())
+    code = VNL_NO_HANDLE;
+  else if (!file.open(packName))
+    code = VNL_IO_ERROR;
+  else if (file.readAt(offset, data, length) != length)
+    code = VNL_IO_ERROR;
   if (code != VNL_OK) {
     std::free(data);
     return code;

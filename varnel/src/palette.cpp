@@ -176,8 +176,7 @@ uint8_t NearestIndex(const uint32_t* entries, uint32_t colour) {
 
 int32_t vnlPaletteMap(const VNLPALETTE_T* palette, const uint32_t* colors, uint32_t count, int32_t transparent,
                       uint8_t* indices) {
-  if (palette == nullptr || palette->colors == nullptr || colors == nullptr || indices == nullptr)
-    return VNL_NO_BLOCK;
+  if (palette == nullptr || palette->colors == nullptr || colors == nullptr || indices == nullptr) return VNL_NO_BLOCK;
   const bool keyed = transparent >= 0 && transparent < int32_t(kPaletteEntries);
   for (uint32_t i = 0; i < count; ++i) {
     if (keyed && Channel(colors[i], 24) < 128) {

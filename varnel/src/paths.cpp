@@ -25,8 +25,10 @@ std::string LowerCase(const std::string& text) {
   std::string result = text;
   for (char& c : result) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 'A' && byte <= 'Z') c = char(byte - 'A' + 'a');
-    else c = char(std::tolower(byte));
+    if (byte >= 'A' && byte <= 'Z')
+      c = char(byte - 'A' + 'a');
+    else
+      c = char(std::tolower(byte));
   }
   return result;
 }

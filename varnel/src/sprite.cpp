@@ -21,8 +21,7 @@ namespace {
 constexpr const char* kMagic = "IDSP";
 constexpr uint32_t kVersion = 1;
 constexpr uint32_t kLargestGroup = 0x7FFFFFFFu;
-constexpr uint64_t kArrayBytesPerFrame =
-    sizeof(int32_t) + sizeof(int32_t) + sizeof(float) + sizeof(VNLPICTURE_T);
+constexpr uint64_t kArrayBytesPerFrame = sizeof(int32_t) + sizeof(int32_t) + sizeof(float) + sizeof(VNLPICTURE_T);
 
 struct SpriteHeader {
   uint32_t type = 0;

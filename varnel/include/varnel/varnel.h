@@ -31,46 +31,46 @@
 // ---------------------------------------------------------------------------
 enum : int32_t {
   VNL_OK = 0,
-  VNL_NO_BLOCK = 1,           // "no memory pointer provided"
-  VNL_NO_HANDLE = 2,          // "no file handle available"
-  VNL_NO_NAME = 3,            // "no file name specified"
-  VNL_NOT_FOUND = 4,          // "file no found" (also: pack member block not allocated)
-  VNL_EMPTY_FILE = 5,         // "file is empty"
-  VNL_IO_ERROR = 6,           // "general i/o error"
-  VNL_UNSUPPORTED = 7,        // "file type unsupported"
-  VNL_NO_MEMORY = 8,          // "not enough memory": an allocation failed, or a
-                              // load would pass its budget (see VNL_MAX_ALLOCATION)
-  VNL_NOT_PAK = 10,           // "file is not a Quake PAK"
-  VNL_PAK_CORRUPT = 11,       // "Quake PAK corrupted"
-  VNL_NOT_WAD2 = 12,          // "file is not a Quake WAD2"
-  VNL_WAD2_CORRUPT = 13,      // "Quake WAD2 corrupted"
-  VNL_NOT_MDL = 20,           // "file is not a Quake MDL"
-  VNL_MDL_VERSION = 21,       // "model version unsupported"
-  VNL_MDL_NO_SKIN = 22,       // "no skin found"
-  VNL_MDL_SKIN_WIDTH = 23,    // "skin size invalid"
-  VNL_MDL_SKIN_HEIGHT = 24,   // "skin size invalid"
-  VNL_MDL_NO_VERTEX = 25,     // "no vertex found"
-  VNL_MDL_NO_FACE = 26,       // "no face found"
-  VNL_MDL_NO_FRAME = 27,      // "no frame found"
-  VNL_MDL_BAD_INDEX = 28,     // "face uses a vertex that does not exist"
-  VNL_NOT_PALETTE = 30,       // "file is not a Quake PALETTE"
-  VNL_NOT_COLORMAP = 31,      // "file is not a Quake COLORMAP"
-  VNL_NOT_PICTURE = 32,       // "file is not a Quake PICTURE"
-  VNL_NO_PALETTE = 33,        // "tried to load the colormap before the palette"
-  VNL_COLORMAP_LOADED = 34,   // "colormap already loaded for this palette"
-  VNL_MAP_SCOPE_HIGH = 40,    // "scope too high (higher than 2)"
-  VNL_MAP_SCOPE_LOW = 41,     // "scope too low (lower than 0)"
-  VNL_MAP_ROOT_STATEMENT = 42,// "statements found on the root scope"
-  VNL_MAP_BAD_ENTITY = 43,    // "corrupted entity definition"
-  VNL_NOT_SPRITE = 50,        // "file is not a Quake SPRITE"
-  VNL_SPR_VERSION = 51,       // "sprite version unsupported"
-  VNL_SPR_NO_WIDTH = 52,      // "sprite width invalid"
-  VNL_SPR_NO_HEIGHT = 53,     // "sprite height invalid"
-  VNL_SPR_NO_FRAME = 54,      // "no frame found"
-  VNL_MDL_COUNT = 60,         // "count too large for the model format" (saving)
-  VNL_MDL_LONG_NAME = 61,     // "frame name longer than 15 bytes" (saving)
-  VNL_MDL_BAD_INTERVAL = 62,  // "interval of 0 or less" (saving)
-  VNL_MDL_OFF_LATTICE = 63,   // "position outside the model lattice" (saving)
+  VNL_NO_BLOCK = 1,             // "no memory pointer provided"
+  VNL_NO_HANDLE = 2,            // "no file handle available"
+  VNL_NO_NAME = 3,              // "no file name specified"
+  VNL_NOT_FOUND = 4,            // "file no found" (also: pack member block not allocated)
+  VNL_EMPTY_FILE = 5,           // "file is empty"
+  VNL_IO_ERROR = 6,             // "general i/o error"
+  VNL_UNSUPPORTED = 7,          // "file type unsupported"
+  VNL_NO_MEMORY = 8,            // "not enough memory": an allocation failed, or a
+                                // load would pass its budget (see VNL_MAX_ALLOCATION)
+  VNL_NOT_PAK = 10,             // "file is not a Quake PAK"
+  VNL_PAK_CORRUPT = 11,         // "Quake PAK corrupted"
+  VNL_NOT_WAD2 = 12,            // "file is not a Quake WAD2"
+  VNL_WAD2_CORRUPT = 13,        // "Quake WAD2 corrupted"
+  VNL_NOT_MDL = 20,             // "file is not a Quake MDL"
+  VNL_MDL_VERSION = 21,         // "model version unsupported"
+  VNL_MDL_NO_SKIN = 22,         // "no skin found"
+  VNL_MDL_SKIN_WIDTH = 23,      // "skin size invalid"
+  VNL_MDL_SKIN_HEIGHT = 24,     // "skin size invalid"
+  VNL_MDL_NO_VERTEX = 25,       // "no vertex found"
+  VNL_MDL_NO_FACE = 26,         // "no face found"
+  VNL_MDL_NO_FRAME = 27,        // "no frame found"
+  VNL_MDL_BAD_INDEX = 28,       // "face uses a vertex that does not exist"
+  VNL_NOT_PALETTE = 30,         // "file is not a Quake PALETTE"
+  VNL_NOT_COLORMAP = 31,        // "file is not a Quake COLORMAP"
+  VNL_NOT_PICTURE = 32,         // "file is not a Quake PICTURE"
+  VNL_NO_PALETTE = 33,          // "tried to load the colormap before the palette"
+  VNL_COLORMAP_LOADED = 34,     // "colormap already loaded for this palette"
+  VNL_MAP_SCOPE_HIGH = 40,      // "scope too high (higher than 2)"
+  VNL_MAP_SCOPE_LOW = 41,       // "scope too low (lower than 0)"
+  VNL_MAP_ROOT_STATEMENT = 42,  // "statements found on the root scope"
+  VNL_MAP_BAD_ENTITY = 43,      // "corrupted entity definition"
+  VNL_NOT_SPRITE = 50,          // "file is not a Quake SPRITE"
+  VNL_SPR_VERSION = 51,         // "sprite version unsupported"
+  VNL_SPR_NO_WIDTH = 52,        // "sprite width invalid"
+  VNL_SPR_NO_HEIGHT = 53,       // "sprite height invalid"
+  VNL_SPR_NO_FRAME = 54,        // "no frame found"
+  VNL_MDL_COUNT = 60,           // "count too large for the model format" (saving)
+  VNL_MDL_LONG_NAME = 61,       // "frame name longer than 15 bytes" (saving)
+  VNL_MDL_BAD_INTERVAL = 62,    // "interval of 0 or less" (saving)
+  VNL_MDL_OFF_LATTICE = 63,     // "position outside the model lattice" (saving)
 };
 
 // The budget of one load: all the arrays of one record together may take at most
@@ -150,20 +150,20 @@ struct VNLTRIANGLE_T {
 // Per frame there are vertexCount + seamCount positions: the file's vertices,
 // then a copy of every on-seam vertex (whose skin coordinate is u + 0.5).
 struct VNLMODEL_T {
-  uint32_t ofsSkins;      // 84, the header's length
+  uint32_t ofsSkins;  // 84, the header's length
   uint32_t ofsTriangles;
   uint32_t ofsVertices;
   uint32_t ofsFrames;
-  uint32_t fileSize;      // length of the block the model was loaded from
+  uint32_t fileSize;  // length of the block the model was loaded from
   uint32_t flags;
   uint32_t syncType;
-  uint16_t skinCount;     // the header's skin entries (a group counts once)
-  uint16_t skinExtra;     // pictures added by skin groups
-  VNLPICTURE_T* skins;    // skinCount + skinExtra pictures
-  uint16_t frameCount;    // the header's frame entries (a group counts once)
-  uint16_t frameExtra;    // frames added by frame groups
-  char (*frameNames)[16]; // one 16-byte name per flattened frame, not always terminated
-  uint8_t* frameGroup;    // group size at a group's first frame, else 0
+  uint16_t skinCount;      // the header's skin entries (a group counts once)
+  uint16_t skinExtra;      // pictures added by skin groups
+  VNLPICTURE_T* skins;     // skinCount + skinExtra pictures
+  uint16_t frameCount;     // the header's frame entries (a group counts once)
+  uint16_t frameExtra;     // frames added by frame groups
+  char (*frameNames)[16];  // one 16-byte name per flattened frame, not always terminated
+  uint8_t* frameGroup;     // group size at a group's first frame, else 0
   uint16_t vertexCount;
   uint16_t triangleCount;
   VNLTRIANGLE_T* triangles;
@@ -202,43 +202,43 @@ struct VNLFACE_T {
 struct VNLMODELDATA_T {
   VNLVEC3_T scale;
   VNLVEC3_T origin;
-  float radius;                 // bounding radius
-  VNLVEC3_T eye;                // eye position
+  float radius;   // bounding radius
+  VNLVEC3_T eye;  // eye position
   uint32_t flags;
   uint32_t syncType;
-  float size;                   // average size, as stored
+  float size;  // average size, as stored
   uint32_t skinWidth;
   uint32_t skinHeight;
   uint32_t vertexCount;
   uint32_t triangleCount;
-  uint32_t skinEntryCount;      // the header's skin entries
-  uint32_t* skinEntrySize;      // per entry: 0 for a single skin, else its group's picture count
-  uint32_t skinCount;           // pictures, all entries flattened
-  VNLPICTURE_T* skins;          // skinCount pictures of skinWidth x skinHeight
-  float* skinIntervals;         // per picture: its stored interval, 0 for a single skin
-  uint32_t frameEntryCount;     // the header's frame entries
-  uint32_t* frameEntrySize;     // per entry: 0 for a single frame, else its group's frame count
-  VNLTRIVERTEX_T* frameEntryBox;// per entry: min then max; a group's own box, a single frame's box
-  uint32_t frameCount;          // frames, all entries flattened
-  char (*frameNames)[16];       // as stored, bytes after the first zero kept
-  VNLTRIVERTEX_T* frameBoxes;   // per frame: min then max
-  float* frameIntervals;        // per frame: its stored interval, 0 for a single frame
-  VNLTRIVERTEX_T* frameVertices;// frameCount x vertexCount stored vertices
-  VNLVEC3_T* framePositions;    // null after a load; for vnlModelSave, frameCount x vertexCount
-                                // positions in the game's axes to be put on the lattice
-  VNLSKINVERTEX_T* skinVertices;// vertexCount
-  VNLFACE_T* faces;             // triangleCount
+  uint32_t skinEntryCount;        // the header's skin entries
+  uint32_t* skinEntrySize;        // per entry: 0 for a single skin, else its group's picture count
+  uint32_t skinCount;             // pictures, all entries flattened
+  VNLPICTURE_T* skins;            // skinCount pictures of skinWidth x skinHeight
+  float* skinIntervals;           // per picture: its stored interval, 0 for a single skin
+  uint32_t frameEntryCount;       // the header's frame entries
+  uint32_t* frameEntrySize;       // per entry: 0 for a single frame, else its group's frame count
+  VNLTRIVERTEX_T* frameEntryBox;  // per entry: min then max; a group's own box, a single frame's box
+  uint32_t frameCount;            // frames, all entries flattened
+  char (*frameNames)[16];         // as stored, bytes after the first zero kept
+  VNLTRIVERTEX_T* frameBoxes;     // per frame: min then max
+  float* frameIntervals;          // per frame: its stored interval, 0 for a single frame
+  VNLTRIVERTEX_T* frameVertices;  // frameCount x vertexCount stored vertices
+  VNLVEC3_T* framePositions;      // null after a load; for vnlModelSave, frameCount x vertexCount
+                                  // positions in the game's axes to be put on the lattice
+  VNLSKINVERTEX_T* skinVertices;  // vertexCount
+  VNLFACE_T* faces;               // triangleCount
 };
 
 // A sprite with frame groups flattened; arrays hold sheetCount + frameExtra entries.
 struct VNLSPRITE_T {
   uint8_t spriteType;
   uint8_t syncType;
-  uint32_t sheetCount;   // the header's frame entries (a group counts once)
-  uint32_t frameExtra;   // frames added by groups
+  uint32_t sheetCount;  // the header's frame entries (a group counts once)
+  uint32_t frameExtra;  // frames added by groups
   int32_t* originX;
   int32_t* originY;
-  float* rate;           // a grouped frame's interval, 0 for a single frame
+  float* rate;  // a grouped frame's interval, 0 for a single frame
   VNLPICTURE_T* frames;
 };
 
@@ -294,14 +294,12 @@ VNLAPI void vnlPackInfoKill(VNLPACKINFO_T& info);
 // entries' names and from `fileName`. A member of length 0 gives 0, length 0 and a
 // block of one zero byte; the file forms of the loaders give 5 for it, as for an
 // empty disk file.
-VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block,
-                               uint32_t& length);
+VNLAPI int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block, uint32_t& length);
 // Frees the old *block, then reads the member of `entry`, an entry of the directory
 // read earlier from the same pack (".pak" is forced), into a new calloc block that
 // the caller frees: a batch loads each member without reading the directory again.
 // A null or unusable entry gives 4, an empty name 3; on failure *block is null, *length 0.
-VNLAPI int32_t vnlPackEntryLoad(const char* packName, const VNLPACKENTRY_T* entry, uint8_t** block,
-                                uint32_t* length);
+VNLAPI int32_t vnlPackEntryLoad(const char* packName, const VNLPACKENTRY_T* entry, uint8_t** block, uint32_t* length);
 
 // ---------------------------------------------------------------------------
 // Palettes, colormaps, pictures
@@ -325,16 +323,15 @@ VNLAPI void vnlPictureKill(VNLPICTURE_T& picture);
 // VNL_MAX_ALLOCATION). A level below 0 uses the plain palette; 0 or more uses that
 // colormap row, clamped, and `level` becomes row x 256. A colormap of 0 rows falls
 // back to the plain palette and leaves `level` alone.
-VNLAPI uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette,
-                                 int32_t& level);
+VNLAPI uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette, int32_t& level);
 
 // Maps `count` colours (0xAARRGGBB) to palette indices: a colour equal to an entry
 // takes the lowest such index; any other the nearest (squared RGB distance) of the
 // entries 0 to 223, the lowest on a tie, so fullbright colours come only from exact
 // matches. With `transparent` in 0..255 a colour of alpha below 128 maps to it.
 // Returns 0, or 1 without colours, indices or palette.
-VNLAPI int32_t vnlPaletteMap(const VNLPALETTE_T* palette, const uint32_t* colors, uint32_t count,
-                             int32_t transparent, uint8_t* indices);
+VNLAPI int32_t vnlPaletteMap(const VNLPALETTE_T* palette, const uint32_t* colors, uint32_t count, int32_t transparent,
+                             uint8_t* indices);
 
 // ---------------------------------------------------------------------------
 // Alias models
