@@ -54,6 +54,16 @@ std::set<std::string> InterfaceSignatures() {
   names.insert("vnlPaletteMap(VNLPALETTE_T const*, unsigned int const*, unsigned int, int, unsigned char*)");
   names.insert("VNLWADGETINFO(" + kBlock + ", VNLWADINFO_T&)");
   names.insert("VNLWADKILL(VNLWADINFO_T&)");
+  names.insert("vnlPackSave(VNLMEMBER_T const*, unsigned int, unsigned char**, unsigned int*)");
+  names.insert("vnlPictureSave(VNLPICTURE_T const*, unsigned char**, unsigned int*)");
+  names.insert("vnlSpriteSave(VNLSPRITE_T const*, unsigned int const*, unsigned char**, unsigned int*)");
+  names.insert("vnlWadSave(VNLMEMBER_T const*, unsigned int, unsigned char**, unsigned int*)");
+  names.insert(
+      "vnlWadLumpLoad(unsigned char const*, unsigned int, char const*, unsigned char**, unsigned int*, unsigned "
+      "char*)");
+  names.insert("vnlMipTexLoad(unsigned char const*, unsigned int, VNLMIPTEX_T*)");
+  names.insert("vnlMipTexKill(VNLMIPTEX_T*)");
+  names.insert("vnlMipTexSave(VNLMIPTEX_T const*, VNLPALETTE_T const*, unsigned char**, unsigned int*)");
   return names;
 }
 
