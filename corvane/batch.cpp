@@ -96,7 +96,9 @@ bool PrepareItem(ConverterState& state, BatchKind kind, const ItemSettings& sett
     }
     return MakeFoldersInside(state.baseName, failure);
   }
-  state.baseName = PrintableName(BaseNameOf(name));
+  // A WAD2 lump's name has no ending to drop.
+  const bool wadLump = kind == BatchKind::Lump && IsWadName(state.lumpPack);
+  state.baseName = PrintableName(wadLump ? name : BaseNameOf(name));
   state.frameName = settings.frameName;
   state.skinWidth = settings.skinWidth;
   state.skinHeight = settings.skinHeight;

@@ -63,6 +63,8 @@ int RunConverter(ConverterState& state) {
   if (ParseCommandLine(state, options) != 0) return 1;
 
   if (AnyNotEmpty(state.listPack, state.listFile)) return RunPackList(state);
+  if (state.createAsked) return RunPackCreate(state);
+  if (state.imageAsked) return RunImageConversion(state);
   if (SourceIsPattern(state)) return RunBatch(state);
   if (AnyNotEmpty(state.extractPack, state.extractFile)) return RunPackExtract(state);
   if (AnyNotEmpty(state.lumpPack, state.lumpFile) || AnyNotEmpty(state.spritePack, state.spriteFile))

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "state.h"
 
@@ -19,6 +20,11 @@ void SaveImage(ConverterState& state, const std::string& name, const uint32_t* p
 // encoded by FreeImage in memory. False with `failure` when it cannot be made.
 bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
                std::string& failure);
+// Decodes an image file's bytes (any format FreeImage reads) into width x height
+// colours 0xAARRGGBB, top row first; an image without alpha is opaque. False with
+// `failure` when it does not decode or passes the size the converter handles.
+bool DecodeImage(const uint8_t* bytes, uint32_t size, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height,
+                 std::string& failure);
 // An image format -outimg offers.
 struct ImageKind {
   const char* extension;  // the file ending, lower case, without its dot

@@ -7,9 +7,12 @@
 #include "images.h"
 #include "modes.h"
 #include "report.h"
+#include "sources.h"
 #include "state.h"
 
 namespace {
+
+constexpr uint32_t kFontSide = 128;
 
 bool FitsImage(const VNLPICTURE_T& picture) {
   const uint32_t limit = uint32_t(std::numeric_limits<int32_t>::max());
@@ -26,6 +29,40 @@ void ConvertPicture(ConverterState& state, const VNLPICTURE_T& picture, const st
   if (announce != nullptr) SectionLine(announce);
   SaveImage(state, name, colours, int32_t(picture.width), int32_t(picture.height), 0, 0, false);
   std::free(colours);
+}
+
+// The picture a WAD2 lump holds: a picture lump, a mip texture's full-size level,
+// or the console font (a bare 128 x 128 picture).
+int32_t LoadWadPicture(ConverterState& state) {
+  std::string noPack, wadName = state.lumpPack;
+  uint8_t* wad = nullptr;
+  uint32_t wadLength = 0;
+  int32_t code = vnlPackFileLoad(noPack, wadName, wad, wadLength);
+  uint8_t* lump = nullptr;
+  uint32_t length = 0;
+  uint8_t type = 0;
+  if (code == VNL_OK) code = vnlWadLumpLoad(wad, wadLength, state.lumpFile.c_str(), &lump, &length, &type);
+  std::free(wad);
+  if (code != VNL_OK) return code;
+  if (type == VNL_LUMP_PICTURE) {
+    code = vnlPictureLoad(lump, length, state.picture);
+  } else if (type == VNL_LUMP_MIPTEX) {
+    VNLMIPTEX_T texture{};
+    code = vnlMipTexLoad(lump, length, &texture);
+    if (code == VNL_OK) {
+      state.picture = texture.levels[0];  // the record takes the full-size level over
+      texture.levels[0] = VNLPICTURE_T{};
+    } else if (length == kFontSide * kFontSide) {
+      code = VNL_OK;
+      state.picture = VNLPICTURE_T{kFontSide, kFontSide, lump};
+      lump = nullptr;
+    }
+    vnlMipTexKill(&texture);
+  } else {
+    code = VNL_NOT_PICTURE;
+  }
+  std::free(lump);
+  return code;
 }
 
 }  // namespace
@@ -49,7 +86,8 @@ int RunPictureConversion(ConverterState& state) {
     for (uint64_t i = 0; loaded.frames != nullptr && i < frameCount; ++i)
       ConvertPicture(state, loaded.frames[i], state.baseName + "_" + std::to_string(i), nullptr);
   } else {
-    code = vnlPictureLoad(state.lumpPack, state.lumpFile, state.picture);
+    code = IsWadName(state.lumpPack) ? LoadWadPicture(state)
+                                     : vnlPictureLoad(state.lumpPack, state.lumpFile, state.picture);
     if (code != VNL_OK) return FailWithCode(state, "Source lump: ", code);
     ConvertPicture(state, state.picture, state.baseName, ":: OUTPUTS");
   }

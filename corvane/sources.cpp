@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -106,8 +107,49 @@ bool MatchPattern(const std::string& pattern, const std::string& name) {
   return reach[n] != 0;
 }
 
+bool IsWadName(const std::string& name) {
+  return name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".wad";
+}
+
+std::string LibraryFailure(int32_t code) {
+  std::string failure;
+  vnlErrorString(code, failure);
+  return failure.empty() ? "error " + std::to_string(code) : failure;
+}
+
+bool ExpandWadPattern(const std::string& wadName, const std::string& pattern, std::vector<SourceMatch>& matches,
+                      std::string& failure) {
+  std::string noPack, file = wadName;
+  uint8_t* block = nullptr;
+  uint32_t length = 0;
+  int32_t code = vnlPackFileLoad(noPack, file, block, length);
+  VNLWADINFO_T info{};
+  if (code == VNL_OK) code = VNLWADGETINFO(block, length, info);
+  std::free(block);
+  if (code != VNL_OK) {
+    failure = LibraryFailure(code);
+    return false;
+  }
+  // Lump names are looked up with the case aside, so they are matched that way too.
+  const std::string wanted = LowerAscii(TrimBlanks(pattern));
+  std::set<std::string> seen;
+  for (uint32_t i = 0; i < info.entryCount; ++i) {
+    const std::string name = info.entries[i].name;
+    if (wanted.empty() || !MatchPattern(wanted, LowerAscii(name))) continue;
+    SourceMatch match{name, ""};
+    if (name.empty())
+      match.refusal = "a lump without a name";
+    else if (!seen.insert(LowerAscii(name)).second)
+      match.refusal = "the name repeats an earlier lump's";
+    matches.push_back(match);
+  }
+  VNLWADKILL(info);
+  return true;
+}
+
 bool ExpandPackPattern(std::string packName, const std::string& pattern, std::vector<SourceMatch>& matches,
                        std::string& failure) {
+  if (IsWadName(packName)) return ExpandWadPattern(packName, pattern, matches, failure);
   VNLPACKINFO_T info{};
   const int32_t code = vnlPackInfoRead(packName, info);
   if (code != VNL_OK) {
@@ -132,19 +174,30 @@ bool ExpandPackPattern(std::string packName, const std::string& pattern, std::ve
   return true;
 }
 
-void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& matches) {
+std::string PatternFolder(const std::string& pattern, size_t* depthOut, size_t* levelCount) {
   std::string cleaned = pattern;
   vnlCleanPath(cleaned, 1);
-  if (cleaned.empty()) return;
+  if (cleaned.empty()) return "";
   const bool rooted = cleaned.front() == '\\';
-  // The folder to walk: the levels before the first one with a wildcard.
   std::vector<std::string> levels = SplitLevels(rooted ? cleaned.substr(1) : cleaned);
   std::string fixed = rooted ? "\\" : "";
   size_t depth = 0;
   for (; depth < levels.size() && !HasWildcard(levels[depth]); ++depth) fixed += levels[depth] + "\\";
-  if (depth == levels.size()) return;
+  if (depthOut != nullptr) *depthOut = depth;
+  if (levelCount != nullptr) *levelCount = levels.size();
+  return fixed;
+}
+
+void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& matches) {
+  std::string cleaned = pattern;
+  vnlCleanPath(cleaned, 1);
+  if (cleaned.empty()) return;
+  // The folder to walk: the levels before the first one with a wildcard.
+  size_t depth = 0, levelCount = 0;
+  const std::string fixed = PatternFolder(pattern, &depth, &levelCount);
+  if (depth == levelCount) return;
   const bool anyDepth = cleaned.find("**") != std::string::npos;
-  const size_t below = levels.size() - depth;
+  const size_t below = levelCount - depth;
 
   namespace fs = std::filesystem;
   std::string host = fixed.empty() ? "." : fixed;

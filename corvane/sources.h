@@ -27,7 +27,11 @@ struct SourceMatch {
   bool inPack = false;
 };
 
-// The members of `packName` that match `pattern`, in pack order; a member whose
+// True for a name ending in ".wad" (case aside): a WAD2 archive, whose lumps are
+// sources as a pack's members are.
+bool IsWadName(const std::string& name);
+// The members of `packName` that match `pattern`, in pack order (for a WAD2, its
+// lumps, matched with the case aside); a member whose
 // name repeats an earlier one is kept with its refusal (loading by name would
 // give the earlier one). False when the pack cannot be read (`failure` says why).
 bool ExpandPackPattern(std::string packName, const std::string& pattern, std::vector<SourceMatch>& matches,
@@ -35,6 +39,10 @@ bool ExpandPackPattern(std::string packName, const std::string& pattern, std::ve
 // The files that match `pattern` on the disk, in name order. Folders reached
 // through a symbolic link are not walked.
 void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& matches);
+// The fixed part of a disk pattern: its cleaned levels before the first one with a
+// wildcard, each followed by "\" ("" for a pattern that starts with one). The
+// number of those levels and of all levels go to the counts when asked.
+std::string PatternFolder(const std::string& pattern, size_t* depth = nullptr, size_t* levelCount = nullptr);
 
 // The path below the current folder that a stored member name extracts to, "\"
 // separators: empty, "." and ".." levels, a leading separator and a drive-like

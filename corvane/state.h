@@ -18,6 +18,7 @@ constexpr uint32_t OPT_INVH = 2;
 constexpr uint32_t OPT_SKINNOBACK = 4;
 constexpr uint32_t OPT_REPLACE = 8;
 constexpr uint32_t OPT_SWAPYZ = 16;
+constexpr uint32_t OPT_WADPICS = 32;
 
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";
@@ -45,6 +46,12 @@ struct ConverterState {
   std::string lumpPack, lumpFile;
   std::string spritePack, spriteFile;
   std::string frameName;
+  std::string createPattern;  // -pakcreate: the files a pack is made of
+  std::string imagePattern;   // -image: the images a lump, sprite or WAD2 is made of
+  bool createAsked = false;   // -pakcreate was given (an empty pattern included)
+  bool imageAsked = false;    // likewise -image
+  std::string dstTyped;       // -dst as typed (cleaned), for the modes that write other than models
+  float groupInterval = 0;    // -group: the sprite's frames are one group, this many seconds apart
   float scale = 0;
   int32_t skinWidth = 0;
   int32_t skinHeight = 0;

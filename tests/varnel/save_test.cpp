@@ -71,104 +71,69 @@ TEST(PackSave, MembersReadBackInOrderWithTheirBytes) {
   vnlPackInfoKill(info);
 }
 
-TEST(PackSave, RefusesNamesItCannotStore) {
+// One table for the savers that judge names and sizes before they write.
+TEST(Savers, RefuseWhatTheirFormatCannotHoldWithNoBlock) {
   const Bytes data = {1, 2, 3};
   const std::string longest(55, 'n'), tooLong(56, 'n');
-  struct Case {
-    std::vector<std::string> names;
+  uint8_t pixel = 0;
+  enum Saver { Pack, Wad, Picture, MipTex };
+  const struct {
+    Saver saver;
+    std::vector<std::string> names;  // members, or the texture's name
+    uint32_t width;                  // pictures and textures (height 16)
     int32_t code;
   } cases[] = {
-      {{""}, VNL_PAK_NAME},
-      {{"../up.txt"}, VNL_PAK_NAME},
-      {{"a/../b.txt"}, VNL_PAK_NAME},
-      {{"/root.txt"}, VNL_PAK_NAME},
-      {{"a//b.txt"}, VNL_PAK_NAME},
-      {{"./a.txt"}, VNL_PAK_NAME},
-      {{"c:x.txt"}, VNL_PAK_NAME},
-      {{"tab\there"}, VNL_PAK_NAME},
-      {{" lead.txt"}, VNL_PAK_NAME},
-      {{tooLong}, VNL_PAK_NAME},
-      {{"A/b.TXT", "a/B.txt"}, VNL_PAK_REPEAT},
-      {{longest, "a.txt"}, VNL_OK},
+      {Pack, {""}, 0, VNL_PAK_NAME},
+      {Pack, {"../up.txt"}, 0, VNL_PAK_NAME},
+      {Pack, {"a/../b.txt"}, 0, VNL_PAK_NAME},
+      {Pack, {"/root.txt"}, 0, VNL_PAK_NAME},
+      {Pack, {"a//b.txt"}, 0, VNL_PAK_NAME},
+      {Pack, {"./a.txt"}, 0, VNL_PAK_NAME},
+      {Pack, {"c:x.txt"}, 0, VNL_PAK_NAME},
+      {Pack, {"tab\there"}, 0, VNL_PAK_NAME},
+      {Pack, {" lead.txt"}, 0, VNL_PAK_NAME},
+      {Pack, {tooLong}, 0, VNL_PAK_NAME},
+      {Pack, {"A/b.TXT", "a/B.txt"}, 0, VNL_PAK_REPEAT},
+      {Pack, {longest, "a.txt"}, 0, VNL_OK},
+      {Wad, {""}, 0, VNL_WAD2_NAME},
+      {Wad, {"sixteen_bytes___"}, 0, VNL_WAD2_NAME},
+      {Wad, {"bell\a"}, 0, VNL_WAD2_NAME},
+      {Wad, {"Conback", "CONBACK"}, 0, VNL_WAD2_REPEAT},
+      {Wad, {"fifteen_bytes__", "conback"}, 0, VNL_OK},
+      {Picture, {}, 0, VNL_PICTURE_SIZE},
+      {MipTex, {"wall"}, 24, VNL_PICTURE_SIZE},
+      {MipTex, {"wall"}, 0, VNL_PICTURE_SIZE},
+      {MipTex, {""}, 16, VNL_WAD2_NAME},
+      {MipTex, {"wall"}, 16, VNL_NO_BLOCK},  // smaller levels to make, and no palette
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
+    const std::string what = std::to_string(int(c.saver)) + " " + (c.names.empty() ? "" : c.names[0]);
     std::vector<VNLMEMBER_T> members;
-    for (const std::string& name : c.names) members.push_back(Member(name.c_str(), data));
+    for (const std::string& name : c.names) members.push_back(Member(name.c_str(), data, VNL_LUMP_PICTURE));
+    Bytes pixels(size_t(c.width) * 16 + 1);
+    VNLMIPTEX_T texture{};
+    if (!c.names.empty()) std::snprintf(texture.name, sizeof texture.name, "%s", c.names[0].c_str());
+    texture.levels[0] = VNLPICTURE_T{c.width, 16, pixels.data()};
+    const VNLPICTURE_T picture{c.width, 16, &pixel};
     Saved saved;
-    EXPECT_EQ(vnlPackSave(members.data(), uint32_t(members.size()), &saved.block, &saved.length), c.code) << c.names[0];
-    EXPECT_EQ(saved.block == nullptr, c.code != VNL_OK) << c.names[0];
+    int32_t code = c.saver == Pack  ? vnlPackSave(members.data(), uint32_t(members.size()), &saved.block, &saved.length)
+                   : c.saver == Wad ? vnlWadSave(members.data(), uint32_t(members.size()), &saved.block, &saved.length)
+                   : c.saver == Picture ? vnlPictureSave(&picture, &saved.block, &saved.length)
+                                        : vnlMipTexSave(&texture, nullptr, &saved.block, &saved.length);
+    EXPECT_EQ(code, c.code) << what;
+    EXPECT_EQ(saved.block == nullptr, c.code != VNL_OK) << what;
   }
   Saved none;
   EXPECT_EQ(vnlPackSave(nullptr, 0, &none.block, &none.length), VNL_NO_BLOCK);
 }
 
-// ---- picture lumps ----
-
-TEST(PictureSave, LoadOfSaveGivesThePicture) {
-  const uint32_t sizes[][2] = {{1, 1}, {3, 5}, {320, 200}};
-  for (const auto& size : sizes) {
-    Bytes pixels = Sequence(size_t(size[0]) * size[1], int(size[0]));
-    VNLPICTURE_T picture{size[0], size[1], pixels.data()};
-    Saved saved;
-    ASSERT_EQ(vnlPictureSave(&picture, &saved.block, &saved.length), VNL_OK);
-    EXPECT_EQ(saved.bytes(), testdata::BuildLump(size[0], size[1], pixels));
-    VNLPICTURE_T back{};
-    ASSERT_EQ(vnlPictureLoad(saved.block, saved.length, back), VNL_OK);
-    EXPECT_EQ(back.width, size[0]);
-    EXPECT_EQ(Bytes(back.pixels, back.pixels + pixels.size()), pixels);
-    vnlPictureKill(back);
-  }
-}
-
-TEST(PictureSave, RefusesAnEmptyPicture) {
-  uint8_t pixel = 0;
-  const struct {
-    VNLPICTURE_T picture;
-    int32_t code;
-  } cases[] = {{{0, 4, &pixel}, VNL_PICTURE_SIZE}, {{4, 0, &pixel}, VNL_PICTURE_SIZE}, {{2, 2, nullptr}, VNL_NO_BLOCK}};
-  for (const auto& c : cases) {
-    Saved saved;
-    EXPECT_EQ(vnlPictureSave(&c.picture, &saved.block, &saved.length), c.code);
-    EXPECT_EQ(saved.block, nullptr);
-  }
-}
-
 // ---- sprites ----
-
-// A sprite record over the recipe's frames (flattened), with its entry sizes.
-struct SpriteRecord {
-  VNLSPRITE_T sprite{};
-  std::vector<int32_t> x, y;
-  std::vector<float> rate;
-  std::vector<VNLPICTURE_T> frames;
-  std::vector<uint32_t> entrySize;
-
-  explicit SpriteRecord(testdata::SpriteRecipe& recipe) {
-    for (testdata::SpriteEntry& entry : recipe.entries) {
-      entrySize.push_back(entry.group ? uint32_t(entry.frames.size()) : 0);
-      for (size_t i = 0; i < entry.frames.size(); ++i) {
-        testdata::SpriteFrame& f = entry.frames[i];
-        x.push_back(f.originX);
-        y.push_back(f.originY);
-        rate.push_back(entry.group ? entry.intervals[i] : 0);
-        frames.push_back(VNLPICTURE_T{f.width, f.height, f.pixels.data()});
-      }
-    }
-    sprite.spriteType = uint8_t(recipe.type);
-    sprite.syncType = uint8_t(recipe.syncType);
-    sprite.sheetCount = uint32_t(recipe.entries.size());
-    sprite.frameExtra = uint32_t(frames.size() - recipe.entries.size());
-    sprite.originX = x.data();
-    sprite.originY = y.data();
-    sprite.rate = rate.data();
-    sprite.frames = frames.data();
-  }
-};
 
 testdata::SpriteRecipe TwoSinglesAndAGroup() {
   testdata::SpriteRecipe recipe;
   recipe.type = 3;
   recipe.syncType = 1;
+  recipe.radius = float(std::sqrt(8.0 * 8 + 10.0 * 10) / 2);  // the largest sizes' half diagonal
   recipe.entries.push_back({false, {}, {testdata::MakeSpriteFrame(8, 4, -4, 2, 1)}});
   recipe.entries.push_back({true,
                             {0.1f, 0.25f, 0.5f},
@@ -178,57 +143,50 @@ testdata::SpriteRecipe TwoSinglesAndAGroup() {
   return recipe;
 }
 
-TEST(SpriteSave, WritesTheFileTheRecordDescribes) {
-  testdata::SpriteRecipe recipe = TwoSinglesAndAGroup();
-  recipe.radius = float(std::sqrt(8.0 * 8 + 10.0 * 10) / 2);  // the largest sizes' half diagonal
-  SpriteRecord record(recipe);
-  Saved saved;
-  ASSERT_EQ(vnlSpriteSave(&record.sprite, record.entrySize.data(), &saved.block, &saved.length), VNL_OK);
-  EXPECT_EQ(saved.bytes(), testdata::BuildSprite(recipe));
+// The record loaded from the recipe's file, spoilt by `spoil` and saved; the
+// spoilt fields are put back before the record is freed.
+int32_t SaveSpoilt(void (*spoil)(VNLSPRITE_T&, uint32_t*), bool withSizes, Saved& saved) {
+  const Bytes file = testdata::BuildSprite(TwoSinglesAndAGroup());
+  VNLSPRITE_T sprite{};
+  if (vnlSpriteLoad(const_cast<uint8_t*>(file.data()), uint32_t(file.size()), sprite) != VNL_OK) return -1;
+  uint32_t sizes[3] = {0, 3, 0};
+  const VNLSPRITE_T kept = sprite;
+  const VNLPICTURE_T keptFrames[5] = {sprite.frames[0], sprite.frames[1], sprite.frames[2], sprite.frames[3],
+                                      sprite.frames[4]};
+  const float keptRates[5] = {sprite.rate[0], sprite.rate[1], sprite.rate[2], sprite.rate[3], sprite.rate[4]};
+  spoil(sprite, sizes);
+  const int32_t code = vnlSpriteSave(&sprite, withSizes ? sizes : nullptr, &saved.block, &saved.length);
+  sprite = kept;
+  for (int i = 0; i < 5; ++i) sprite.frames[i] = keptFrames[i], sprite.rate[i] = keptRates[i];
+  vnlSpriteKill(sprite);
+  return code;
+}
 
-  VNLSPRITE_T back{};
-  ASSERT_EQ(vnlSpriteLoad(saved.block, saved.length, back), VNL_OK);
-  EXPECT_EQ(back.spriteType, 3);
-  EXPECT_EQ(back.syncType, 1);
-  EXPECT_EQ(back.sheetCount, 3u);
-  ASSERT_EQ(back.frameExtra, 2u);
-  for (size_t i = 0; i < record.frames.size(); ++i) {
-    EXPECT_EQ(back.originX[i], record.x[i]);
-    EXPECT_EQ(back.originY[i], record.y[i]);
-    EXPECT_EQ(back.rate[i], record.rate[i]);
-    const VNLPICTURE_T& f = record.frames[i];
-    ASSERT_EQ(back.frames[i].width, f.width);
-    ASSERT_EQ(back.frames[i].height, f.height);
-    EXPECT_EQ(0, std::memcmp(back.frames[i].pixels, f.pixels, size_t(f.width) * f.height));
-  }
-  vnlSpriteKill(back);
+TEST(SpriteSave, SaveOfLoadGivesTheFileBack) {
+  Saved saved;
+  ASSERT_EQ(SaveSpoilt([](VNLSPRITE_T&, uint32_t*) {}, true, saved), VNL_OK);
+  EXPECT_EQ(saved.bytes(), testdata::BuildSprite(TwoSinglesAndAGroup()));
 }
 
 TEST(SpriteSave, RefusesWhatTheFormatCannotHold) {
-  struct Case {
+  const struct {
     const char* what;
-    void (*spoil)(SpriteRecord&);
+    void (*spoil)(VNLSPRITE_T&, uint32_t*);
     bool withSizes;
     int32_t code;
   } cases[] = {
-      {"groups without entry sizes", [](SpriteRecord&) {}, false, VNL_SPR_NO_FRAME},
-      {"no entries", [](SpriteRecord& r) { r.sprite.sheetCount = 0; }, true, VNL_SPR_NO_FRAME},
-      {"sizes not covering", [](SpriteRecord& r) { r.entrySize[1] = 2; }, true, VNL_SPR_NO_FRAME},
-      {"zero width", [](SpriteRecord& r) { r.frames[2].width = 0; }, true, VNL_SPR_NO_WIDTH},
-      {"zero height", [](SpriteRecord& r) { r.frames[0].height = 0; }, true, VNL_SPR_NO_HEIGHT},
-      {"interval of 0", [](SpriteRecord& r) { r.rate[1] = 0; }, true, VNL_SPR_BAD_INTERVAL},
-      {"falling intervals", [](SpriteRecord& r) { r.rate[3] = 0.2f; }, true, VNL_SPR_BAD_INTERVAL},
-      {"no pixels", [](SpriteRecord& r) { r.frames[4].pixels = nullptr; }, true, VNL_NO_BLOCK},
+      {"groups without entry sizes", [](VNLSPRITE_T&, uint32_t*) {}, false, VNL_SPR_NO_FRAME},
+      {"no entries", [](VNLSPRITE_T& s, uint32_t*) { s.sheetCount = 0; }, true, VNL_SPR_NO_FRAME},
+      {"sizes not covering", [](VNLSPRITE_T&, uint32_t* sizes) { sizes[1] = 2; }, true, VNL_SPR_NO_FRAME},
+      {"zero width", [](VNLSPRITE_T& s, uint32_t*) { s.frames[2].width = 0; }, true, VNL_SPR_NO_WIDTH},
+      {"zero height", [](VNLSPRITE_T& s, uint32_t*) { s.frames[0].height = 0; }, true, VNL_SPR_NO_HEIGHT},
+      {"interval of 0", [](VNLSPRITE_T& s, uint32_t*) { s.rate[1] = 0; }, true, VNL_SPR_BAD_INTERVAL},
+      {"falling intervals", [](VNLSPRITE_T& s, uint32_t*) { s.rate[3] = 0.2f; }, true, VNL_SPR_BAD_INTERVAL},
+      {"no pixels", [](VNLSPRITE_T& s, uint32_t*) { s.frames[4].pixels = nullptr; }, true, VNL_NO_BLOCK},
   };
-  for (const Case& c : cases) {
-    testdata::SpriteRecipe recipe = TwoSinglesAndAGroup();
-    SpriteRecord record(recipe);
-    c.spoil(record);
+  for (const auto& c : cases) {
     Saved saved;
-    EXPECT_EQ(
-        vnlSpriteSave(&record.sprite, c.withSizes ? record.entrySize.data() : nullptr, &saved.block, &saved.length),
-        c.code)
-        << c.what;
+    EXPECT_EQ(SaveSpoilt(c.spoil, c.withSizes, saved), c.code) << c.what;
     EXPECT_EQ(saved.block, nullptr) << c.what;
   }
 }
@@ -263,26 +221,6 @@ TEST(WadSave, LumpsReadBackByNameWithTheirTypes) {
   uint8_t type = 0;
   EXPECT_EQ(vnlWadLumpLoad(saved.block, saved.length, "absent", &bytes, &length, &type), VNL_NOT_FOUND);
   EXPECT_EQ(bytes, nullptr);
-}
-
-TEST(WadSave, RefusesNamesItCannotStore) {
-  const Bytes data = {1};
-  const struct {
-    std::vector<const char*> names;
-    int32_t code;
-  } cases[] = {
-      {{""}, VNL_WAD2_NAME},
-      {{"sixteen_bytes___"}, VNL_WAD2_NAME},
-      {{"bell\a"}, VNL_WAD2_NAME},
-      {{"Conback", "CONBACK"}, VNL_WAD2_REPEAT},
-  };
-  for (const auto& c : cases) {
-    std::vector<VNLMEMBER_T> lumps;
-    for (const char* name : c.names) lumps.push_back(Member(name, data, VNL_LUMP_PICTURE));
-    Saved saved;
-    EXPECT_EQ(vnlWadSave(lumps.data(), uint32_t(lumps.size()), &saved.block, &saved.length), c.code) << c.names[0];
-    EXPECT_EQ(saved.block, nullptr);
-  }
 }
 
 // Entry i is the grey (i, i, i): averages of greys are greys, so every level is predictable.
@@ -344,44 +282,6 @@ TEST(MipTexSave, SmallerLevelsAverageTheLevelAbove) {
       EXPECT_EQ(Bytes(p.pixels, p.pixels + p.width * p.height), Bytes(p.width * p.height, c.level1))
           << c.name << " level " << level;
     }
-  }
-}
-
-TEST(MipTexSave, GivenLevelsAreKeptAndRefusalsGiveTheirCodes) {
-  Bytes levels[4] = {Sequence(32 * 16, 1), Sequence(16 * 8, 2), Sequence(8 * 4, 3), Sequence(4 * 2, 4)};
-  VNLMIPTEX_T texture{};
-  std::snprintf(texture.name, sizeof texture.name, "wall");
-  for (uint32_t i = 0; i < 4; ++i) texture.levels[i] = VNLPICTURE_T{32u >> i, 16u >> i, levels[i].data()};
-  Saved saved;
-  ASSERT_EQ(vnlMipTexSave(&texture, nullptr, &saved.block, &saved.length), VNL_OK);
-  MipTex back;
-  ASSERT_EQ(vnlMipTexLoad(saved.block, saved.length, &back.texture), VNL_OK);
-  for (uint32_t i = 0; i < 4; ++i)
-    EXPECT_EQ(Bytes(back.texture.levels[i].pixels, back.texture.levels[i].pixels + levels[i].size()), levels[i]);
-  // A cut lump no longer holds its last level.
-  MipTex cut;
-  EXPECT_EQ(vnlMipTexLoad(saved.block, saved.length - 1, &cut.texture), VNL_PICTURE_SIZE);
-
-  const struct {
-    const char* what;
-    uint32_t width;
-    const char* name;
-    bool dropLevel;
-    int32_t code;
-  } cases[] = {
-      {"width 24", 24, "wall", false, VNL_PICTURE_SIZE},
-      {"width 0", 0, "wall", false, VNL_PICTURE_SIZE},
-      {"no name", 32, "", false, VNL_WAD2_NAME},
-      {"missing level, no palette", 32, "wall", true, VNL_NO_BLOCK},
-  };
-  for (const auto& c : cases) {
-    VNLMIPTEX_T spoilt = texture;
-    spoilt.levels[0].width = c.width;
-    std::snprintf(spoilt.name, sizeof spoilt.name, "%s", c.name);
-    if (c.dropLevel) spoilt.levels[2].pixels = nullptr;
-    Saved refused;
-    EXPECT_EQ(vnlMipTexSave(&spoilt, nullptr, &refused.block, &refused.length), c.code) << c.what;
-    EXPECT_EQ(refused.block, nullptr) << c.what;
   }
 }
 

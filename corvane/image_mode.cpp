@@ -1,0 +1,196 @@
+// The image mode: image files mapped to the palette and written in a game format,
+// chosen by the ending of -dst: a picture lump from one image, a sprite from all
+// the matches in name order, or a WAD2 of mip textures (or pictures) named after
+// the images. Every image is read and judged before anything is written.
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "console.h"
+#include "images.h"
+#include "modes.h"
+#include "output.h"
+#include "sources.h"
+#include "state.h"
+#include "text_rules.h"
+
+namespace {
+
+enum class Made { Unknown, Lump, Sprite, Wad };
+
+constexpr int32_t kSeeThrough = 255;
+constexpr size_t kLongestLumpName = 15;
+
+// One image mapped to the palette.
+struct Indexed {
+  std::string file;
+  std::string name;  // the file's base name
+  uint32_t width = 0;
+  uint32_t height = 0;
+  std::vector<uint8_t> pixels;
+};
+
+Made MadeFrom(const std::string& dst) {
+  const std::string ending = LowerAscii(dst.size() > 4 ? dst.substr(dst.size() - 4) : "");
+  if (ending == ".lmp") return Made::Lump;
+  if (ending == ".spr") return Made::Sprite;
+  if (ending == ".wad") return Made::Wad;
+  return Made::Unknown;
+}
+
+// The index see-through pixels take: sprites, pictures and '{' textures have one.
+int32_t SeeThroughFor(const ConverterState& state, Made made, const std::string& name) {
+  if (made != Made::Wad || (state.flags & OPT_WADPICS) != 0) return kSeeThrough;
+  return !name.empty() && name[0] == '{' ? kSeeThrough : -1;
+}
+
+std::string StemOf(const std::string& file) { return std::filesystem::path(HostPath(file)).stem().string(); }
+
+// Reads, decodes and maps one image; false with `failure`.
+bool ReadImage(const ConverterState& state, Made made, const std::string& file, Indexed& image, std::string& failure) {
+  std::string noPack, name = file;
+  uint8_t* block = nullptr;
+  uint32_t length = 0;
+  const int32_t code = vnlPackFileLoad(noPack, name, block, length);
+  std::vector<uint32_t> colours;
+  int32_t width = 0, height = 0;
+  bool decoded = false;
+  if (code != VNL_OK) {
+    vnlErrorString(code, failure);
+  } else {
+    decoded = DecodeImage(block, length, colours, width, height, failure);
+  }
+  std::free(block);
+  if (!decoded) return false;
+  image.file = file;
+  image.name = StemOf(file);
+  image.width = uint32_t(width);
+  image.height = uint32_t(height);
+  image.pixels.resize(colours.size());
+  vnlPaletteMap(&state.palette, colours.data(), uint32_t(colours.size()), SeeThroughFor(state, made, image.name),
+                image.pixels.data());
+  return true;
+}
+
+// Why the image cannot go into a WAD2 lump, or "".
+std::string WadRefusal(const ConverterState& state, const Indexed& image, std::set<std::string>& folded) {
+  if (image.name.empty() || image.name.size() > kLongestLumpName)
+    return "a lump name has 1 to " + std::to_string(kLongestLumpName) + " bytes";
+  if (!folded.insert(LowerAscii(image.name)).second) return "the name repeats an earlier lump's, case aside";
+  if ((state.flags & OPT_WADPICS) == 0 && (image.width % 16 != 0 || image.height % 16 != 0))
+    return std::to_string(image.width) + " x " + std::to_string(image.height) +
+           " pixels: a mip texture's sides are multiples of 16";
+  return "";
+}
+
+int FailOn(ConverterState& state, const std::string& file, const std::string& reason) {
+  return FailWith(state, "Image: \"" + PrintableName(file) + "\": " + reason);
+}
+
+// The saved bytes of a library saver, as a string.
+struct SavedBlock {
+  uint8_t* block = nullptr;
+  uint32_t length = 0;
+  ~SavedBlock() { std::free(block); }
+};
+
+int32_t SavePictureLump(const Indexed& image, SavedBlock& saved) {
+  VNLPICTURE_T picture{image.width, image.height, const_cast<uint8_t*>(image.pixels.data())};
+  return vnlPictureSave(&picture, &saved.block, &saved.length);
+}
+
+// Frames centred on their origin, single or, with -group, one group.
+int32_t SaveSprite(const ConverterState& state, const std::vector<Indexed>& images, SavedBlock& saved) {
+  const size_t count = images.size();
+  std::vector<int32_t> x(count), y(count);
+  std::vector<float> rate(count, 0);
+  std::vector<VNLPICTURE_T> frames(count);
+  for (size_t i = 0; i < count; ++i) {
+    x[i] = -int32_t(images[i].width / 2);
+    y[i] = int32_t(images[i].height / 2);
+    if (state.groupInterval > 0) rate[i] = float(double(state.groupInterval) * double(i + 1));
+    frames[i] = VNLPICTURE_T{images[i].width, images[i].height, const_cast<uint8_t*>(images[i].pixels.data())};
+  }
+  const bool grouped = state.groupInterval > 0;
+  VNLSPRITE_T sprite{};
+  sprite.spriteType = 2;  // faces the viewer, upright on the screen
+  sprite.sheetCount = grouped ? 1 : uint32_t(count);
+  sprite.frameExtra = grouped ? uint32_t(count - 1) : 0;
+  sprite.originX = x.data();
+  sprite.originY = y.data();
+  sprite.rate = rate.data();
+  sprite.frames = frames.data();
+  const uint32_t groupSize = uint32_t(count);
+  return vnlSpriteSave(&sprite, grouped ? &groupSize : nullptr, &saved.block, &saved.length);
+}
+
+int32_t SaveWad(const ConverterState& state, const std::vector<Indexed>& images, SavedBlock& saved) {
+  const bool pictures = (state.flags & OPT_WADPICS) != 0;
+  std::vector<SavedBlock> lumps(images.size());
+  std::vector<VNLMEMBER_T> members;
+  for (size_t i = 0; i < images.size(); ++i) {
+    int32_t code = VNL_OK;
+    if (pictures) {
+      code = SavePictureLump(images[i], lumps[i]);
+    } else {
+      VNLMIPTEX_T texture{};
+      std::snprintf(texture.name, sizeof texture.name, "%s", images[i].name.c_str());
+      texture.levels[0] =
+          VNLPICTURE_T{images[i].width, images[i].height, const_cast<uint8_t*>(images[i].pixels.data())};
+      code = vnlMipTexSave(&texture, &state.palette, &lumps[i].block, &lumps[i].length);
+    }
+    if (code != VNL_OK) return code;
+    members.push_back({images[i].name.c_str(), lumps[i].block, lumps[i].length,
+                       uint8_t(pictures ? VNL_LUMP_PICTURE : VNL_LUMP_MIPTEX)});
+  }
+  return vnlWadSave(members.data(), uint32_t(members.size()), &saved.block, &saved.length);
+}
+
+// The images the pattern names: the matches of a wildcard, or the one file.
+std::vector<SourceMatch> ImageSources(const std::string& pattern) {
+  std::vector<SourceMatch> matches;
+  if (HasWildcard(pattern))
+    ExpandDiskPattern(pattern, matches);
+  else if (!pattern.empty() && OutputExists(pattern))
+    matches.push_back({pattern, ""});
+  return matches;
+}
+
+}  // namespace
+
+int RunImageConversion(ConverterState& state) {
+  SectionLine(":: IMAGE");
+  const Made made = MadeFrom(state.dstTyped);
+  if (made == Made::Unknown) return FailWith(state, "Image: -dst must end in .lmp, .spr or .wad");
+  if (state.paletteFile.empty()) return FailWith(state, "Palette: you must specify a palette file to convert pictures");
+  ValueLine("  Palette:", state.paletteFile);
+  const int32_t code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+  if (code != VNL_OK) return FailWithCode(state, "Palette: ", code);
+  ValueLine("  Pattern:", state.imagePattern);
+
+  const std::vector<SourceMatch> matches = ImageSources(state.imagePattern);
+  if (matches.empty()) return FailWith(state, "Image: nothing matches \"" + PrintableName(state.imagePattern) + "\"");
+  if (made == Made::Lump && matches.size() > 1)
+    return FailWith(state, "Image: a picture lump is made from one image (" + std::to_string(matches.size()) +
+                               " match \"" + PrintableName(state.imagePattern) + "\")");
+  std::vector<Indexed> images(matches.size());
+  std::set<std::string> folded;
+  for (size_t i = 0; i < matches.size(); ++i) {
+    std::string failure;
+    if (!ReadImage(state, made, matches[i].name, images[i], failure)) return FailOn(state, matches[i].name, failure);
+    const std::string refusal = made == Made::Wad ? WadRefusal(state, images[i], folded) : "";
+    if (!refusal.empty()) return FailOn(state, matches[i].name, refusal);
+  }
+  ValueLabel("  Images:");
+  ConsoleLine(std::to_string(images.size()));
+
+  SavedBlock saved;
+  const int32_t saveCode = made == Made::Lump     ? SavePictureLump(images[0], saved)
+                           : made == Made::Sprite ? SaveSprite(state, images, saved)
+                                                  : SaveWad(state, images, saved);
+  if (saveCode != VNL_OK) return FailWithCode(state, "Image: ", saveCode);
+  SectionLine(":: OUTPUTS");
+  ValueLine(made == Made::Lump ? "  Picture:" : made == Made::Sprite ? "  Sprite:" : "  Wad:", state.dstTyped);
+  WriteOutput(state, state.dstTyped, saved.block, saved.length);
+  return 0;
+}

@@ -1,0 +1,122 @@
+// The pack-making mode: every file a disk pattern matches becomes a member, named
+// by its path below the pattern's fixed folder, in name order.
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "console.h"
+#include "modes.h"
+#include "output.h"
+#include "sources.h"
+#include "state.h"
+#include "text_rules.h"
+
+namespace {
+
+// The most members the engines load from one pack.
+constexpr size_t kEngineMemberLimit = 2048;
+constexpr size_t kLongestName = 55;
+
+struct FreeBlock {
+  void operator()(uint8_t* block) const { std::free(block); }
+};
+
+// One member in the making: its stored name and the file's bytes.
+struct PackPart {
+  std::string file;    // the disk file, "\" separators
+  std::string member;  // the stored name, "/" separators
+  std::unique_ptr<uint8_t, FreeBlock> bytes;
+  uint32_t length = 0;
+};
+
+bool EndsWithPak(const std::string& name) {
+  return name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".pak";
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(HostPath(a), HostPath(b), error) && !error;
+}
+
+// Why `member` cannot be stored, or "". The library judges a name; the repeat is
+// found here, so that the message can name both files.
+std::string MemberRefusal(const std::string& member, std::set<std::string>& folded) {
+  if (member.size() > kLongestName)
+    return "a member name has at most " + std::to_string(kLongestName) + " bytes (" + std::to_string(member.size()) +
+           " here)";
+  VNLMEMBER_T alone{member.c_str(), nullptr, 0, 0};
+  uint8_t* block = nullptr;
+  uint32_t length = 0;
+  const int32_t code = vnlPackSave(&alone, 1, &block, &length);
+  std::free(block);
+  if (code != VNL_OK) {
+    std::string text;
+    vnlErrorString(code, text);
+    return text.empty() ? "error " + std::to_string(code) : text;
+  }
+  if (!folded.insert(LowerAscii(member)).second) return "the name repeats an earlier member's, case aside";
+  return "";
+}
+
+// The members from the matches; false with the failure recorded.
+bool CollectParts(ConverterState& state, const std::vector<SourceMatch>& matches, std::vector<PackPart>& parts) {
+  const std::string fixed = PatternFolder(state.createPattern);
+  std::set<std::string> folded;
+  for (const SourceMatch& match : matches) {
+    if (SameFile(match.name, state.dstTyped)) continue;  // an older copy of the pack being made
+    PackPart part;
+    part.file = match.name;
+    part.member = match.name.substr(match.name.compare(0, fixed.size(), fixed) == 0 ? fixed.size() : 0);
+    for (char& c : part.member)
+      if (c == '\\') c = '/';
+    const std::string refusal = MemberRefusal(part.member, folded);
+    if (!refusal.empty())
+      return FailWith(state, "Pack create: \"" + PrintableName(part.member) + "\": " + refusal) == 0;
+    parts.push_back(std::move(part));
+  }
+  return true;
+}
+
+bool ReadParts(ConverterState& state, std::vector<PackPart>& parts) {
+  for (PackPart& part : parts) {
+    std::string noPack, file = part.file;
+    uint8_t* block = nullptr;
+    const int32_t code = vnlPackFileLoad(noPack, file, block, part.length);
+    part.bytes.reset(block);
+    if (code == VNL_EMPTY_FILE) continue;  // an empty member is a member all the same
+    if (code != VNL_OK) return FailWithCode(state, "Pack create: \"" + PrintableName(part.file) + "\": ", code) == 0;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunPackCreate(ConverterState& state) {
+  SectionLine(":: PACK CREATE");
+  if (!EndsWithPak(state.dstTyped)) return FailWith(state, "Pack create: -dst must name the pack to make (NAME.pak)");
+  ValueLine("  Pattern:", state.createPattern);
+  std::vector<SourceMatch> matches;
+  ExpandDiskPattern(state.createPattern, matches);
+  std::vector<PackPart> parts;
+  if (!CollectParts(state, matches, parts)) return 1;
+  if (parts.empty())
+    return FailWith(state, "Pack create: nothing matches \"" + PrintableName(state.createPattern) + "\"");
+  ValueLabel("  Members:");
+  ConsoleLine(std::to_string(parts.size()));
+  if (parts.size() > kEngineMemberLimit)
+    ConsoleLine("  Warning:  the engines load at most " + std::to_string(kEngineMemberLimit) + " members of one pack");
+  if (!ReadParts(state, parts)) return 1;
+
+  std::vector<VNLMEMBER_T> members;
+  for (const PackPart& part : parts) members.push_back({part.member.c_str(), part.bytes.get(), part.length, 0});
+  uint8_t* block = nullptr;
+  uint32_t length = 0;
+  const int32_t code = vnlPackSave(members.data(), uint32_t(members.size()), &block, &length);
+  if (code != VNL_OK) return FailWithCode(state, "Pack create: ", code);
+  SectionLine(":: OUTPUTS");
+  ValueLine("  Pack:", state.dstTyped);
+  WriteOutput(state, state.dstTyped, block, length);
+  std::free(block);
+  return 0;
+}
