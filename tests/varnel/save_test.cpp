@@ -191,37 +191,7 @@ TEST(SpriteSave, RefusesWhatTheFormatCannotHold) {
   }
 }
 
-// ---- WAD2 archives and mip textures ----
-
-TEST(WadSave, LumpsReadBackByNameWithTheirTypes) {
-  const Bytes a = Sequence(13, 1), b = Sequence(40, 2);
-  const std::vector<VNLMEMBER_T> lumps = {Member("conback", a, VNL_LUMP_PICTURE),
-                                          Member("fifteen_bytes__", b, VNL_LUMP_MIPTEX)};
-  Saved saved;
-  ASSERT_EQ(vnlWadSave(lumps.data(), 2, &saved.block, &saved.length), VNL_OK);
-  VNLWADINFO_T info{};
-  ASSERT_EQ(VNLWADGETINFO(saved.block, saved.length, info), VNL_OK);
-  ASSERT_EQ(info.entryCount, 2u);
-  EXPECT_STREQ(info.entries[1].name, "fifteen_bytes__");
-  EXPECT_EQ(info.entries[1].offset % 4, 0u);
-  VNLWADKILL(info);
-  for (const VNLMEMBER_T& lump : lumps) {
-    std::string upper = lump.name;
-    for (char& ch : upper) ch = char(std::toupper(ch));
-    uint8_t* bytes = nullptr;
-    uint32_t length = 0;
-    uint8_t type = 0;
-    ASSERT_EQ(vnlWadLumpLoad(saved.block, saved.length, upper.c_str(), &bytes, &length, &type), VNL_OK);
-    EXPECT_EQ(Bytes(bytes, bytes + length), Bytes(lump.data, lump.data + lump.length));
-    EXPECT_EQ(type, lump.type);
-    std::free(bytes);
-  }
-  uint8_t* bytes = nullptr;
-  uint32_t length = 0;
-  uint8_t type = 0;
-  EXPECT_EQ(vnlWadLumpLoad(saved.block, saved.length, "absent", &bytes, &length, &type), VNL_NOT_FOUND);
-  EXPECT_EQ(bytes, nullptr);
-}
+// ---- mip textures ----
 
 // Entry i is the grey (i, i, i): averages of greys are greys, so every level is predictable.
 struct GreyPalette {
