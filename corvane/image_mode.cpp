@@ -87,10 +87,13 @@ int FailOn(ConverterState& state, const std::string& file, const std::string& re
   return FailWith(state, "Image: \"" + PrintableName(file) + "\": " + reason);
 }
 
-// The saved bytes of a library saver, as a string.
+// The block a library saver hands out, freed with its holder.
 struct SavedBlock {
   uint8_t* block = nullptr;
   uint32_t length = 0;
+  SavedBlock() = default;
+  SavedBlock(const SavedBlock&) = delete;
+  SavedBlock& operator=(const SavedBlock&) = delete;
   ~SavedBlock() { std::free(block); }
 };
 
