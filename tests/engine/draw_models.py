@@ -18,8 +18,8 @@ usage: draw_models.py --corvane PATH --game-files SRC [--game-files SRC ...]
           pack's copy of a model already drawn (the same bytes written) is
           named but not run again
   --keep  copy each pair of pictures there (as TGA) to look at them
-Exit 77 (a skip, the reason on stdout) when quakespasm, fteqcc, xvfb-run, the
-game files or the QuakeC definitions are missing.
+Exit 77 (a skip, the reason on stdout) when quakespasm, fteqcc, Xvfb, the game
+files or the QuakeC definitions are missing.
 """
 
 import argparse
@@ -50,10 +50,22 @@ CHANNEL_STEP = 16
 # the middle half of the view, where the model stands.
 MIN_CHANGED_SHARE = 0.005
 
+# The level's entities, read by the engine from maps/MAP.ent in place of the
+# level's own: the world, and the model that show.qc places.
+ENTITIES = """{{
+"classname" "worldspawn"
+}}
+{{
+"classname" "shown_model"
+"model" "{model}"
+}}
+"""
+
 # The engine runs these, in its frame loop, as its start-up script: the level,
 # enough frames for the client to join and the console to go up, a picture,
 # the model shown (the game program reads scratch1), a few frames, a picture.
-START_SCRIPT = """viewsize 120
+START_SCRIPT = """host_maxfps 1000
+viewsize 120
 scr_conspeed 100000
 con_notifytime 0
 map {map}
@@ -112,6 +124,8 @@ def expand(pattern):
     """The files or pack members a model argument names, in name order."""
     if "::" in pattern:
         pack, member = pattern.split("::", 1)
+        if not os.path.isfile(pack):
+            fail("no pack at " + pack)
         return ["%s::%s" % (pack, name) for name in sorted(fnmatch.filter(pack_directory(pack), member))]
     return sorted(glob.glob(pattern)) if glob.has_magic(pattern) else [pattern]
 
@@ -140,12 +154,10 @@ def build_base_game(base, sources):
         fail("no source holds " + ", ".join(sorted(wanted)))
 
 
-def compile_program(work, defs, precache_name):
-    """progs.dat of show.qc for one model, compiled in WORK."""
-    with open(os.path.join(work, "shown.qc"), "w") as f:
-        f.write('string shown_model = "%s";\n' % precache_name)
+def compile_program(work, defs):
+    """progs.dat of show.qc, compiled in WORK."""
     with open(os.path.join(work, "progs.src"), "w") as f:
-        f.write("progs.dat\n%s\nshown.qc\n%s\n" % (defs, os.path.join(HERE, "show.qc")))
+        f.write("progs.dat\n%s\n%s\n" % (defs, os.path.join(HERE, "show.qc")))
     run = subprocess.run(["fteqcc"], cwd=work, capture_output=True, text=True)
     progs = os.path.join(work, "progs.dat")
     if run.returncode != 0 or not os.path.isfile(progs):
@@ -169,6 +181,11 @@ def read_tga(path):
     return width, height, depth // 8, pixels
 
 
+def changed_columns(line_a, line_b, step):
+    return [p // step for p in range(0, len(line_a), step)
+            if line_a[p:p + 3] != line_b[p:p + 3] and max(abs(line_a[p + c] - line_b[p + c]) for c in range(3)) > CHANNEL_STEP]
+
+
 def changed_pixels(before, after):
     """Count and bounding box (x0, y0, x1, y1) of the pixels that changed."""
     width, height, step, a = before
@@ -181,11 +198,10 @@ def changed_pixels(before, after):
         line_b = b[y * row:(y + 1) * row]
         if line_a == line_b:
             continue
-        for x in range(width):
-            p = x * step
-            if max(abs(line_a[p + c] - line_b[p + c]) for c in range(3)) > CHANNEL_STEP:
-                count += 1
-                box = [min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y)]
+        columns = changed_columns(line_a, line_b, step)
+        if columns:
+            count += len(columns)
+            box = [min(box[0], columns[0]), min(box[1], y), max(box[2], columns[-1]), y]
     return count, box
 
 
@@ -223,10 +239,26 @@ class UserFolder:
                 pass
 
 
-def run_engine(base, game, user, log_path):
+def start_x_server():
+    """An X server of its own for every engine run, and its display once it takes clients."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT),
+                               "-nolisten", "tcp"], pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        number = f.readline().strip()
+    if not number:
+        server.wait()
+        fail("Xvfb did not start (exit %s)" % server.returncode)
+    return server, ":" + number
+
+
+def run_engine(base, game, display, user, log_path):
     """Runs the engine once; its exit status, its log and the two pictures."""
     user.clear_game()
-    env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1")
+    env = dict(os.environ, DISPLAY=display, LIBGL_ALWAYS_SOFTWARE="1")
+    env.pop("XAUTHORITY", None)
     command = [ENGINE, "-basedir", base, "-game", game, "-noudp", "-nosound", "-nojoy", "-window",
                "-width", str(WIDTH), "-height", str(HEIGHT)]
     with open(log_path, "w") as log:
@@ -251,9 +283,8 @@ def engine_complaint(status, text):
     return "the engine exited with %s\n%s" % (status, tail)
 
 
-def show(spec, args, base, game, user, work, drawn):
-    """Shows one model: (changed pixels, bounding box), or the model drawn
-    already with the same bytes (a pack's copy of a loose file); else fails."""
+def show(spec, args, base, game, display, user, work, progs, drawn):
+    """Shows one model and says what was seen; fails when it is not drawn."""
     name = os.path.basename(spec.split("::")[-1])
     stem, ending = os.path.splitext(name)
     folder = os.path.join(base, game)
@@ -261,7 +292,7 @@ def show(spec, args, base, game, user, work, drawn):
     os.makedirs(os.path.join(folder, "progs"))
     shown = os.path.join(folder, "progs", name)
     if ending.lower() == ".mdl":
-        run = subprocess.run([args.corvane, "-model", spec, "-dst", shown, "-replace"], capture_output=True, text=True)
+        run = subprocess.run([args.corvane, "-model", spec, "-dst", shown], capture_output=True, text=True)
         if run.returncode != 0 or not os.path.isfile(shown):
             fail("corvane -model %s -dst %s exited with %d:\n%s%s" % (spec, name, run.returncode, run.stdout, run.stderr))
     else:
@@ -269,15 +300,18 @@ def show(spec, args, base, game, user, work, drawn):
             f.write(read_source(spec))
     with open(shown, "rb") as f:
         digest = hashlib.sha256(f.read()).hexdigest()
-    if digest in drawn:
-        return drawn[digest]
+    if digest in drawn:  # a pack's copy of a loose file, say
+        return "same bytes written as %s, drawn above" % drawn[digest]
     drawn[digest] = spec
     os.symlink(name, os.path.join(folder, "progs", "player.mdl"))
-    shutil.copy(compile_program(work, args.defs, "progs/" + name), folder)
+    shutil.copy(progs, folder)
+    os.makedirs(os.path.join(folder, "maps"))
+    with open(os.path.join(folder, "maps", MAP + ".ent"), "w") as f:
+        f.write(ENTITIES.format(model="progs/" + name))
     with open(os.path.join(folder, "quake.rc"), "w") as f:
         f.write(START_SCRIPT.format(map=MAP, wait_join=waits(args.join_frames), wait_show=waits(8)))
 
-    status, text, pictures = run_engine(base, game, user, os.path.join(work, stem + ".log"))
+    status, text, pictures = run_engine(base, game, display, user, os.path.join(work, stem + ".log"))
     if status != 0 or len(pictures) != 2:
         fail("%s: %s" % (spec, engine_complaint(status, text)))
     if args.keep:
@@ -293,7 +327,7 @@ def show(spec, args, base, game, user, work, drawn):
     middle = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
     if not (width / 4 <= middle[0] <= width * 3 / 4 and height / 4 <= middle[1] <= height * 3 / 4):
         fail("%s: the pixels changed around %s, not in front of the player" % (spec, middle))
-    return count, box
+    return "drawn: %6d pixels changed, box %d,%d to %d,%d" % (count, *box)
 
 
 def main():
@@ -302,12 +336,13 @@ def main():
     parser.add_argument("--game-files", action="append", required=True)
     parser.add_argument("--defs", required=True)
     parser.add_argument("--keep")
-    parser.add_argument("--join-frames", type=int, default=40, help=argparse.SUPPRESS)
+    parser.add_argument("--join-frames", type=int, default=40,
+                        help="frames the client gets to join the level before the first picture (default 40)")
     parser.add_argument("models", nargs="+")
     args = parser.parse_args()
 
     for tool, found, package in (("quakespasm", ENGINE, "quakespasm"), ("fteqcc", shutil.which("fteqcc"), "fteqcc"),
-                                 ("xvfb-run", shutil.which("xvfb-run"), "xvfb")):
+                                 ("Xvfb", shutil.which("Xvfb"), "xvfb")):
         if not found:
             skip("no %s (Debian package %s; scripts/deps.sh test installs it)" % (tool, package))
     for source in args.game_files:
@@ -315,12 +350,6 @@ def main():
             skip("no game files at " + source)
     if not os.path.isfile(args.defs):
         skip("no QuakeC definitions at " + args.defs)
-    if not os.environ.get("DRAW_MODELS_DISPLAY"):
-        # One X server for every engine run; each run would otherwise wait for its own.
-        os.environ["DRAW_MODELS_DISPLAY"] = "1"
-        command = ["xvfb-run", "-a", "-s", "-screen 0 %dx%dx24 -nolisten tcp" % (WIDTH, HEIGHT),
-                   sys.executable, os.path.abspath(__file__)] + sys.argv[1:]
-        sys.exit(subprocess.run(command).returncode)
     if args.keep:
         os.makedirs(args.keep, exist_ok=True)
 
@@ -329,9 +358,12 @@ def main():
     user = UserFolder(game)
     base = tempfile.mkdtemp(prefix="draw_models.")
     work = os.path.join(base, "work")
+    server = None
     try:
+        server, display = start_x_server()
         os.makedirs(work)
         build_base_game(base, args.game_files)
+        progs = compile_program(work, args.defs)
         specs = []
         for pattern in args.models:
             named = expand(pattern)
@@ -340,15 +372,16 @@ def main():
             specs += named
         drawn = {}
         for spec in specs:
-            result = show(spec, args, base, game, user, work, drawn)
-            if isinstance(result, str):
-                print("%-40s same bytes as %s, drawn above" % (spec, result), flush=True)
-            else:
-                print("%-40s drawn: %6d pixels changed, box %d,%d to %d,%d" % (spec, result[0], *result[1]), flush=True)
+            print("%-40s %s" % (spec, show(spec, args, base, game, display, user, work, progs, drawn)), flush=True)
+    except (OSError, ValueError) as error:
+        fail(str(error))
     finally:
+        if server:
+            server.terminate()
+            server.wait()
         user.tidy()
         shutil.rmtree(base, ignore_errors=True)
-    print("%d models drawn, %d engine runs, in %.1f s" % (len(specs), len(drawn), time.monotonic() - started))
+    print("%d models named, %d drawn by the engine (one run each), in %.1f s" % (len(specs), len(drawn), time.monotonic() - started))
 
 
 if __name__ == "__main__":
