@@ -7,7 +7,13 @@ socket, runs a level whose small game program (show.qc, compiled with fteqcc)
 hangs the model in front of the player. The run takes one picture without the
 model and one with it: they must differ, around the middle of the view, by a
 real number of pixels. A model the engine refuses (exit 1 with its message) or
-crashes on fails with the engine's words.
+crashes on fails with the engine's words; one run per model ties each refusal
+to one file.
+
+The engine's base game (id1, in a temporary folder) holds the game's files; the
+test's own (progs.dat, the model, the level's entities, the start-up script) sit
+in a game folder of their own (-game), which the engine searches first, so a
+pack's copy of a model never hides the written one.
 
 usage: draw_models.py --corvane PATH --game-files SRC [--game-files SRC ...]
                       --defs DEFS_QC [--keep DIR] MODEL ...
@@ -61,7 +67,8 @@ ENTITIES = """{{
 }}
 """
 
-# The engine runs these, in its frame loop, as its start-up script: the level,
+# The engine runs these, in its frame loop, as its start-up script: no frame
+# cap to wait on, no status bar, no console lines over the view; the level,
 # enough frames for the client to join and the console to go up, a picture,
 # the model shown (the game program reads scratch1), a few frames, a picture.
 START_SCRIPT = """host_maxfps 1000
@@ -182,8 +189,8 @@ def read_tga(path):
 
 
 def changed_columns(line_a, line_b, step):
-    return [p // step for p in range(0, len(line_a), step)
-            if line_a[p:p + 3] != line_b[p:p + 3] and max(abs(line_a[p + c] - line_b[p + c]) for c in range(3)) > CHANNEL_STEP]
+    return [p // step for p in range(0, len(line_a), step) if line_a[p:p + 3] != line_b[p:p + 3] and
+            max(abs(line_a[p + c] - line_b[p + c]) for c in range(3)) > CHANNEL_STEP]
 
 
 def changed_pixels(before, after):
@@ -283,51 +290,73 @@ def engine_complaint(status, text):
     return "the engine exited with %s\n%s" % (status, tail)
 
 
-def show(spec, args, base, game, display, user, work, progs, drawn):
-    """Shows one model and says what was seen; fails when it is not drawn."""
-    name = os.path.basename(spec.split("::")[-1])
-    stem, ending = os.path.splitext(name)
-    folder = os.path.join(base, game)
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(os.path.join(folder, "progs"))
-    shown = os.path.join(folder, "progs", name)
-    if ending.lower() == ".mdl":
-        run = subprocess.run([args.corvane, "-model", spec, "-dst", shown], capture_output=True, text=True)
-        if run.returncode != 0 or not os.path.isfile(shown):
-            fail("corvane -model %s -dst %s exited with %d:\n%s%s" % (spec, name, run.returncode, run.stdout, run.stderr))
-    else:
-        with open(shown, "wb") as f:
-            f.write(read_source(spec))
-    with open(shown, "rb") as f:
-        digest = hashlib.sha256(f.read()).hexdigest()
-    if digest in drawn:  # a pack's copy of a loose file, say
-        return "same bytes written as %s, drawn above" % drawn[digest]
-    drawn[digest] = spec
-    os.symlink(name, os.path.join(folder, "progs", "player.mdl"))
-    shutil.copy(progs, folder)
-    os.makedirs(os.path.join(folder, "maps"))
-    with open(os.path.join(folder, "maps", MAP + ".ent"), "w") as f:
-        f.write(ENTITIES.format(model="progs/" + name))
-    with open(os.path.join(folder, "quake.rc"), "w") as f:
-        f.write(START_SCRIPT.format(map=MAP, wait_join=waits(args.join_frames), wait_show=waits(8)))
+class Stage:
+    """The folders, the X server and the compiled program that every model's run shares."""
 
-    status, text, pictures = run_engine(base, game, display, user, os.path.join(work, stem + ".log"))
-    if status != 0 or len(pictures) != 2:
-        fail("%s: %s" % (spec, engine_complaint(status, text)))
-    if args.keep:
-        for i, picture in enumerate(pictures):
-            shutil.copy(picture, os.path.join(args.keep, "%s.%s.tga" % (stem, ("without", "with")[i])))
-    before, after = read_tga(pictures[0]), read_tga(pictures[1])
-    if not is_flat(before):
-        fail("%s: the view without the model is not clear: the comparison would see more than the model" % spec)
-    count, box = changed_pixels(before, after)
-    width, height = before[0], before[1]
-    if count < MIN_CHANGED_SHARE * width * height:
-        fail("%s: the model changed %d pixels of %d: not drawn" % (spec, count, width * height))
-    middle = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
-    if not (width / 4 <= middle[0] <= width * 3 / 4 and height / 4 <= middle[1] <= height * 3 / 4):
-        fail("%s: the pixels changed around %s, not in front of the player" % (spec, middle))
-    return "drawn: %6d pixels changed, box %d,%d to %d,%d" % (count, *box)
+    def __init__(self, args, base, display, progs):
+        self.args = args
+        self.base = base
+        self.display = display
+        self.progs = progs
+        self.game = "vnlshow%d" % os.getpid()  # the engine's folder in the user's home is named after it
+        self.user = UserFolder(self.game)
+        self.work = os.path.join(base, "work")
+        self.drawn = {}  # digest of the bytes shown -> the model that showed them
+
+    def place(self, spec):
+        """Writes the game folder for one model; the model's name there, or the
+        model drawn already with the same bytes."""
+        name = os.path.basename(spec.split("::")[-1])
+        folder = os.path.join(self.base, self.game)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(os.path.join(folder, "progs"))
+        os.makedirs(os.path.join(folder, "maps"))
+        shown = os.path.join(folder, "progs", name)
+        if name.lower().endswith(".mdl"):
+            run = subprocess.run([self.args.corvane, "-model", spec, "-dst", shown], capture_output=True, text=True)
+            if run.returncode != 0 or not os.path.isfile(shown):
+                fail("corvane -model %s -dst %s exited with %d:\n%s%s" %
+                     (spec, name, run.returncode, run.stdout, run.stderr))
+        else:
+            with open(shown, "wb") as f:
+                f.write(read_source(spec))
+        with open(shown, "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        if digest in self.drawn:
+            return name, self.drawn[digest]
+        self.drawn[digest] = spec
+        os.symlink(name, os.path.join(folder, "progs", "player.mdl"))
+        shutil.copy(self.progs, folder)
+        with open(os.path.join(folder, "maps", MAP + ".ent"), "w") as f:
+            f.write(ENTITIES.format(model="progs/" + name))
+        with open(os.path.join(folder, "quake.rc"), "w") as f:
+            f.write(START_SCRIPT.format(map=MAP, wait_join=waits(self.args.join_frames), wait_show=waits(8)))
+        return name, None
+
+    def show(self, spec):
+        """Shows one model and says what was seen; fails when it is not drawn."""
+        name, same = self.place(spec)
+        if same:  # a pack's copy of a loose file, say
+            return "same bytes written as %s, drawn above" % same
+        stem = os.path.splitext(name)[0]
+        status, text, pictures = run_engine(self.base, self.game, self.display, self.user,
+                                            os.path.join(self.work, stem + ".log"))
+        if status != 0 or len(pictures) != 2:
+            fail("%s: %s" % (spec, engine_complaint(status, text)))
+        if self.args.keep:
+            for picture, when in zip(pictures, ("without", "with")):
+                shutil.copy(picture, os.path.join(self.args.keep, "%s.%s.tga" % (stem, when)))
+        before, after = read_tga(pictures[0]), read_tga(pictures[1])
+        if not is_flat(before):
+            fail("%s: the view without the model is not clear: the comparison would see more than the model" % spec)
+        count, box = changed_pixels(before, after)
+        width, height = before[0], before[1]
+        if count < MIN_CHANGED_SHARE * width * height:
+            fail("%s: the model changed %d pixels of %d: not drawn" % (spec, count, width * height))
+        middle = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
+        if not (width / 4 <= middle[0] <= width * 3 / 4 and height / 4 <= middle[1] <= height * 3 / 4):
+            fail("%s: the pixels changed around %s, not in front of the player" % (spec, middle))
+        return "drawn: %6d pixels changed, box %d,%d to %d,%d" % (count, *box)
 
 
 def main():
@@ -354,34 +383,32 @@ def main():
         os.makedirs(args.keep, exist_ok=True)
 
     started = time.monotonic()
-    game = "vnlshow%d" % os.getpid()
-    user = UserFolder(game)
     base = tempfile.mkdtemp(prefix="draw_models.")
-    work = os.path.join(base, "work")
-    server = None
+    server = stage = None
     try:
-        server, display = start_x_server()
-        os.makedirs(work)
-        build_base_game(base, args.game_files)
-        progs = compile_program(work, args.defs)
         specs = []
         for pattern in args.models:
             named = expand(pattern)
             if not named:
                 fail("no model matches " + pattern)
             specs += named
-        drawn = {}
+        server, display = start_x_server()
+        build_base_game(base, args.game_files)
+        os.makedirs(os.path.join(base, "work"))
+        stage = Stage(args, base, display, compile_program(os.path.join(base, "work"), args.defs))
         for spec in specs:
-            print("%-40s %s" % (spec, show(spec, args, base, game, display, user, work, progs, drawn)), flush=True)
+            print("%-40s %s" % (spec, stage.show(spec)), flush=True)
     except (OSError, ValueError) as error:
         fail(str(error))
     finally:
         if server:
             server.terminate()
             server.wait()
-        user.tidy()
+        if stage:
+            stage.user.tidy()
         shutil.rmtree(base, ignore_errors=True)
-    print("%d models named, %d drawn by the engine (one run each), in %.1f s" % (len(specs), len(drawn), time.monotonic() - started))
+    print("%d models named, %d drawn by the engine (one run each), in %.1f s" %
+          (len(specs), len(stage.drawn), time.monotonic() - started))
 
 
 if __name__ == "__main__":
