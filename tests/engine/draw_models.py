@@ -137,6 +137,30 @@ def expand(pattern):
     return sorted(glob.glob(pattern)) if glob.has_magic(pattern) else [pattern]
 
 
+def missing_vertices(model):
+    """Triangles of an alias model's bytes that name a vertex it lacks, as (triangle, vertex).
+
+    The engine reads such a vertex from whatever memory follows the model's own:
+    far out it crashes, near it draws garbage or nothing wrong at all, so the
+    pictures alone cannot be trusted to show it."""
+    skins, width, height, vertices, triangles = struct.unpack("<5i", model[48:68])
+    at = 84
+    for _ in range(skins):
+        if struct.unpack("<i", model[at:at + 4])[0] == 0:
+            at += 4 + width * height
+        else:
+            pictures = struct.unpack("<i", model[at + 4:at + 8])[0]
+            at += 8 + pictures * (4 + width * height)
+    at += vertices * 12
+    bad = []
+    for t in range(triangles):
+        for v in struct.unpack("<3i", model[at + 4:at + 16]):
+            if not 0 <= v < vertices:
+                bad.append((t, v))
+        at += 16
+    return bad
+
+
 def build_base_game(base, sources):
     """Fills BASE/id1 from the sources: loose files linked, packs mounted."""
     id1 = os.path.join(base, "id1")
@@ -317,6 +341,11 @@ class Stage:
             if run.returncode != 0 or not os.path.isfile(shown):
                 fail("corvane -model %s -dst %s exited with %d:\n%s%s" %
                      (spec, name, run.returncode, run.stdout, run.stderr))
+            with open(shown, "rb") as f:
+                bad = missing_vertices(f.read())
+            if bad:
+                fail("%s: corvane wrote %d triangles naming a missing vertex (triangle %d names %d)" %
+                     (spec, len(bad), *bad[0]))
         else:
             with open(shown, "wb") as f:
                 f.write(read_source(spec))
@@ -398,7 +427,7 @@ def main():
         stage = Stage(args, base, display, compile_program(os.path.join(base, "work"), args.defs))
         for spec in specs:
             print("%-40s %s" % (spec, stage.show(spec)), flush=True)
-    except (OSError, ValueError) as error:
+    except (OSError, ValueError, struct.error) as error:
         fail(str(error))
     finally:
         if server:
