@@ -251,6 +251,20 @@ TEST(ImageRuns, MipTexturesAndGroupedSpritesAreMadeFromImages) {
   vnlSpriteKill(loaded);
 }
 
+TEST(ImageRuns, SeeThroughPixelsBecomeIndex255) {
+  testdata::TempDir dir;
+  ASSERT_TRUE(testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette()));
+  // A 4 x 2 image, see-through but for one pixel of palette colour 7.
+  const testdata::Rgb c = testdata::DistinctColour(7);
+  const std::string colour = "rgb(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
+  if (testdata::RunCommand("cd '" + dir.path() + "' && convert -size 4x2 xc:none -fill '" + colour +
+                           "' -draw 'point 1,1' PNG32:a.png 2>/dev/null") != 0)
+    GTEST_SKIP() << "ImageMagick's convert is not available";
+  RunResult run = RunCorvane(dir.path(), {"-image", "a.png", "-pal", "pal.lmp", "-dst", "a.lmp"});
+  ASSERT_EQ(run.code, 0) << run.out;
+  EXPECT_EQ(testdata::ReadFile(dir.file("a.lmp")), testdata::BuildLump(4, 2, {255, 255, 255, 255, 255, 7, 255, 255}));
+}
+
 // ---- refusals ----
 
 TEST(AuthoringRefusals, BadInputIsSaidAndNothingIsWritten) {
