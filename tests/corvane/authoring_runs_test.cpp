@@ -119,7 +119,7 @@ TEST(PackCreateRuns, MembersAreNamedBelowThePatternsFixedFolder) {
 
 // ---- pictures and sprites through images ----
 
-TEST(ImageRuns, EveryCorpusLumpAndSpriteComesBackFromPng) {
+TEST(ImageImportRuns, EveryCorpusLumpAndSpriteComesBackFromPng) {
   SKIP_WITHOUT_CORPUS();
   const std::string palettePath = testdata::CorpusFile("gfx/palette.lmp");
   const Palette palette(palettePath);
@@ -164,7 +164,7 @@ TEST(ImageRuns, EveryCorpusLumpAndSpriteComesBackFromPng) {
   std::printf("round trips: %d picture lumps, %d sprite frames\n", lumps, frames);
 }
 
-TEST(ImageRuns, AWadMadeFromTheCorpusWadsPicturesReadsBackTheSame) {
+TEST(ImageImportRuns, AWadMadeFromTheCorpusWadsPicturesReadsBackTheSame) {
   SKIP_WITHOUT_CORPUS();
   const std::string palettePath = testdata::CorpusFile("gfx/palette.lmp");
   const Palette palette(palettePath);
@@ -203,7 +203,7 @@ TEST(ImageRuns, AWadMadeFromTheCorpusWadsPicturesReadsBackTheSame) {
   std::printf("round trip: %d pictures of gfx.wad\n", pictures);
 }
 
-TEST(ImageRuns, MipTexturesAndGroupedSpritesAreMadeFromImages) {
+TEST(ImageImportRuns, MipTexturesAndGroupedSpritesAreMadeFromImages) {
   testdata::TempDir dir;
   ASSERT_TRUE(testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette()));
   // Two 32 x 16 pictures, written as PNG through the converter.
@@ -251,7 +251,7 @@ TEST(ImageRuns, MipTexturesAndGroupedSpritesAreMadeFromImages) {
   vnlSpriteKill(loaded);
 }
 
-TEST(ImageRuns, SeeThroughPixelsBecomeIndex255) {
+TEST(ImageImportRuns, SeeThroughPixelsBecomeIndex255) {
   testdata::TempDir dir;
   ASSERT_TRUE(testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette()));
   // A 4 x 2 image, see-through but for one pixel of palette colour 7.
