@@ -1,25 +1,25 @@
 #include "state.h"
 
-ConverterState::~ConverterState() { ReleaseRecords(*this); }
+ItemState::~ItemState() { ReleaseRecords(*this); }
 
-void ReleaseRecords(ConverterState& state) {
-  vnlModelKill(state.model);
-  vnlModelDataKill(&state.stored);
-  vnlPaletteKill(state.palette);
-  vnlPackInfoKill(state.packInfo);
-  vnlSpriteKill(state.sprite);
-  vnlPictureKill(state.picture);
+void ReleaseRecords(ItemState& item) {
+  vnlModelKill(item.model);
+  vnlModelDataKill(&item.stored);
+  vnlPaletteKill(item.palette);
+  vnlPackInfoKill(item.packInfo);
+  vnlSpriteKill(item.sprite);
+  vnlPictureKill(item.picture);
 }
 
-int FailWith(ConverterState& state, const std::string& text) {
-  state.errorMessage = text;
+int FailWith(RunOutcome& outcome, const std::string& text) {
+  outcome.errorMessage = text;
   return 1;
 }
 
-int FailWithCode(ConverterState& state, const std::string& prefix, int32_t code) {
+int FailWith(RunOutcome& outcome, const std::string& prefix, int32_t code) {
   std::string message;
   vnlErrorString(code, message);
   // A code the library has no message for still says something.
   if (message.empty()) message = "error " + std::to_string(code);
-  return FailWith(state, prefix + message);
+  return FailWith(outcome, prefix + message);
 }
