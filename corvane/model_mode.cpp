@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "console.h"
-#include "images.h"
 #include "model_writers.h"
 #include "modes.h"
 #include "report.h"
@@ -83,15 +82,6 @@ void WriteModelFile(const RunOptions& options, const ItemState& item, RunOutcome
   writer->write(options, item, outcome);
 }
 
-void ExportSkins(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
-  const VNLMODEL_T& model = item.model;
-  if (model.skins == nullptr || item.skinWidth < 1 || item.skinHeight < 1) return;
-  const size_t count = size_t(model.skinCount) + model.skinExtra;
-  for (size_t i = 0; i < count; ++i)
-    SavePicture(options, outcome, options.baseName + "_" + std::to_string(i), model.skins[i], item.palette, 0,
-                item.skinWidth, item.skinHeight, (options.flags & OPT_SKINNOBACK) != 0);
-}
-
 }  // namespace
 
 void SwapFrameYZ(VNLMODEL_T& model, const std::string& frameName) {
@@ -140,7 +130,7 @@ int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& o
 
   SectionLine(":: OUTPUTS");
   WriteModelFile(options, item, outcome);
-  if (!options.paletteFile.empty()) ExportSkins(options, item, outcome);
+  if (!options.paletteFile.empty()) WriteSkinImages(options, item, outcome);
   if (!options.hintFile.empty() && item.skinWidth >= 1 && item.skinHeight >= 1) BuildSkinHint(options, item, outcome);
   if (!options.reportFile.empty()) WriteReport(options, item, outcome);
   return 0;

@@ -1,9 +1,10 @@
-// The table of model writers by ending; the first is the default.
+// The skin images, and the table of model writers by ending (the first is the default).
 #include "model_writers.h"
 
 #if CORVANE_GLTF
 #include "gltf_output.h"
 #endif
+#include "images.h"
 #include "text_rules.h"
 
 namespace {
@@ -21,6 +22,15 @@ constexpr ModelWriter kModelWriters[] = {
 };
 
 }  // namespace
+
+void WriteSkinImages(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
+  const VNLMODEL_T& model = item.model;
+  if (model.skins == nullptr || item.skinWidth < 1 || item.skinHeight < 1) return;
+  const size_t count = size_t(model.skinCount) + model.skinExtra;
+  for (size_t i = 0; i < count; ++i)
+    SavePicture(options, outcome, options.baseName + "_" + std::to_string(i), model.skins[i], item.palette, 0,
+                item.skinWidth, item.skinHeight, (options.flags & OPT_SKINNOBACK) != 0);
+}
 
 const ModelWriter* ModelWriterFor(const std::string& name) {
   size_t dot = name.find_last_of(".\\/");

@@ -15,6 +15,10 @@ void WriteObj(const RunOptions& options, const ItemState& item, RunOutcome& outc
 // model (.mdl); -scale rescales it onto a refitted lattice.
 void WriteMdl(const RunOptions& options, const ItemState& item, RunOutcome& outcome);
 
+// Writes every skin picture through the palette as baseName_N in the run's image
+// format, at the item's skin size (nothing without a skin size).
+void WriteSkinImages(const RunOptions& options, const ItemState& item, RunOutcome& outcome);
+
 // A model file format, by the output name's ending.
 struct ModelWriter {
   const char* ending;  // lower case, with its dot

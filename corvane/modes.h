@@ -12,9 +12,6 @@ int RunPackList(const RunOptions& options, ItemState& item, RunOutcome& outcome)
 int RunPackExtract(const RunOptions& options, ItemState& item, RunOutcome& outcome);
 int RunPictureConversion(const RunOptions& options, ItemState& item, RunOutcome& outcome);
 
-// What a command line asks for, by the first source it names in this order.
-enum class ModeKind { PackList, PackExtract, Sprite, Lump, Model };
-ModeKind ChosenMode(const RunOptions& options);
 // Runs the mode of `kind` on one item.
 int RunMode(ModeKind kind, const RunOptions& options, ItemState& item, RunOutcome& outcome);
 

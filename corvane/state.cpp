@@ -1,5 +1,19 @@
 #include "state.h"
 
+namespace {
+
+bool AnyNotEmpty(const std::string& a, const std::string& b) { return !a.empty() || !b.empty(); }
+
+}  // namespace
+
+ModeKind ChosenMode(const RunOptions& options) {
+  if (AnyNotEmpty(options.listPack, options.listFile)) return ModeKind::PackList;
+  if (AnyNotEmpty(options.extractPack, options.extractFile)) return ModeKind::PackExtract;
+  if (AnyNotEmpty(options.spritePack, options.spriteFile)) return ModeKind::Sprite;
+  if (AnyNotEmpty(options.lumpPack, options.lumpFile)) return ModeKind::Lump;
+  return ModeKind::Model;
+}
+
 ItemState::~ItemState() { ReleaseRecords(*this); }
 
 void ReleaseRecords(ItemState& item) {

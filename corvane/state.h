@@ -60,6 +60,11 @@ inline std::string NameAsRead(const std::string& pack, const std::string& file) 
   return !pack.empty() && !file.empty() && file.front() == '\\' ? file.substr(1) : file;
 }
 
+// What a command line asks for, by the first source it names in this order. The
+// driver, the batch and the picture mode all choose by it.
+enum class ModeKind { PackList, PackExtract, Sprite, Lump, Model };
+ModeKind ChosenMode(const RunOptions& options);
+
 struct ItemState {
   // The frame the writers write: the one asked for as the model names it, else the first.
   std::string frameName;
