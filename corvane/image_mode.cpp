@@ -9,9 +9,9 @@
 #include "console.h"
 #include "images.h"
 #include "modes.h"
+#include "options.h"
 #include "output.h"
 #include "sources.h"
-#include "state.h"
 #include "text_rules.h"
 
 namespace {
@@ -39,15 +39,16 @@ Made MadeFrom(const std::string& dst) {
 }
 
 // The index see-through pixels take: sprites, pictures and '{' textures have one.
-int32_t SeeThroughFor(const ConverterState& state, Made made, const std::string& name) {
-  if (made != Made::Wad || (state.flags & OPT_WADPICS) != 0) return kSeeThrough;
+int32_t SeeThroughFor(const RunOptions& options, Made made, const std::string& name) {
+  if (made != Made::Wad || (options.flags & OPT_WADPICS) != 0) return kSeeThrough;
   return !name.empty() && name[0] == '{' ? kSeeThrough : -1;
 }
 
 std::string StemOf(const std::string& file) { return std::filesystem::path(HostPath(file)).stem().string(); }
 
 // Reads, decodes and maps one image; false with `failure`.
-bool ReadImage(const ConverterState& state, Made made, const std::string& file, Indexed& image, std::string& failure) {
+bool ReadImage(const RunOptions& options, const VNLPALETTE_T& palette, Made made, const std::string& file,
+               Indexed& image, std::string& failure) {
   std::string noPack, name = file;
   uint8_t* block = nullptr;
   uint32_t length = 0;
@@ -67,24 +68,24 @@ bool ReadImage(const ConverterState& state, Made made, const std::string& file, 
   image.width = uint32_t(width);
   image.height = uint32_t(height);
   image.pixels.resize(colours.size());
-  vnlPaletteMap(&state.palette, colours.data(), uint32_t(colours.size()), SeeThroughFor(state, made, image.name),
+  vnlPaletteMap(&palette, colours.data(), uint32_t(colours.size()), SeeThroughFor(options, made, image.name),
                 image.pixels.data());
   return true;
 }
 
 // Why the image cannot go into a WAD2 lump, or "".
-std::string WadRefusal(const ConverterState& state, const Indexed& image, std::set<std::string>& folded) {
+std::string WadRefusal(const RunOptions& options, const Indexed& image, std::set<std::string>& folded) {
   if (image.name.empty() || image.name.size() > kLongestLumpName)
     return "a lump name has 1 to " + std::to_string(kLongestLumpName) + " bytes";
   if (!folded.insert(LowerAscii(image.name)).second) return "the name repeats an earlier lump's, case aside";
-  if ((state.flags & OPT_WADPICS) == 0 && (image.width % 16 != 0 || image.height % 16 != 0))
+  if ((options.flags & OPT_WADPICS) == 0 && (image.width % 16 != 0 || image.height % 16 != 0))
     return std::to_string(image.width) + " x " + std::to_string(image.height) +
            " pixels: a mip texture's sides are multiples of 16";
   return "";
 }
 
-int FailOn(ConverterState& state, const std::string& file, const std::string& reason) {
-  return FailWith(state, "Image: \"" + PrintableName(file) + "\": " + reason);
+int FailOn(RunOutcome& outcome, const std::string& file, const std::string& reason) {
+  return FailWith(outcome, "Image: \"" + PrintableName(file) + "\": " + reason);
 }
 
 // The block a library saver hands out, freed with its holder.
@@ -103,7 +104,7 @@ int32_t SavePictureLump(const Indexed& image, SavedBlock& saved) {
 }
 
 // Frames centred on their origin, single or, with -group, one group.
-int32_t SaveSprite(const ConverterState& state, const std::vector<Indexed>& images, SavedBlock& saved) {
+int32_t SaveSprite(const RunOptions& options, const std::vector<Indexed>& images, SavedBlock& saved) {
   const size_t count = images.size();
   std::vector<int32_t> x(count), y(count);
   std::vector<float> rate(count, 0);
@@ -111,10 +112,10 @@ int32_t SaveSprite(const ConverterState& state, const std::vector<Indexed>& imag
   for (size_t i = 0; i < count; ++i) {
     x[i] = -int32_t(images[i].width / 2);
     y[i] = int32_t(images[i].height / 2);
-    if (state.groupInterval > 0) rate[i] = float(double(state.groupInterval) * double(i + 1));
+    if (options.groupInterval > 0) rate[i] = float(double(options.groupInterval) * double(i + 1));
     frames[i] = VNLPICTURE_T{images[i].width, images[i].height, const_cast<uint8_t*>(images[i].pixels.data())};
   }
-  const bool grouped = state.groupInterval > 0;
+  const bool grouped = options.groupInterval > 0;
   VNLSPRITE_T sprite{};
   sprite.spriteType = 2;  // faces the viewer, upright on the screen
   sprite.sheetCount = grouped ? 1 : uint32_t(count);
@@ -127,8 +128,9 @@ int32_t SaveSprite(const ConverterState& state, const std::vector<Indexed>& imag
   return vnlSpriteSave(&sprite, grouped ? &groupSize : nullptr, &saved.block, &saved.length);
 }
 
-int32_t SaveWad(const ConverterState& state, const std::vector<Indexed>& images, SavedBlock& saved) {
-  const bool pictures = (state.flags & OPT_WADPICS) != 0;
+int32_t SaveWad(const RunOptions& options, const VNLPALETTE_T& palette, const std::vector<Indexed>& images,
+                SavedBlock& saved) {
+  const bool pictures = (options.flags & OPT_WADPICS) != 0;
   std::vector<SavedBlock> lumps(images.size());
   std::vector<VNLMEMBER_T> members;
   for (size_t i = 0; i < images.size(); ++i) {
@@ -140,7 +142,7 @@ int32_t SaveWad(const ConverterState& state, const std::vector<Indexed>& images,
       std::snprintf(texture.name, sizeof texture.name, "%s", images[i].name.c_str());
       texture.levels[0] =
           VNLPICTURE_T{images[i].width, images[i].height, const_cast<uint8_t*>(images[i].pixels.data())};
-      code = vnlMipTexSave(&texture, &state.palette, &lumps[i].block, &lumps[i].length);
+      code = vnlMipTexSave(&texture, &palette, &lumps[i].block, &lumps[i].length);
     }
     if (code != VNL_OK) return code;
     members.push_back({images[i].name.c_str(), lumps[i].block, lumps[i].length,
@@ -161,39 +163,44 @@ std::vector<SourceMatch> ImageSources(const std::string& pattern) {
 
 }  // namespace
 
-int RunImageConversion(ConverterState& state) {
+int RunImageConversion(const RunOptions& options, ItemState& item, RunOutcome& outcome) {
   SectionLine(":: IMAGE");
-  const Made made = MadeFrom(state.dstTyped);
-  if (made == Made::Unknown) return FailWith(state, "Image: -dst must end in .lmp, .spr or .wad");
-  if (state.paletteFile.empty()) return FailWith(state, "Palette: you must specify a palette file to convert pictures");
-  ValueLine("  Palette:", state.paletteFile);
-  const int32_t code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
-  if (code != VNL_OK) return FailWithCode(state, "Palette: ", code);
-  ValueLine("  Pattern:", state.imagePattern);
+  const Made made = MadeFrom(options.dstTyped);
+  if (made == Made::Unknown) return FailWith(outcome, "Image: -dst must end in .lmp, .spr or .wad");
+  if (options.paletteFile.empty())
+    return FailWith(outcome, "Palette: you must specify a palette file to convert pictures");
+  ValueLine("  Palette:", options.paletteFile);
+  // The loader cleans the names it is handed: it gets copies.
+  std::string pack = options.palettePack, file = options.paletteFile;
+  const int32_t code = vnlPaletteLoad(pack, file, item.palette);
+  if (code != VNL_OK) return FailWith(outcome, "Palette: ", code);
+  ValueLine("  Pattern:", options.imagePattern);
 
-  const std::vector<SourceMatch> matches = ImageSources(state.imagePattern);
-  if (matches.empty()) return FailWith(state, "Image: nothing matches \"" + PrintableName(state.imagePattern) + "\"");
+  const std::vector<SourceMatch> matches = ImageSources(options.imagePattern);
+  if (matches.empty())
+    return FailWith(outcome, "Image: nothing matches \"" + PrintableName(options.imagePattern) + "\"");
   if (made == Made::Lump && matches.size() > 1)
-    return FailWith(state, "Image: a picture lump is made from one image (" + std::to_string(matches.size()) +
-                               " match \"" + PrintableName(state.imagePattern) + "\")");
+    return FailWith(outcome, "Image: a picture lump is made from one image (" + std::to_string(matches.size()) +
+                                 " match \"" + PrintableName(options.imagePattern) + "\")");
   std::vector<Indexed> images(matches.size());
   std::set<std::string> folded;
   for (size_t i = 0; i < matches.size(); ++i) {
     std::string failure;
-    if (!ReadImage(state, made, matches[i].name, images[i], failure)) return FailOn(state, matches[i].name, failure);
-    const std::string refusal = made == Made::Wad ? WadRefusal(state, images[i], folded) : "";
-    if (!refusal.empty()) return FailOn(state, matches[i].name, refusal);
+    if (!ReadImage(options, item.palette, made, matches[i].name, images[i], failure))
+      return FailOn(outcome, matches[i].name, failure);
+    const std::string refusal = made == Made::Wad ? WadRefusal(options, images[i], folded) : "";
+    if (!refusal.empty()) return FailOn(outcome, matches[i].name, refusal);
   }
   ValueLabel("  Images:");
   ConsoleLine(std::to_string(images.size()));
 
   SavedBlock saved;
   const int32_t saveCode = made == Made::Lump     ? SavePictureLump(images[0], saved)
-                           : made == Made::Sprite ? SaveSprite(state, images, saved)
-                                                  : SaveWad(state, images, saved);
-  if (saveCode != VNL_OK) return FailWithCode(state, "Image: ", saveCode);
+                           : made == Made::Sprite ? SaveSprite(options, images, saved)
+                                                  : SaveWad(options, item.palette, images, saved);
+  if (saveCode != VNL_OK) return FailWith(outcome, "Image: ", saveCode);
   SectionLine(":: OUTPUTS");
-  ValueLine(made == Made::Lump ? "  Picture:" : made == Made::Sprite ? "  Sprite:" : "  Wad:", state.dstTyped);
-  WriteOutput(state, state.dstTyped, saved.block, saved.length);
+  ValueLine(made == Made::Lump ? "  Picture:" : made == Made::Sprite ? "  Sprite:" : "  Wad:", options.dstTyped);
+  WriteOutput(options, outcome, options.dstTyped, saved.block, saved.length);
   return 0;
 }

@@ -7,9 +7,9 @@
 
 #include "console.h"
 #include "modes.h"
+#include "options.h"
 #include "output.h"
 #include "sources.h"
-#include "state.h"
 #include "text_rules.h"
 
 namespace {
@@ -60,11 +60,12 @@ std::string MemberRefusal(const std::string& member, std::set<std::string>& fold
 }
 
 // The members from the matches; false with the failure recorded.
-bool CollectParts(ConverterState& state, const std::vector<SourceMatch>& matches, std::vector<PackPart>& parts) {
-  const std::string fixed = PatternFolder(state.createPattern);
+bool CollectParts(const RunOptions& options, RunOutcome& outcome, const std::vector<SourceMatch>& matches,
+                  std::vector<PackPart>& parts) {
+  const std::string fixed = PatternFolder(options.createPattern);
   std::set<std::string> folded;
   for (const SourceMatch& match : matches) {
-    if (SameFile(match.name, state.dstTyped)) continue;  // an older copy of the pack being made
+    if (SameFile(match.name, options.dstTyped)) continue;  // an older copy of the pack being made
     PackPart part;
     part.file = match.name;
     part.member = match.name.substr(match.name.compare(0, fixed.size(), fixed) == 0 ? fixed.size() : 0);
@@ -72,51 +73,52 @@ bool CollectParts(ConverterState& state, const std::vector<SourceMatch>& matches
       if (c == '\\') c = '/';
     const std::string refusal = MemberRefusal(part.member, folded);
     if (!refusal.empty())
-      return FailWith(state, "Pack create: \"" + PrintableName(part.member) + "\": " + refusal) == 0;
+      return FailWith(outcome, "Pack create: \"" + PrintableName(part.member) + "\": " + refusal) == 0;
     parts.push_back(std::move(part));
   }
   return true;
 }
 
-bool ReadParts(ConverterState& state, std::vector<PackPart>& parts) {
+bool ReadParts(RunOutcome& outcome, std::vector<PackPart>& parts) {
   for (PackPart& part : parts) {
     std::string noPack, file = part.file;
     uint8_t* block = nullptr;
     const int32_t code = vnlPackFileLoad(noPack, file, block, part.length);
     part.bytes.reset(block);
     if (code == VNL_EMPTY_FILE) continue;  // an empty member is a member all the same
-    if (code != VNL_OK) return FailWithCode(state, "Pack create: \"" + PrintableName(part.file) + "\": ", code) == 0;
+    if (code != VNL_OK) return FailWith(outcome, "Pack create: \"" + PrintableName(part.file) + "\": ", code) == 0;
   }
   return true;
 }
 
 }  // namespace
 
-int RunPackCreate(ConverterState& state) {
+int RunPackCreate(const RunOptions& options, RunOutcome& outcome) {
   SectionLine(":: PACK CREATE");
-  if (!EndsWithPak(state.dstTyped)) return FailWith(state, "Pack create: -dst must name the pack to make (NAME.pak)");
-  ValueLine("  Pattern:", state.createPattern);
+  if (!EndsWithPak(options.dstTyped))
+    return FailWith(outcome, "Pack create: -dst must name the pack to make (NAME.pak)");
+  ValueLine("  Pattern:", options.createPattern);
   std::vector<SourceMatch> matches;
-  ExpandDiskPattern(state.createPattern, matches);
+  ExpandDiskPattern(options.createPattern, matches);
   std::vector<PackPart> parts;
-  if (!CollectParts(state, matches, parts)) return 1;
+  if (!CollectParts(options, outcome, matches, parts)) return 1;
   if (parts.empty())
-    return FailWith(state, "Pack create: nothing matches \"" + PrintableName(state.createPattern) + "\"");
+    return FailWith(outcome, "Pack create: nothing matches \"" + PrintableName(options.createPattern) + "\"");
   ValueLabel("  Members:");
   ConsoleLine(std::to_string(parts.size()));
   if (parts.size() > kEngineMemberLimit)
     ConsoleLine("  Warning:  the engines load at most " + std::to_string(kEngineMemberLimit) + " members of one pack");
-  if (!ReadParts(state, parts)) return 1;
+  if (!ReadParts(outcome, parts)) return 1;
 
   std::vector<VNLMEMBER_T> members;
   for (const PackPart& part : parts) members.push_back({part.member.c_str(), part.bytes.get(), part.length, 0});
   uint8_t* block = nullptr;
   uint32_t length = 0;
   const int32_t code = vnlPackSave(members.data(), uint32_t(members.size()), &block, &length);
-  if (code != VNL_OK) return FailWithCode(state, "Pack create: ", code);
+  if (code != VNL_OK) return FailWith(outcome, "Pack create: ", code);
   SectionLine(":: OUTPUTS");
-  ValueLine("  Pack:", state.dstTyped);
-  WriteOutput(state, state.dstTyped, block, length);
+  ValueLine("  Pack:", options.dstTyped);
+  WriteOutput(options, outcome, options.dstTyped, block, length);
   std::free(block);
   return 0;
 }
