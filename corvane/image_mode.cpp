@@ -185,8 +185,8 @@ int RunImageConversion(const RunOptions& options, ItemState& item, RunOutcome& o
   std::vector<Indexed> images(matches.size());
   std::set<std::string> folded;
   for (size_t i = 0; i < matches.size(); ++i) {
-    std::string failure;
-    if (!ReadImage(options, item.palette, made, matches[i].name, images[i], failure))
+    std::string failure = matches[i].refusal;
+    if (!failure.empty() || !ReadImage(options, item.palette, made, matches[i].name, images[i], failure))
       return FailOn(outcome, matches[i].name, failure);
     const std::string refusal = made == Made::Wad ? WadRefusal(options, images[i], folded) : "";
     if (!refusal.empty()) return FailOn(outcome, matches[i].name, refusal);

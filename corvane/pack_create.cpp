@@ -65,6 +65,8 @@ bool CollectParts(const RunOptions& options, RunOutcome& outcome, const std::vec
   const std::string fixed = PatternFolder(options.createPattern);
   std::set<std::string> folded;
   for (const SourceMatch& match : matches) {
+    if (!match.refusal.empty())
+      return FailWith(outcome, "Pack create: \"" + PrintableName(match.name) + "\": " + match.refusal) == 0;
     if (SameFile(match.name, options.dstTyped)) continue;  // an older copy of the pack being made
     PackPart part;
     part.file = match.name;
