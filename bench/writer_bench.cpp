@@ -57,7 +57,7 @@ void LoadIntoState(ConverterState& run, const testdata::ModelRecipe& recipe) {
 class BigModelFixture : public benchmark::Fixture {
  public:
   void SetUp(const benchmark::State&) override { LoadIntoState(run_, testdata::BigModel(20000, 4, 480, 480)); }
-  void TearDown(const benchmark::State&) override { ReleaseRecords(run_); }
+  void TearDown(const benchmark::State&) override { ReleaseRecords(run_.item); }
 
  protected:
   void Count(benchmark::State& state) {
