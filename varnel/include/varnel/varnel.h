@@ -268,25 +268,25 @@ struct VNLWADINFO_T {
 };
 
 // One member of an archive to be written: a pack member, or a WAD2 lump.
-struct VNLMEMBER_T {
+typedef struct VNLMEMBER_T {
   const char* name;     // a pack member's path ("/" or "\" separators), or a lump's name
   const uint8_t* data;  // `length` bytes (may be null when length is 0)
   uint32_t length;
   uint8_t type;  // a WAD2 lump's type: VNL_LUMP_PICTURE, VNL_LUMP_MIPTEX, ...; unused in packs
-};
+} VNLMEMBER_T;
 
 // WAD2 lump types.
-enum : uint8_t {
+enum {
   VNL_LUMP_PALETTE = 0x40,  // '@'
   VNL_LUMP_PICTURE = 0x42,  // 'B': a picture lump as vnlPictureLoad reads it
   VNL_LUMP_MIPTEX = 0x44,   // 'D': a mip texture (the console font is a bare 128 x 128 picture of this type)
 };
 
 // A wall texture with its three smaller levels, as WAD2 archives store it.
-struct VNLMIPTEX_T {
+typedef struct VNLMIPTEX_T {
   char name[16];           // at most 15 bytes, zero-terminated
   VNLPICTURE_T levels[4];  // full size (sides multiples of 16), then 1/2, 1/4, 1/8
-};
+} VNLMIPTEX_T;
 
 // ---------------------------------------------------------------------------
 // Frame: messages, names, detection
