@@ -1,5 +1,6 @@
 #include "gltf_output.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -7,7 +8,7 @@
 
 #include "console.h"
 #include "gltf_writer.h"
-#include "images.h"
+#include "indexed_png.h"
 #include "model_frame.h"
 #include "output.h"
 #include "text_rules.h"
@@ -30,22 +31,44 @@ void SwapOtherFramesYZ(VNLMODEL_T& model, uint32_t baseFrame) {
   }
 }
 
-// Every skin picture as a PNG, halved with -skinnoback as the saved images are.
-// None without -pal: the materials then carry no texture. A picture that cannot
-// be encoded leaves its material untextured, and `failure` says why.
+// The palette's 256 colours as the skin images get them (through the colormap's
+// first row when the palette has one): the embedded skins' PLTE.
+std::vector<uint32_t> SkinColours(const VNLPALETTE_T& palette) {
+  std::vector<uint8_t> indices(256);
+  for (size_t i = 0; i < indices.size(); ++i) indices[i] = uint8_t(i);
+  const VNLPICTURE_T strip{256, 1, indices.data()};
+  int32_t level = 0;
+  uint32_t* colours = vnlPictureToRGB(strip, palette, level);
+  std::vector<uint32_t> list;
+  if (colours != nullptr) list.assign(colours, colours + 256);
+  std::free(colours);
+  return list;
+}
+
+bool SamePixels(const VNLPICTURE_T& a, const VNLPICTURE_T& b) {
+  return a.width == b.width && a.height == b.height && a.pixels != nullptr && b.pixels != nullptr &&
+         std::equal(a.pixels, a.pixels + size_t(a.width) * a.height, b.pixels);
+}
+
+// Every skin picture as an indexed PNG, halved with -skinnoback as the saved
+// images are; a picture like an earlier one is not encoded twice. None without
+// -pal: the materials then carry no texture. A picture that cannot be encoded
+// leaves every material untextured, and `failure` says why.
 std::vector<std::string> SkinPngs(const ConverterState& state, std::string& failure) {
   std::vector<std::string> pngs;
   const VNLMODEL_T& model = state.model;
   if (state.paletteFile.empty() || model.skins == nullptr) return pngs;
   const size_t count = size_t(model.skinCount) + model.skinExtra;
+  const std::vector<uint32_t> colours = SkinColours(state.palette);
+  const bool halve = (state.flags & OPT_SKINNOBACK) != 0;
   for (size_t i = 0; i < count && failure.empty(); ++i) {
-    const VNLPICTURE_T& picture = model.skins[i];
-    int32_t level = 0;
-    uint32_t* pixels = vnlPictureToRGB(picture, state.palette, level);
+    size_t earlier = 0;
+    while (earlier < i && !SamePixels(model.skins[earlier], model.skins[i])) ++earlier;
     std::string png;
-    EncodePng(pixels, int32_t(picture.width), int32_t(picture.height), (state.flags & OPT_SKINNOBACK) != 0, png,
-              failure);
-    std::free(pixels);
+    if (earlier < i)
+      png = pngs[earlier];
+    else
+      EncodeIndexedPng(model.skins[i], colours.empty() ? nullptr : colours.data(), halve, png, failure);
     pngs.push_back(std::move(png));
   }
   if (!failure.empty()) pngs.assign(count, "");  // all or none: no half-dressed model
@@ -60,6 +83,7 @@ GltfInput InputOf(const ConverterState& state, uint32_t baseFrame, std::vector<s
   input.baseName = state.baseName;
   input.skinImages = std::move(pngs);
   input.frontHalfOnly = (state.flags & OPT_SKINNOBACK) != 0;
+  input.positionsMoved = (state.flags & OPT_SWAPYZ) != 0 || (state.scale != 0 && state.scale != 1);
   return input;
 }
 

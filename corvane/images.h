@@ -15,10 +15,6 @@
 // gets its failure line and counts against the run.
 void SaveImage(ConverterState& state, const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
                int32_t newWidth, int32_t newHeight, bool halve);
-// The PNG file's bytes of `pixels` (as for SaveImage, never rescaled) into `png`,
-// encoded by FreeImage in memory. False with `failure` when it cannot be made.
-bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
-               std::string& failure);
 // An image format -outimg offers.
 struct ImageKind {
   const char* extension;  // the file ending, lower case, without its dot

@@ -22,19 +22,20 @@ struct ModelWriter {
   const char* ending;  // lower case, with its dot
   int (*write)(ConverterState& state);
   bool readsStored;  // takes the model as stored (state.stored) besides the model record
+  bool embedsSkins;  // the file holds the skins: image files only when -outimg asks
 };
 
 // The model formats, by the output name's ending; the first is the default.
 constexpr ModelWriter kModelWriters[] = {
-    {".ase", WriteAse, false},     {".obj", WriteObj, false},
+    {".ase", WriteAse, false, false},    {".obj", WriteObj, false, false},
 #if CORVANE_GLTF
-    {".glb", WriteGlbModel, true}, {".gltf", WriteGltfModel, true},
+    {".glb", WriteGlbModel, true, true}, {".gltf", WriteGltfModel, true, true},
 #else
     // Built without the JSON library: the names are known, and refused with the reason.
-    {".glb", nullptr, false},
-    {".gltf", nullptr, false},
+    {".glb", nullptr, false, false},
+    {".gltf", nullptr, false, false},
 #endif
-    {".mdl", WriteMdl, true},
+    {".mdl", WriteMdl, true, false},
 };
 
 const ModelWriter* WriterFor(const std::string& name) {
@@ -186,7 +187,8 @@ int RunModelConversion(ConverterState& state) {
 
   SectionLine(":: OUTPUTS");
   WriteModelFile(state);
-  if (!state.paletteFile.empty()) ExportSkins(state);
+  const bool skinsEmbedded = writer != nullptr && writer->embedsSkins && (state.flags & OPT_OUTIMG) == 0;
+  if (!state.paletteFile.empty() && !skinsEmbedded) ExportSkins(state);
   if (!state.hintFile.empty() && state.skinWidth >= 1 && state.skinHeight >= 1) BuildSkinHint(state);
   if (!state.reportFile.empty()) WriteReport(state);
   return 0;

@@ -76,7 +76,10 @@ void OnSkinSize(ConverterState& state, std::vector<std::string>& p) {
   state.skinHeight = ReadInteger(p[1]);
 }
 
-void OnOutputImage(ConverterState& state, std::vector<std::string>& p) { UseImageKind(state, ImageKindNamed(p[0])); }
+void OnOutputImage(ConverterState& state, std::vector<std::string>& p) {
+  UseImageKind(state, ImageKindNamed(p[0]));
+  state.flags |= OPT_OUTIMG;
+}
 
 void OnReport(ConverterState& state, std::vector<std::string>& p) {
   std::string pack;
