@@ -93,8 +93,8 @@ void WriteTexCoords(const GltfMesh& mesh, ChunkWriter& out) {
 }
 
 void WriteDeltas(const GltfMesh& mesh, ChunkWriter& out) {
-  for (uint32_t f = 0; f < mesh.frameTotal && out.ok; ++f)
-    for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(MorphDelta(mesh, f, i));
+  for (uint32_t f : mesh.slotFrame)
+    for (uint32_t i = 0; i < mesh.vertexTotal && out.ok; ++i) out.vec3(MorphDelta(mesh, f, i));
 }
 
 void WriteKeys(const GltfMesh& mesh, const GltfLayout& layout, ChunkWriter& out) {
@@ -110,8 +110,8 @@ void WriteNormals(const GltfMesh& mesh, const GltfLayout& layout, ChunkWriter& o
   for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(FrameNormal(mesh, mesh.baseFrame, i));
   if (!mesh.morphs()) return;
   out.padTo(layout.normalDeltas.offset);
-  for (uint32_t f = 0; f < mesh.frameTotal && out.ok; ++f)
-    for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(NormalDelta(mesh, f, i));
+  for (uint32_t f : mesh.slotFrame)
+    for (uint32_t i = 0; i < mesh.vertexTotal && out.ok; ++i) out.vec3(NormalDelta(mesh, f, i));
 }
 
 // Identical pictures (a skin group repeating a picture, a model whose skins are
@@ -141,14 +141,14 @@ GltfLayout LayOutBuffer(const GltfMesh& mesh, const std::vector<std::string>& im
   layout.positions = place.next(uint64_t(mesh.vertexTotal) * 12);
   layout.texCoords = place.next(uint64_t(mesh.vertexTotal) * 8);
   if (mesh.morphs()) {
-    layout.deltas = place.next(uint64_t(mesh.frameTotal) * mesh.vertexTotal * 12);
+    layout.deltas = place.next(uint64_t(mesh.slotFrame.size()) * mesh.vertexTotal * 12);
     layout.keyTimes = place.next(uint64_t(mesh.frameTotal) * 4);
     layout.keyWeights = place.next(WeightPatternLength(mesh) * 4);
   }
   PlaceImages(mesh, images, layout, place);
   if (mesh.normals()) {
     layout.normals = place.next(uint64_t(mesh.vertexTotal) * 12);
-    if (mesh.morphs()) layout.normalDeltas = place.next(uint64_t(mesh.frameTotal) * mesh.vertexTotal * 12);
+    if (mesh.morphs()) layout.normalDeltas = place.next(uint64_t(mesh.slotFrame.size()) * mesh.vertexTotal * 12);
   }
   layout.total = place.end;
   return layout;

@@ -20,14 +20,14 @@ struct GltfLayout {
   GltfSection indices;                // three per triangle, 16 or 32 bits
   GltfSection positions;              // base frame, 3 floats per vertex
   GltfSection texCoords;              // 2 floats per vertex
-  GltfSection deltas;                 // every frame's differences from the base, frame after frame
+  GltfSection deltas;                 // each stored frame's differences from the base (see GltfMesh::slotFrame)
   GltfSection keyTimes;               // per frame, its key's time in its run
   GltfSection keyWeights;             // 1 then frameTotal zeros, over and over: every run's weights
   std::vector<GltfSection> images;    // one per distinct skin image
   std::vector<int64_t> imageOf;       // per skin picture: its index in `images`, or -1 without image
   std::vector<uint32_t> imageSource;  // per image: the first skin picture that has it
   GltfSection normals;                // base frame, 3 floats per vertex (with stored normals only)
-  GltfSection normalDeltas;           // every frame's normal differences, frame after frame
+  GltfSection normalDeltas;           // each stored frame's normal differences
   uint64_t total = 0;                 // a multiple of 4
 };
 

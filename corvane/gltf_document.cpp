@@ -113,7 +113,8 @@ Json NormalAccessorJson(const GltfMesh& mesh, const GltfLayout& layout, uint64_t
   if (k == 0)
     return Json{{"bufferView", view}, {"componentType", kFloat}, {"count", mesh.vertexTotal}, {"type", "VEC3"}};
   Json accessor{{"bufferView", view + 1}};
-  if (k > 1) accessor["byteOffset"] = (k - 1) * mesh.vertexTotal * 12;
+  const uint64_t slot = mesh.frameSlot[k - 1];
+  if (slot > 0) accessor["byteOffset"] = slot * mesh.vertexTotal * 12;
   accessor["componentType"] = kFloat;
   accessor["count"] = mesh.vertexTotal;
   accessor["type"] = "VEC3";
@@ -136,7 +137,8 @@ Json Accessor(const GltfMesh& mesh, const GltfLayout& layout, uint64_t index) {
   if (index >= PlainAccessorCount(mesh)) return NormalAccessorJson(mesh, layout, index - NormalAccessor(mesh));
   const uint64_t frame = index - kFirstDeltaAccessor;
   if (frame < mesh.frameTotal)
-    return BoundedVec3(kDeltasView, frame * mesh.vertexTotal * 12, mesh.vertexTotal, mesh.deltas[frame]);
+    return BoundedVec3(kDeltasView, mesh.frameSlot[frame] * uint64_t(mesh.vertexTotal) * 12, mesh.vertexTotal,
+                       mesh.deltas[frame]);
   const uint64_t k = index - FirstAnimationAccessor(mesh);
   return AnimationAccessor(mesh, mesh.runs[k / 2], k % 2 == 1);
 }

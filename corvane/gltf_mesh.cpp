@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
+#include <utility>
 
 #include "model_frame.h"
 
@@ -55,12 +57,64 @@ std::vector<std::string> FrameNames(const VNLMODEL_T& model, uint32_t frameTotal
   return names;
 }
 
+// A frame's bytes: its positions, and its stored vertices when normals come from them.
+struct FrameBytes {
+  const char* positions;
+  size_t positionBytes;
+  const char* stored;
+  size_t storedBytes;
+};
+
+FrameBytes BytesOf(const GltfMesh& mesh, uint32_t f) {
+  const size_t count = mesh.vertexTotal;
+  FrameBytes bytes{reinterpret_cast<const char*>(mesh.model->frameVertices + uint64_t(f) * count),
+                   count * sizeof(VNLVEC3_T), nullptr, 0};
+  if (mesh.stored != nullptr) {
+    bytes.stored = reinterpret_cast<const char*>(mesh.stored->frameVertices + uint64_t(f) * mesh.stored->vertexCount);
+    bytes.storedBytes = size_t(mesh.stored->vertexCount) * sizeof(VNLTRIVERTEX_T);
+  }
+  return bytes;
+}
+
+uint64_t HashOf(const FrameBytes& bytes) {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const auto& [data, size] : {std::pair{bytes.positions, bytes.positionBytes}, {bytes.stored, bytes.storedBytes}})
+    for (size_t i = 0; i < size; ++i) hash = (hash ^ uint8_t(data[i])) * 1099511628211ull;
+  return hash;
+}
+
+bool Alike(const FrameBytes& a, const FrameBytes& b) {
+  return std::memcmp(a.positions, b.positions, a.positionBytes) == 0 &&
+         (a.storedBytes == 0 || std::memcmp(a.stored, b.stored, a.storedBytes) == 0);
+}
+
+// Models often repeat a pose (a held frame, placeholder animations): a repeated
+// frame's morph target reads the data of its first occurrence.
+void ShareAlikeFrames(GltfMesh& mesh) {
+  std::unordered_map<uint64_t, std::vector<uint32_t>> byHash;
+  mesh.frameSlot.resize(mesh.frameTotal);
+  for (uint32_t f = 0; f < mesh.frameTotal; ++f) {
+    const FrameBytes bytes = BytesOf(mesh, f);
+    std::vector<uint32_t>& seen = byHash[HashOf(bytes)];
+    uint32_t slot = uint32_t(mesh.slotFrame.size());
+    for (uint32_t earlier : seen)
+      if (Alike(BytesOf(mesh, mesh.slotFrame[earlier]), bytes)) slot = earlier;
+    if (slot == mesh.slotFrame.size()) {
+      mesh.slotFrame.push_back(f);
+      seen.push_back(slot);
+    }
+    mesh.frameSlot[f] = slot;
+  }
+}
+
 void MeasureFrames(GltfMesh& mesh) {
   for (uint32_t i = 0; i < mesh.vertexTotal; ++i) Widen(mesh.basePositions, BasePosition(mesh, i), i == 0);
   if (!mesh.morphs()) return;
+  ShareAlikeFrames(mesh);
   mesh.deltas.resize(mesh.frameTotal);
-  for (uint32_t f = 0; f < mesh.frameTotal; ++f)
+  for (uint32_t f : mesh.slotFrame)
     for (uint32_t i = 0; i < mesh.vertexTotal; ++i) Widen(mesh.deltas[f], MorphDelta(mesh, f, i), i == 0);
+  for (uint32_t f = 0; f < mesh.frameTotal; ++f) mesh.deltas[f] = mesh.deltas[mesh.slotFrame[mesh.frameSlot[f]]];
 }
 
 // Seam copies share their stored vertex's normal.

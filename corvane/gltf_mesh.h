@@ -37,7 +37,11 @@ struct GltfMesh {
   std::vector<GltfRun> runs;            // empty for a model of one frame
   std::vector<float> keyTimes;          // per frame: its key's time in its run, in seconds
   GltfBounds basePositions;
-  std::vector<GltfBounds> deltas;          // one per frame when there are morph targets
+  std::vector<GltfBounds> deltas;  // one per frame when there are morph targets
+  // Frames alike (positions and stored normals) are stored once: per frame the
+  // index of its data among the stored ones, and per stored one its first frame.
+  std::vector<uint32_t> frameSlot;
+  std::vector<uint32_t> slotFrame;
   const VNLMODELDATA_T* stored = nullptr;  // null unless it matches the record
   std::vector<uint32_t> fileVertex;        // per vertex: the stored vertex it copies
   bool positionsMoved = false;             // see GltfInput

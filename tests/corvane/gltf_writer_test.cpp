@@ -59,6 +59,29 @@ TEST(GltfDocument, EveryFrameIsANamedMorphTargetInFileOrder) {
   EXPECT_EQ(doc.floats(targets[0]["POSITION"]), std::vector<float>(15, 0.0f));  // the base frame itself
 }
 
+// A repeated pose (same positions, same normals) is stored once; each frame keeps
+// its own morph target. A frame alike in position but not in normals is not shared.
+TEST(GltfDocument, FramesAlikeShareTheirMorphData) {
+  testdata::ModelRecipe recipe = gltfcheck::GroupedModel();
+  recipe.frames[2].frames[0].positions = recipe.frames[1].frames[0].positions;  // pain2 as pain1
+  recipe.frames[3].frames[0].positions = recipe.frames[1].frames[0].positions;  // death too, but
+  recipe.frames[3].frames[0].normals = {7, 7, 7, 7};                            // with other normals
+  LoadedModel model(testdata::BuildModel(recipe), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& targets = Primitive(doc)["targets"];
+  auto offset = [&](size_t frame, const char* attribute) {
+    return doc.json["accessors"][targets[frame][attribute].get<size_t>()].value("byteOffset", uint64_t(0));
+  };
+  const uint64_t frameBytes = 5 * 12;  // four vertices and a seam copy
+  EXPECT_EQ(offset(4, "POSITION"), offset(3, "POSITION"));
+  EXPECT_EQ(offset(4, "NORMAL"), offset(3, "NORMAL"));
+  EXPECT_EQ(offset(5, "POSITION"), 4 * frameBytes);
+  EXPECT_EQ(doc.floats(targets[4]["POSITION"]), doc.floats(targets[3]["POSITION"]));
+  const size_t deltasView = doc.json["accessors"][targets[0]["POSITION"].get<size_t>()]["bufferView"];
+  EXPECT_EQ(doc.json["bufferViews"][deltasView]["byteLength"], 5 * frameBytes);
+}
+
 TEST(GltfDocument, AnimationsRunOverNameStemsWithKeysATenthOfASecondApart) {
   LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), {});
   Document doc = Read(model);
