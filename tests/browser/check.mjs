@@ -3,8 +3,9 @@
 // base and its morph targets, is in view, and, where it has an animation, two
 // screenshots at two times of it differ.
 //
-// usage: node check.mjs BROWSER_PACKAGES CHROMIUM MODELS_DIR SHOTS_DIR
+// usage: node check.mjs BROWSER_PACKAGES CHROMIUM MODELS_DIR SHOTS_DIR PROFILE_PARENT
 //   BROWSER_PACKAGES  the folder whose node_modules hold three and playwright-core
+//   PROFILE_PARENT    where the browser's new, empty profile folder is made
 // Prints one line per model and "three.js checked N models, F failed"; exits 1
 // when any failed.
 import { spawn } from 'node:child_process';
@@ -15,7 +16,7 @@ import { tmpdir } from 'node:os';
 import { extname, join, normalize } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-const [packages, chromiumPath, modelsDir, shotsDir] = process.argv.slice(2);
+const [packages, chromiumPath, modelsDir, shotsDir, profileParent] = process.argv.slice(2);
 const here = fileURLToPath(new URL('.', import.meta.url));
 const require = createRequire(join(packages, 'node_modules', 'playwright-core', 'package.json'));
 const { chromium } = require('playwright-core');
@@ -100,7 +101,7 @@ async function check(page, base, name) {
 
 const models = readdirSync(modelsDir).filter((n) => n.endsWith('.glb')).sort();
 const server = await serve();
-const profile = mkdtempSync(join(tmpdir(), 'three-check-'));
+const profile = mkdtempSync(join(profileParent || tmpdir(), 'three-check-'));
 const { child, endpoint } = await startChromium(profile);
 let failed = 0;
 try {
@@ -125,7 +126,12 @@ try {
   child.kill();
   await ended;
   server.close();
-  rmSync(profile, { recursive: true, force: true });
+  // Chromium's helper processes may still be writing into it for a moment.
+  try {
+    rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 200 });
+  } catch (error) {
+    console.log(`  the profile folder ${profile} stays: ${error.message}`);
+  }
 }
 console.log(`three.js checked ${models.length} models, ${failed} failed`);
 process.exit(failed > 0 || models.length === 0 ? 1 : 0);

@@ -36,5 +36,5 @@ for model in "$corpus"/progs/*.mdl; do
 done
 [ "$count" -gt 0 ] || { echo "no models in $corpus/progs"; exit 1; }
 
-timeout 600 node "$here/check.mjs" "$packages" "$chromium" "$work/models" "$work/shots" | tee "$work/check.log"
+timeout 600 node "$here/check.mjs" "$packages" "$chromium" "$work/models" "$work/shots" "$work" | tee "$work/check.log"
 grep -q "three.js checked $count models, 0 failed" "$work/check.log"
