@@ -229,7 +229,7 @@ TEST(GltfRuns, WithoutTheImageLibraryTheGlbKeepsItsSkinsAndOnlyImageFilesFail) {
   writertest::InFolder inside(dir.path());
   writertest::StdinFeed noAnswers("");
   ConverterState state;
-  state.arguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb", "-outimg", "tga"};
+  state.options.arguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb", "-outimg", "tga"};
   RebindImageLibrary("libfreeimage-absent.so.0");
   std::string said;
   int code;
