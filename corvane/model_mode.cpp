@@ -130,7 +130,8 @@ int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& o
 
   SectionLine(":: OUTPUTS");
   WriteModelFile(options, item, outcome);
-  if (!options.paletteFile.empty()) WriteSkinImages(options, item, outcome);
+  const bool skinsEmbedded = writer != nullptr && writer->embedsSkins && (options.flags & OPT_OUTIMG) == 0;
+  if (!options.paletteFile.empty() && !skinsEmbedded) WriteSkinImages(options, item, outcome);
   if (!options.hintFile.empty() && item.skinWidth >= 1 && item.skinHeight >= 1) BuildSkinHint(options, item, outcome);
   if (!options.reportFile.empty()) WriteReport(options, item, outcome);
   return 0;

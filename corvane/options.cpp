@@ -76,7 +76,10 @@ void OnSkinSize(RunOptions& options, std::vector<std::string>& p) {
   options.skinHeight = ReadInteger(p[1]);
 }
 
-void OnOutputImage(RunOptions& options, std::vector<std::string>& p) { UseImageKind(options, ImageKindNamed(p[0])); }
+void OnOutputImage(RunOptions& options, std::vector<std::string>& p) {
+  UseImageKind(options, ImageKindNamed(p[0]));
+  options.flags |= OPT_OUTIMG;
+}
 
 void OnReport(RunOptions& options, std::vector<std::string>& p) {
   std::string pack;

@@ -25,6 +25,8 @@ constexpr uint32_t OPT_INVH = 2;
 constexpr uint32_t OPT_SKINNOBACK = 4;
 constexpr uint32_t OPT_REPLACE = 8;
 constexpr uint32_t OPT_SWAPYZ = 16;
+// Set by -outimg: a glTF destination, which embeds the skins, then saves them as files too.
+constexpr uint32_t OPT_OUTIMG = 32;
 
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";

@@ -2,8 +2,9 @@
 # Installs the Debian packages of a set when they are missing.
 #
 # usage: scripts/deps.sh [demo|test]
-#   demo  what building corvane and running it needs: a compiler, CMake, and
-#         FreeImage's runtime (opened when the first image is written)
+#   demo  what building corvane and running it needs: a compiler, CMake,
+#         FreeImage's runtime (opened when the first image is written) and
+#         libspng's (the glTF writer's PNG encoder, linked)
 #   test  that, plus what the test suite, the install test, the benchmarks and
 #         the fuzz targets use, with the JSON library of the glTF
 #         writer (the default); also the Khronos glTF validator (npm) into the
@@ -12,8 +13,8 @@
 #         too), the game engine with its QuakeC compiler (and Python, which
 #         drives that test), and Xvfb
 set -eu
-DEMO="build-essential cmake libfreeimage3"
-TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev"
+DEMO="build-essential cmake libfreeimage3 libspng0"
+TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev libspng-dev"
 CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth python3"
 SET="${1:-test}"
 case "$SET" in
