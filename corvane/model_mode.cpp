@@ -8,6 +8,9 @@
 #if CORVANE_GLTF
 #include "gltf_output.h"
 #endif
+#if CORVANE_GLTF_SOURCES
+#include "gltf_source.h"
+#endif
 #include "images.h"
 #include "model_writers.h"
 #include "modes.h"
@@ -58,6 +61,34 @@ int RefuseDestination(ConverterState& state, const std::string& typed) {
     if (writer.write != nullptr) accepted += std::string(accepted.empty() ? "" : ", ") + writer.ending;
   return FailWith(
       state, "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" + accepted + ")");
+}
+
+bool IsGltfSource(const std::string& name) {
+  const size_t dot = name.find_last_of(".\\/");
+  if (dot == std::string::npos || name[dot] != '.') return false;
+  const std::string ending = LowerAscii(name.substr(dot));
+  return ending == ".glb" || ending == ".gltf";
+}
+
+// The source as a model record and as stored: an .mdl read twice (the second read
+// only for the writers that take it), a glTF file read once and made an .mdl.
+int LoadSource(ConverterState& state) {
+  if (IsGltfSource(state.modelFile)) {
+#if CORVANE_GLTF_SOURCES
+    return LoadGltfSource(state);
+#else
+    return FailWith(state, "Source model: \"" + PrintableName(state.modelFile) +
+                               "\" is a glTF file, and this corvane was built without glTF sources");
+#endif
+  }
+  int32_t code = vnlModelLoad(state.modelPack, state.modelFile, state.model);
+  if (code != 0) return FailWithCode(state, "Source model: ", code);
+  // Without the second read the glTF only lacks normals and header values.
+  const ModelWriter* writer = WriterFor(state.dstFile);
+  if (writer != nullptr && writer->readsStored &&
+      vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &state.stored) != VNL_OK)
+    vnlModelDataKill(&state.stored);
+  return 0;
 }
 
 std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
@@ -158,14 +189,7 @@ bool IsModelOutputName(const std::string& name) {
 int RunModelConversion(ConverterState& state) {
   if (!state.dstRefused.empty()) return RefuseDestination(state, state.dstRefused);
   SectionLine(":: SOURCES");
-  int32_t code = vnlModelLoad(state.modelPack, state.modelFile, state.model);
-  if (code != 0) return FailWithCode(state, "Source model: ", code);
-  // A second read of what the first one accepted, for the writers that take it;
-  // without it the glTF only lacks normals and header values.
-  const ModelWriter* writer = WriterFor(state.dstFile);
-  if (writer != nullptr && writer->readsStored &&
-      vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &state.stored) != VNL_OK)
-    vnlModelDataKill(&state.stored);
+  if (LoadSource(state) != 0) return 1;
 
   ChooseFrame(state);
   DefaultSkinSize(state);
@@ -175,7 +199,7 @@ int RunModelConversion(ConverterState& state) {
 
   if (!state.paletteFile.empty()) {
     ValueLine("  Palette:", state.paletteFile);
-    code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+    int32_t code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
     if (code != 0) return FailWithCode(state, "Palette: ", code);
   }
   if (state.scale != 0) {

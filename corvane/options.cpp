@@ -36,7 +36,8 @@ std::string DefaultModelEnding() {
 }
 
 void OnModel(ConverterState& state, std::vector<std::string>& p) {
-  SplitPackedName(p[0], state.modelPack, state.modelFile, ".mdl");
+  // A glTF source keeps its ending; any other name is taken for an alias model.
+  SplitPackedName(p[0], state.modelPack, state.modelFile, ".mdl .glb .gltf");
   state.baseName = BaseNameOf(state.modelFile);
   // An explicit -dst, before or after, wins; a bare ".ase" would be no name at all.
   if (state.dstFile.empty() && !state.baseName.empty()) state.dstFile = state.baseName + DefaultModelEnding();

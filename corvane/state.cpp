@@ -5,6 +5,7 @@ ConverterState::~ConverterState() { ReleaseRecords(*this); }
 void ReleaseRecords(ConverterState& state) {
   vnlModelKill(state.model);
   vnlModelDataKill(&state.stored);
+  state.sourcePositions.clear();
   vnlPaletteKill(state.palette);
   vnlPackInfoKill(state.packInfo);
   vnlSpriteKill(state.sprite);

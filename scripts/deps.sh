@@ -12,7 +12,7 @@
 #         too), the game engine with its QuakeC compiler, and Xvfb
 set -eu
 DEMO="build-essential cmake libfreeimage3"
-TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev"
+TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev libtinygltf-dev libspng-dev"
 CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth"
 SET="${1:-test}"
 case "$SET" in
