@@ -130,7 +130,8 @@ bool ParseDocument(const GltfSource& source, PackFiles& files, tinygltf::Model& 
     err = e.what();
     parsed = false;
   }
-  if (!parsed) failure = "not a glTF file that parses (" + (err.empty() ? std::string("no reason given") : FirstLine(err)) + ")";
+  if (!parsed)
+    failure = "not a glTF file that parses (" + (err.empty() ? std::string("no reason given") : FirstLine(err)) + ")";
   return parsed;
 }
 
@@ -207,7 +208,8 @@ bool ReadAccessor(const tinygltf::Model& g, int index, int width, std::vector<do
     const uint64_t n = uint64_t(a.sparse.count);
     const uint8_t* indices =
         ViewBytes(g, a.sparse.indices.bufferView, uint64_t(a.sparse.indices.byteOffset), indexSize, indexSize, n);
-    const uint8_t* values = ViewBytes(g, a.sparse.values.bufferView, uint64_t(a.sparse.values.byteOffset), size, size, n);
+    const uint8_t* values =
+        ViewBytes(g, a.sparse.values.bufferView, uint64_t(a.sparse.values.byteOffset), size, size, n);
     if (indices == nullptr || values == nullptr) return false;
     for (uint64_t k = 0; k < n; ++k) {
       const double i = Component(indices + k * indexSize, a.sparse.indices.componentType, false);
@@ -245,10 +247,22 @@ Matrix LocalMatrix(const tinygltf::Node& node) {
   Matrix m = kIdentity;
   if (node.rotation.size() == 4) {
     const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
-    m = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
-         2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
-         2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
-         0,                       0,                       0,                       1};
+    m = {1 - 2 * (y * y + z * z),
+         2 * (x * y + z * w),
+         2 * (x * z - y * w),
+         0,
+         2 * (x * y - z * w),
+         1 - 2 * (x * x + z * z),
+         2 * (y * z + x * w),
+         0,
+         2 * (x * z + y * w),
+         2 * (y * z - x * w),
+         1 - 2 * (x * x + y * y),
+         0,
+         0,
+         0,
+         0,
+         1};
   }
   if (node.scale.size() == 3)
     for (int c = 0; c < 3; ++c)
@@ -293,13 +307,13 @@ MeshChoice ChooseMesh(const tinygltf::Model& g) {
 
 // The glTF vertices of the mesh, primitives one after the other.
 struct Soup {
-  std::vector<double> positions;               // 3 per vertex, glTF axes, node transform applied
-  std::vector<std::vector<double>> targets;    // per target: 3 per vertex, position deltas
-  std::vector<double> normals;                 // 3 per vertex, or empty
+  std::vector<double> positions;                  // 3 per vertex, glTF axes, node transform applied
+  std::vector<std::vector<double>> targets;       // per target: 3 per vertex, position deltas
+  std::vector<double> normals;                    // 3 per vertex, or empty
   std::vector<std::vector<double>> normalDeltas;  // per target, or empty
-  std::vector<double> coords;                  // 2 per vertex
-  std::vector<uint32_t> triangles;             // 3 per triangle, glTF winding
-  std::vector<int> images;                     // per skin: the image index
+  std::vector<double> coords;                     // 2 per vertex
+  std::vector<uint32_t> triangles;                // 3 per triangle, glTF winding
+  std::vector<int> images;                        // per skin: the image index
 };
 
 bool IsPrimitiveOfTriangles(int mode) { return mode == kTriangles || mode == kStrip || mode == kFan; }
@@ -416,7 +430,8 @@ bool ReadPrimitive(const tinygltf::Model& g, const tinygltf::Primitive& p, Soup&
   for (size_t k = 0; k < p.targets.size(); ++k) {
     std::vector<double> deltas(positions.size(), 0.0);
     auto moved = p.targets[k].find("POSITION");
-    if (moved != p.targets[k].end() && (!ReadAccessor(g, moved->second, 3, deltas, failure) || deltas.size() != positions.size())) {
+    if (moved != p.targets[k].end() &&
+        (!ReadAccessor(g, moved->second, 3, deltas, failure) || deltas.size() != positions.size())) {
       failure = "a morph target's positions do not match its primitive";
       return false;
     }
@@ -424,7 +439,8 @@ bool ReadPrimitive(const tinygltf::Model& g, const tinygltf::Primitive& p, Soup&
     if (soup.normalDeltas.empty()) continue;
     std::vector<double> turned(positions.size(), 0.0);
     auto n = p.targets[k].find("NORMAL");
-    if (n != p.targets[k].end() && (!ReadAccessor(g, n->second, 3, turned, failure) || turned.size() != positions.size()))
+    if (n != p.targets[k].end() &&
+        (!ReadAccessor(g, n->second, 3, turned, failure) || turned.size() != positions.size()))
       return false;
     soup.normalDeltas[k].insert(soup.normalDeltas[k].end(), turned.begin(), turned.end());
   }
@@ -464,9 +480,8 @@ bool ReadMesh(const tinygltf::Model& g, const MeshChoice& choice, Soup& soup, st
   for (const tinygltf::Primitive& p : mesh.primitives)
     if (!ReadPrimitive(g, p, soup, failure)) return false;
   const bool jointed =
-      choice.skin >= 0 || std::any_of(mesh.primitives.begin(), mesh.primitives.end(), [](const tinygltf::Primitive& p) {
-        return p.attributes.count("JOINTS_0") != 0;
-      });
+      choice.skin >= 0 || std::any_of(mesh.primitives.begin(), mesh.primitives.end(),
+                                      [](const tinygltf::Primitive& p) { return p.attributes.count("JOINTS_0") != 0; });
   if (jointed && soup.targets.empty()) {
     failure = "the mesh is moved by joints only: bake its animation into morph targets first";
     return false;
@@ -562,6 +577,17 @@ bool DecodeSkins(const tinygltf::Model& g, const std::vector<int>& images, std::
   return true;
 }
 
+// Each distinct colour is mapped once: a skin holds few of them.
+void MapColours(const VNLPALETTE_T& palette, const std::vector<uint32_t>& colors, std::vector<uint8_t>& indices) {
+  std::vector<uint32_t> distinct = colors;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  std::vector<uint8_t> mapped(distinct.size());
+  vnlPaletteMap(&palette, distinct.data(), uint32_t(distinct.size()), -1, mapped.data());
+  for (size_t i = 0; i < colors.size(); ++i)
+    indices[i] = mapped[std::lower_bound(distinct.begin(), distinct.end(), colors[i]) - distinct.begin()];
+}
+
 // The pictures as palette indices, each row padded to `width` with index 0.
 bool IndexSkins(const std::vector<Picture>& pictures, uint32_t width, const GltfSource& source, GltfModel& model,
                 std::string& failure) {
@@ -574,8 +600,7 @@ bool IndexSkins(const std::vector<Picture>& pictures, uint32_t width, const Gltf
         return false;
       }
       indices.assign(picture.colors.size(), 0);
-      if (havePalette)
-        vnlPaletteMap(source.palette, picture.colors.data(), uint32_t(picture.colors.size()), -1, indices.data());
+      if (havePalette) MapColours(*source.palette, picture.colors, indices);
       ++model.mappedSkins;
     }
     std::vector<uint8_t> padded(size_t(width) * picture.height, 0);
@@ -636,10 +661,19 @@ std::string Utf8ToLatin1(const std::string& text) {
   return bytes;
 }
 
+std::vector<std::string> Strings(const Json& object, const char* key) {
+  std::vector<std::string> strings;
+  if (object.is_object() && object.contains(key) && object[key].is_array())
+    for (const Json& name : object[key]) strings.push_back(name.is_string() ? name.get<std::string>() : "");
+  return strings;
+}
+
+// The names of the frames: corvane's own list (which names a lone frame too), else
+// the targets' names.
 void NameFrames(const Json& extras, const Frames& frames, GltfModel& model) {
-  std::vector<std::string> names;
-  if (extras.contains("targetNames") && extras["targetNames"].is_array())
-    for (const Json& name : extras["targetNames"]) names.push_back(name.is_string() ? name.get<std::string>() : "");
+  std::vector<std::string> names = Strings(extras, "targetNames");
+  const std::vector<std::string> stored = Strings(extras.value("quake", Json::object()), "frameNames");
+  if (!frames.baseFirst && stored.size() == frames.count) names = stored;
   model.frameNames.assign(frames.count, std::array<char, 16>{});
   for (uint32_t f = 0; f < frames.count; ++f) {
     const int target = frames.baseFirst ? int(f) - 1 : int(f);
@@ -713,7 +747,8 @@ bool ReadStoredValues(const Json& q, const Soup& soup, GltfModel& model, std::ve
   model.skinWidth = q["skinWidth"].get<uint32_t>();
   model.skinHeight = q["skinHeight"].get<uint32_t>();
   if (!Numbers(q, "frameEntrySize", q.value("frameEntrySize", Json::array()).size(), model.frameEntrySize) ||
-      Covered(model.frameEntrySize) != frames || !Boxes(q, "frameEntryBox", model.frameEntrySize.size(), model.frameEntryBox) ||
+      Covered(model.frameEntrySize) != frames ||
+      !Boxes(q, "frameEntryBox", model.frameEntrySize.size(), model.frameEntryBox) ||
       !Boxes(q, "frameBoxes", frames, model.frameBoxes) || !Numbers(q, "frameIntervals", frames, model.frameIntervals))
     return false;
   if (!Numbers(q, "skinEntrySize", q.value("skinEntrySize", Json::array()).size(), model.skinEntrySize)) return false;
@@ -733,8 +768,8 @@ bool ReadStoredValues(const Json& q, const Soup& soup, GltfModel& model, std::ve
       if (face.index[c] < 0 || uint64_t(face.index[c]) >= vertices) return false;
       // The mesh's triangle runs the other way; a seam copy stands past the stored vertices.
       const uint32_t g = soup.triangles[3 * n + 2 - c];
-      if (g < vertices ? g != uint32_t(face.index[c]) : (face.facesFront != 0 ||
-                                                        model.skinVertices[face.index[c]].onSeam == 0))
+      if (g < vertices ? g != uint32_t(face.index[c])
+                       : (face.facesFront != 0 || model.skinVertices[face.index[c]].onSeam == 0))
         return false;
     }
   }
@@ -905,7 +940,8 @@ void BuildForeignMesh(const Soup& soup, const Frames& frames, GltfModel& model, 
   for (uint32_t f = 0; f < frames.count; ++f)
     for (uint32_t i = 0; i < model.vertexCount; ++i) {
       model.positions[uint64_t(f) * model.vertexCount + i] = frames.position(soup, f, source[i]);
-      if (!soup.normals.empty()) model.vertices[uint64_t(f) * model.vertexCount + i].normal = frames.normal(soup, f, source[i]);
+      if (!soup.normals.empty())
+        model.vertices[uint64_t(f) * model.vertexCount + i].normal = frames.normal(soup, f, source[i]);
     }
 }
 
@@ -928,8 +964,8 @@ bool CountsHold(const GltfModel& model, uint64_t triangles, std::string& failure
                 {"skins", model.skinPixels.size()}};
   for (const auto& c : counts)
     if (c.count > kMaxCount) {
-      failure = std::to_string(c.count) + " " + c.what + ", past the " + std::to_string(kMaxCount) +
-                " an alias model holds";
+      failure =
+          std::to_string(c.count) + " " + c.what + ", past the " + std::to_string(kMaxCount) + " an alias model holds";
       return false;
     }
   return true;
@@ -957,7 +993,8 @@ VNLMODELDATA_T GltfModel::Record() {
   m.vertexCount = vertexCount;
   m.triangleCount = uint32_t(faces.size());
   pictures.clear();
-  for (std::vector<uint8_t>& pixels : skinPixels) pictures.push_back(VNLPICTURE_T{skinWidth, skinHeight, pixels.data()});
+  for (std::vector<uint8_t>& pixels : skinPixels)
+    pictures.push_back(VNLPICTURE_T{skinWidth, skinHeight, pixels.data()});
   m.skinCount = uint32_t(pictures.size());
   m.skins = pictures.data();
   m.skinEntryCount = skinEntrySize.empty() ? m.skinCount : uint32_t(skinEntrySize.size());
@@ -1001,7 +1038,8 @@ bool ReadModel(const GltfSource& source, GltfModel& model, std::string& failure)
   const bool stored = extras.contains("quake") && ReadStoredValues(extras["quake"], soup, model, storedImages);
   if (extras.contains("quake") && !stored) {
     model = GltfModel{};
-    model.notes.push_back("the corvane values in the mesh's extras do not fit its mesh: read as a model from elsewhere");
+    model.notes.push_back(
+        "the corvane values in the mesh's extras do not fit its mesh: read as a model from elsewhere");
   }
   Frames frames;
   frames.baseFirst = !stored && !soup.targets.empty();

@@ -96,7 +96,7 @@ void SayWritten(const VNLMODELDATA_T& m, const std::vector<VNLVEC3_T>& wanted) {
                              std::to_string(m.triangleCount) + " triangles, " + std::to_string(m.frameCount) +
                              " frames, " + std::to_string(m.skinCount) + " skins");
   ValueLine("  Skins:", std::to_string(m.skinWidth) + " x " + std::to_string(m.skinHeight) + ", " +
-                          std::to_string(FullbrightTexels(m)) + " fullbright texels");
+                            std::to_string(FullbrightTexels(m)) + " fullbright texels");
   ValueLine("  Lattice:", Shown(m.scale.x) + " " + Shown(m.scale.y) + " " + Shown(m.scale.z) + " per step");
   ValueLine("  Rounding:",
             wanted.empty() ? std::string("none (stored positions kept)") : Shown(LargestError(m, wanted)) + " at most");

@@ -101,7 +101,8 @@ struct Gltf {
   int material(const std::string& png) {
     doc["images"].push_back(Json{{"bufferView", view(png)}, {"mimeType", "image/png"}});
     doc["textures"].push_back(Json{{"source", doc["images"].size() - 1}});
-    doc["materials"].push_back(Json{{"pbrMetallicRoughness", {{"baseColorTexture", {{"index", doc["textures"].size() - 1}}}}}});
+    doc["materials"].push_back(
+        Json{{"pbrMetallicRoughness", {{"baseColorTexture", {{"index", doc["textures"].size() - 1}}}}}});
     return int(doc["materials"].size()) - 1;
   }
 
@@ -112,6 +113,15 @@ struct Gltf {
     if (material >= 0) p["material"] = material;
     doc["meshes"][0]["primitives"].push_back(p);
     return doc["meshes"][0]["primitives"].back();
+  }
+
+  // The JSON of a .gltf whose buffer is the file `binName` beside it.
+  std::string gltf(const std::string& binName) {
+    doc["buffers"][0]["byteLength"] = bin.size();
+    doc["buffers"][0]["uri"] = binName;
+    std::string text = doc.dump();
+    doc["buffers"][0].erase("uri");
+    return text;
   }
 
   testdata::Bytes glb() {
@@ -226,6 +236,14 @@ testdata::Bytes UpToFramesEnd(testdata::Bytes b) {
   return b;
 }
 
+// True when the .glb's mesh carries corvane's stored values.
+bool KeepsStoredValues(const testdata::Bytes& glb) {
+  if (glb.size() < 20) return false;
+  const Json doc = Json::parse(glb.begin() + 20, glb.begin() + 20 + WordAt(glb, 12), nullptr, false);
+  return doc.is_object() && doc.contains("meshes") && doc["meshes"][0].contains("extras") &&
+         doc["meshes"][0]["extras"].contains("quake");
+}
+
 std::vector<std::string> CorpusModels() {
   std::vector<std::string> models;
   if (testdata::CorpusDir().empty() || !std::filesystem::is_directory(testdata::CorpusDir() + "/progs")) return models;
@@ -250,7 +268,10 @@ TEST(GltfSource, EveryCorpusModelThroughAGlbComesBackAsItsBytesUpToTheEndOfItsFr
   for (const std::string& model : models) {
     RunResult out = RunCorvane(dir.path(), {"-model", model, "-pal", palette, "-dst", "x.glb", "-replace"}, "", true);
     ASSERT_EQ(out.code, 0) << model << "\n" << out.out;
-    RunResult back = RunCorvane(dir.path(), {"-model", "x.glb", "-pal", palette, "-dst", "y.mdl", "-replace"}, "", true);
+    ASSERT_TRUE(KeepsStoredValues(testdata::ReadFile(dir.file("x.glb"))))
+        << "the glTF writer does not write the stored values into meshes[0].extras.quake";
+    RunResult back =
+        RunCorvane(dir.path(), {"-model", "x.glb", "-pal", palette, "-dst", "y.mdl", "-replace"}, "", true);
     ASSERT_EQ(back.code, 0) << model << "\n" << back.out;
     const bool equal = UpToFramesEnd(testdata::ReadFile(dir.file("y.mdl"))) == UpToFramesEnd(testdata::ReadFile(model));
     EXPECT_TRUE(equal) << model << "\n" << back.after;
@@ -292,6 +313,34 @@ TEST(GltfSource, BoxFromElsewhereLiesWithinHalfAStepOfItsPositions) {
       worst = std::max({worst, ex, ey, ez});
     }
   EXPECT_LE(worst, 0.5 + 1e-4) << "in lattice steps";
+}
+
+// The same box as a .gltf with its .bin beside it, and as a .glb inside a pack;
+// its targets named, one name too long for the format.
+TEST(GltfSource, GltfBesideItsBufferAndGlbInAPackAreRead) {
+  std::vector<float> positions;
+  std::vector<std::vector<float>> deltas;
+  Gltf box = TexturedBox(positions, deltas);
+  box.doc["meshes"][0]["extras"] = Json{{"targetNames", {"run1", "a_name_of_twenty_one"}}};
+  testdata::TempDir dir;
+  const testdata::Bytes glb = box.glb();
+  ASSERT_TRUE(testdata::WriteText(dir.file("box.gltf"), box.gltf("box.bin")));
+  ASSERT_TRUE(testdata::WriteFile(dir.file("box.bin"), testdata::Bytes(box.bin.begin(), box.bin.end())));
+  ASSERT_TRUE(testdata::WriteFile(dir.file("p.pak"), testdata::BuildPack({{"models/box.glb", glb}})));
+  testdata::WriteFile(dir.file("pal.lmp"), testdata::DistinctPalette());
+  for (const std::string source : {"box.gltf", "p.pak::models/box.glb"}) {
+    RunResult run =
+        RunCorvane(dir.path(), {"-model", source, "-pal", "pal.lmp", "-dst", "out.mdl", "-replace"}, "", true);
+    ASSERT_EQ(run.code, 0) << source << "\n" << run.out;
+    Written w(dir.file("out.mdl"));
+    ASSERT_EQ(w.code, VNL_OK) << source;
+    EXPECT_EQ(w.m.vertexCount, 24u) << source;
+    ASSERT_EQ(w.m.frameCount, 3u) << source;
+    EXPECT_EQ(w.name(1), "run1") << source;
+    EXPECT_EQ(w.name(2), "a_name_of_twent") << source;
+    EXPECT_NE(run.after.find("  Warning:  frame name \"a_name_of_twenty_one\" cut to 15 bytes"), std::string::npos)
+        << run.after;
+  }
 }
 
 // A quad seen from both sides, the back on the skin's right half: one vertex per
@@ -419,7 +468,11 @@ TEST(GltfSource, BadInputIsRefusedAndNothingIsWritten) {
     std::function<testdata::Bytes()> file;
     const char* says;
   } cases[] = {
-      {"does not parse", [] { return testdata::Bytes{'{', 'n', 'o', 't'}; }, "not a glTF file that parses"},
+      {"does not parse",
+       [] {
+         return testdata::Bytes{'{', 'n', 'o', 't'};
+       },
+       "not a glTF file that parses"},
       {"joints only",
        [&] {
          Gltf g;
