@@ -41,6 +41,10 @@ else()
   message(STATUS "'file' not found (Debian package file): the Debian package names the C and C++ "
                  "runtimes without versions")
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfreeimage3, libc6, libgcc-s1, libstdc++6")
+  if(CORVANE_GLTF_SOURCES)
+    # The PNG decoder of glTF sources.
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libspng0")
+  endif()
   # No maintainer scripts here: a dpkg trigger refreshes the library cache.
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
 endif()

@@ -35,6 +35,7 @@ constexpr int kStrip = TINYGLTF_MODE_TRIANGLE_STRIP;
 constexpr int kFan = TINYGLTF_MODE_TRIANGLE_FAN;
 // Texture coordinates a hair outside 0..1 are float noise, not a layout past the skin.
 constexpr double kCoordSlack = 1e-5;
+constexpr size_t kMostUnbackedElements = size_t(1) << 22;
 
 // ---------------------------------------------------------------------------
 // The file
@@ -190,6 +191,8 @@ bool ReadAccessor(const tinygltf::Model& g, int index, int width, std::vector<do
   const int componentSize = tinygltf::GetComponentSizeInBytes(uint32_t(a.componentType));
   if (componentSize <= 0 || tinygltf::GetNumComponentsInType(uint32_t(a.type)) != width) return false;
   if (a.count > VNL_MAX_ALLOCATION / 8 / uint64_t(width)) return false;
+  // Without a view the elements cost no bytes of the file: their number is held to what a model could use.
+  if (a.bufferView < 0 && a.count > kMostUnbackedElements) return false;
   const uint64_t size = uint64_t(componentSize) * width;
   out.assign(a.count * width, 0.0);
   if (a.bufferView >= 0) {
@@ -213,7 +216,7 @@ bool ReadAccessor(const tinygltf::Model& g, int index, int width, std::vector<do
     if (indices == nullptr || values == nullptr) return false;
     for (uint64_t k = 0; k < n; ++k) {
       const double i = Component(indices + k * indexSize, a.sparse.indices.componentType, false);
-      if (i >= double(a.count)) return false;
+      if (!(i >= 0.0 && i < double(a.count))) return false;
       for (int c = 0; c < width; ++c)
         out[size_t(i) * width + c] = Component(values + k * size + c * componentSize, a.componentType, a.normalized);
     }
@@ -407,7 +410,7 @@ bool ReadPrimitive(const tinygltf::Model& g, const tinygltf::Primitive& p, Soup&
   if (p.indices >= 0) {
     if (!ReadAccessor(g, p.indices, 1, indices, failure)) return false;
     for (double i : indices)
-      if (i >= double(count)) {
+      if (!(i >= 0.0 && i < double(count))) {
         failure = "a triangle names a vertex the primitive does not have";
         return false;
       }
@@ -498,6 +501,13 @@ bool ReadMesh(const tinygltf::Model& g, const MeshChoice& choice, Soup& soup, st
     for (std::vector<double>& deltas : soup.targets) Transform(choice.world, &deltas[3 * i], true);
     if (!soup.normals.empty()) Transform(choice.world, &soup.normals[3 * i], true);
     for (std::vector<double>& deltas : soup.normalDeltas) Transform(choice.world, &deltas[3 * i], true);
+  }
+  auto finite = [](const std::vector<double>& values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+  };
+  if (!finite(soup.positions) || !std::all_of(soup.targets.begin(), soup.targets.end(), finite)) {
+    failure = "the mesh has positions that are not finite numbers";
+    return false;
   }
   return true;
 }
@@ -1035,7 +1045,12 @@ bool ReadModel(const GltfSource& source, GltfModel& model, std::string& failure)
 
   const Json extras = MeshExtras(document.meshes[choice.mesh]);
   std::vector<int> storedImages;
-  const bool stored = extras.contains("quake") && ReadStoredValues(extras["quake"], soup, model, storedImages);
+  bool stored = false;
+  try {
+    stored = extras.contains("quake") && ReadStoredValues(extras["quake"], soup, model, storedImages);
+  } catch (const Json::exception&) {
+    stored = false;  // a value of the wrong type: the values do not fit, as below
+  }
   if (extras.contains("quake") && !stored) {
     model = GltfModel{};
     model.notes.push_back(
