@@ -455,6 +455,29 @@ TEST(GltfSource, StoredValuesInTheExtrasComeBackExactly) {
   EXPECT_EQ(w.m.skins[0].pixels[5], 250);
 }
 
+// A material variant per skin, in the variants' order; an odd width padded to 4.
+TEST(GltfSource, EachMaterialVariantIsASkin) {
+  Gltf g;
+  const int first = g.material(EncodePng(6, 2, std::vector<uint8_t>(12, 5), true));
+  const int second = g.material(EncodePng(6, 2, std::vector<uint8_t>(12, 9), true));
+  Json& p = g.primitive({0, 0, 0, 1, 0, 0, 0, 1, 0}, {0.1f, 0.1f, 0.9f, 0.1f, 0.1f, 0.9f}, {0, 1, 2}, first);
+  p["extensions"]["KHR_materials_variants"]["mappings"] =
+      Json::array({Json{{"material", first}, {"variants", {0}}}, Json{{"material", second}, {"variants", {1}}}});
+  g.doc["extensionsUsed"] = Json::array({"KHR_materials_variants"});
+  g.doc["extensions"]["KHR_materials_variants"]["variants"] = Json::array({Json{{"name", "a"}}, Json{{"name", "b"}}});
+  testdata::TempDir dir;
+  ASSERT_TRUE(testdata::WriteFile(dir.file("v.glb"), g.glb()));
+  RunResult run = RunCorvane(dir.path(), {"-model", "v.glb", "-dst", "v.mdl"}, "", true);
+  ASSERT_EQ(run.code, 0) << run.out;
+  Written w(dir.file("v.mdl"));
+  ASSERT_EQ(w.code, VNL_OK);
+  ASSERT_EQ(w.m.skinCount, 2u);
+  EXPECT_EQ(w.m.skinWidth, 8u);
+  EXPECT_EQ(w.m.skins[0].pixels[5], 5);
+  EXPECT_EQ(w.m.skins[1].pixels[8 + 5], 9);
+  EXPECT_EQ(w.m.skins[1].pixels[8 + 6], 0) << "the padding";
+}
+
 // One small textured triangle, changed by each case into something an alias model
 // cannot be made of.
 TEST(GltfSource, BadInputIsRefusedAndNothingIsWritten) {
