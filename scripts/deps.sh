@@ -7,8 +7,8 @@
 #   test  that, plus what the test suite, the install test, the benchmarks and
 #         the fuzz targets use, with the JSON library of the glTF
 #         writer and tinygltf and libspng of the glTF sources (the default);
-#         also the Khronos glTF validator (npm) into the user's cache folder, and the clients that the client tests run: Godot 3,
-#         Chromium with three.js and playwright-core (npm, into the cache folder
+#         also the Khronos glTF validator (npm) into the user's cache folder,
+#         and the clients that the client tests run: Godot 3, Chromium with three.js and playwright-core (npm, into the cache folder
 #         too), the game engine with its QuakeC compiler (and Python, which
 #         drives that test), and Xvfb
 set -eu
