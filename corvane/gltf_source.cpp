@@ -22,29 +22,31 @@ bool WritesMdl(const std::string& name) {
 
 }  // namespace
 
-int LoadGltfSource(ConverterState& state) {
-  if (!state.paletteFile.empty()) {
-    const int32_t code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
-    if (code != VNL_OK) return FailWithCode(state, "Palette: ", code);
+int LoadGltfSource(const RunOptions& options, ItemState& item, RunOutcome& outcome) {
+  if (!options.paletteFile.empty()) {
+    // The loaders clean the names they are handed: they get copies.
+    std::string pack = options.palettePack, file = options.paletteFile;
+    const int32_t code = vnlPaletteLoad(pack, file, item.palette);
+    if (code != VNL_OK) return FailWith(outcome, "Palette: ", code);
   }
   GltfSource source;
-  source.packName = state.modelPack;
-  source.fileName = state.modelFile;
-  source.palette = &state.palette;
-  source.needsIndices = WritesMdl(state.dstFile);
+  source.packName = options.modelPack;
+  source.fileName = options.modelFile;
+  source.palette = &item.palette;
+  source.needsIndices = WritesMdl(options.dstFile);
   GltfModel read;
   std::string failure;
-  if (!ReadGltfModel(source, read, failure)) return FailWith(state, "Source model: " + failure);
+  if (!ReadGltfModel(source, read, failure)) return FailWith(outcome, "Source model: " + failure);
   for (const std::string& note : read.notes) ConsoleLine("  Warning:  " + note);
-  if (read.mappedSkins > 0 && state.palette.colors == nullptr)
+  if (read.mappedSkins > 0 && item.palette.colors == nullptr)
     ConsoleLine("  Warning:  true-colour skins left blank without -pal");
 
   VNLMODELDATA_T record = read.Record();
   Block block;
   int32_t code = vnlModelSave(&record, &block.bytes, &block.length);
-  if (code == VNL_OK) code = vnlModelLoad(block.bytes, block.length, state.model);
-  if (code == VNL_OK) code = vnlModelDataLoad(block.bytes, block.length, &state.stored);
-  if (code != VNL_OK) return FailWithCode(state, "Source model: ", code);
-  state.sourcePositions = std::move(read.positions);
+  if (code == VNL_OK) code = vnlModelLoad(block.bytes, block.length, item.model);
+  if (code == VNL_OK) code = vnlModelDataLoad(block.bytes, block.length, &item.stored);
+  if (code != VNL_OK) return FailWith(outcome, "Source model: ", code);
+  item.sourcePositions = std::move(read.positions);
   return 0;
 }

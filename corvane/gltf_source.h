@@ -8,7 +8,7 @@
 #include "state.h"
 
 // Reads the run's glTF source (and its palette, which true-colour skins are mapped
-// to) into state.model and state.stored; 0, or 1 with the run's failure recorded.
-int LoadGltfSource(ConverterState& state);
+// to) into item.model and item.stored; 0, or 1 with the run's failure recorded.
+int LoadGltfSource(const RunOptions& options, ItemState& item, RunOutcome& outcome);
 
 #endif
