@@ -77,6 +77,9 @@ struct ItemState {
   const VNLPACKENTRY_T* extractEntry = nullptr;
   VNLMODEL_T model{};
   VNLMODELDATA_T stored{};  // the same model as stored: normal indices, header values, intervals
+  // A glTF source's positions (game axes, stored vertex by vertex, frame after frame)
+  // before they were put on the lattice; empty for other sources.
+  std::vector<VNLVEC3_T> sourcePositions;
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
   VNLSPRITE_T sprite{};
