@@ -42,7 +42,6 @@ constexpr int32_t kImageFormatUnknown = -1;  // FIF_UNKNOWN
 constexpr int32_t kImageFlagsNone = 0;
 constexpr int32_t kPngIgnoreGamma = 1;         // PNG_IGNOREGAMMA: the stored colours, not corrected ones
 constexpr int32_t kPngDefaultCompression = 6;  // PNG_Z_DEFAULT_COMPRESSION
-constexpr int32_t kPngFastestCompression = 1;  // PNG_Z_BEST_SPEED
 constexpr int32_t kJpegGoodQuality = 128;      // JPEG_QUALITYGOOD
 
 // The shared library bound by default (Debian's runtime package).
