@@ -4,7 +4,8 @@
 # usage: scripts/deps.sh [demo|test]
 #   demo  what building corvane and running it needs: a compiler, CMake, and
 #         FreeImage's runtime (opened when the first image is written)
-#   test  that, plus what the test suite, the install test, the benchmarks and
+#   test  that, plus what the test suite, the install tests (C, libc++ and
+#         Python consumers), the format check, the benchmarks and
 #         the fuzz targets use, with the JSON library of the glTF
 #         writer (the default); also the Khronos glTF validator (npm) into the
 #         user's cache folder, and the clients that the client tests run: Godot 3,
@@ -12,7 +13,7 @@
 #         too), the game engine with its QuakeC compiler, and Xvfb
 set -eu
 DEMO="build-essential cmake libfreeimage3"
-TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev"
+TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev clang-format libc++-dev python3 git"
 CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth"
 SET="${1:-test}"
 case "$SET" in

@@ -155,11 +155,11 @@ TEST_F(CoverageReference, EveryCorpusModelKeepsItsFigure) {
   for (auto& entry : std::filesystem::recursive_directory_iterator(testdata::CorpusDir())) {
     if (!entry.is_regular_file() || entry.path().extension() != ".mdl") continue;
     testdata::Bytes bytes = testdata::ReadFile(entry.path().string());
-    ConverterState state;  // one run per model
-    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.model), VNL_OK) << entry.path();
-    const int32_t width = int32_t(state.model.skins[0].width), height = int32_t(state.model.skins[0].height);
-    EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height)) << entry.path();
-    EXPECT_EQ(SkinCoverage(state.model, width / 2, height), ReferenceCoverage(state.model, width / 2, height))
+    ConverterState run;  // one run per model
+    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), run.model), VNL_OK) << entry.path();
+    const int32_t width = int32_t(run.model.skins[0].width), height = int32_t(run.model.skins[0].height);
+    EXPECT_EQ(SkinCoverage(run.model, width, height), ReferenceCoverage(run.model, width, height)) << entry.path();
+    EXPECT_EQ(SkinCoverage(run.model, width / 2, height), ReferenceCoverage(run.model, width / 2, height))
         << entry.path();
     ++models;
   }

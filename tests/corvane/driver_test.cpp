@@ -582,10 +582,10 @@ TEST_F(SwapFrameYZTest, UnknownFrameSwapsTheFirst) {
 }
 
 TEST_F(SwapFrameYZTest, EmptyModelIsLeftAlone) {
-  ConverterState state;  // a run that loaded nothing
-  state.frameName = "stand1";
-  SwapFrameYZ(state);
-  EXPECT_EQ(state.model.frameVertices, nullptr);
+  ConverterState empty;  // a run that loaded nothing
+  empty.frameName = "stand1";
+  SwapFrameYZ(empty);
+  EXPECT_EQ(empty.model.frameVertices, nullptr);
 }
 
 }  // namespace

@@ -116,56 +116,57 @@ TEST_F(CommandLineTest, HandlersStoreWhatTheModesRead) {
     std::function<void(const ConverterState&)> check;
   } cases[] = {
       {{"-model", "progs/x"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.modelFile, "progs\\x.mdl");
-         EXPECT_EQ(state.baseName, "x");
-         EXPECT_EQ(state.dstFile, "x.ase");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.modelFile, "progs\\x.mdl");
+         EXPECT_EQ(parsed.baseName, "x");
+         EXPECT_EQ(parsed.dstFile, "x.ase");
        }},
-      {{"-dst", "out.obj", "-model", "x"}, [](const ConverterState& state) { EXPECT_EQ(state.dstFile, "out.obj"); }},
-      {{"-model", "x", "-dst", "out"}, [](const ConverterState& state) { EXPECT_EQ(state.dstFile, "out.ase"); }},
+      {{"-dst", "out.obj", "-model", "x"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.dstFile, "out.obj"); }},
+      {{"-model", "x", "-dst", "out"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.dstFile, "out.ase"); }},
       {{"-model", "a::b::c"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.modelPack, "");
-         EXPECT_EQ(state.modelFile, "");
-         EXPECT_EQ(state.dstFile, "");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.modelPack, "");
+         EXPECT_EQ(parsed.modelFile, "");
+         EXPECT_EQ(parsed.dstFile, "");
        }},
       {{"-model", "pak0::progs/soldier"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.modelPack, "pak0.pak");
-         EXPECT_EQ(state.modelFile, "progs\\soldier.mdl");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.modelPack, "pak0.pak");
+         EXPECT_EQ(parsed.modelFile, "progs\\soldier.mdl");
        }},
-      {{"-pal", "gfx/palette"}, [](const ConverterState& state) { EXPECT_EQ(state.paletteFile, "gfx\\palette.lmp"); }},
-      {{"-frame", "  WALK1  "}, [](const ConverterState& state) { EXPECT_EQ(state.frameName, "walk1"); }},
-      {{"-skinhint", "hint.tga"}, [](const ConverterState& state) { EXPECT_EQ(state.hintFile, "hint.tga"); }},
+      {{"-pal", "gfx/palette"},
+       [](const ConverterState& parsed) { EXPECT_EQ(parsed.paletteFile, "gfx\\palette.lmp"); }},
+      {{"-frame", "  WALK1  "}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.frameName, "walk1"); }},
+      {{"-skinhint", "hint.tga"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.hintFile, "hint.tga"); }},
       {{"-skinsize", " 64px", "-3"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.skinWidth, 64);
-         EXPECT_EQ(state.skinHeight, -3);
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.skinWidth, 64);
+         EXPECT_EQ(parsed.skinHeight, -3);
        }},
-      {{"-report", "r"}, [](const ConverterState& state) { EXPECT_EQ(state.reportFile, "r.txt"); }},
+      {{"-report", "r"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.reportFile, "r.txt"); }},
       {{"-paklist", "pak0.pak::list"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.listPack, "pak0.pak");
-         EXPECT_EQ(state.listFile, "list.txt");
-         EXPECT_EQ(state.reportFile, "list.txt");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.listPack, "pak0.pak");
+         EXPECT_EQ(parsed.listFile, "list.txt");
+         EXPECT_EQ(parsed.reportFile, "list.txt");
        }},
       {{"-pakextract", "pak0::progs/player.mdl"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.extractPack, "pak0.pak");
-         EXPECT_EQ(state.extractFile, "progs\\player.mdl");
-         EXPECT_EQ(state.baseName, "player.mdl");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.extractPack, "pak0.pak");
+         EXPECT_EQ(parsed.extractFile, "progs\\player.mdl");
+         EXPECT_EQ(parsed.baseName, "player.mdl");
        }},
       {{"-sprite", "progs/s_light"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.spriteFile, "progs\\s_light.spr");
-         EXPECT_EQ(state.baseName, "s_light");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.spriteFile, "progs\\s_light.spr");
+         EXPECT_EQ(parsed.baseName, "s_light");
        }},
       {{"-lump", "gfx/conback"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.lumpFile, "gfx\\conback.lmp");
-         EXPECT_EQ(state.baseName, "conback");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.lumpFile, "gfx\\conback.lmp");
+         EXPECT_EQ(parsed.baseName, "conback");
        }},
-      {{"-frame", "a", "-frame", "b"}, [](const ConverterState& state) { EXPECT_EQ(state.frameName, "b"); }},
+      {{"-frame", "a", "-frame", "b"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.frameName, "b"); }},
   };
   for (Case& c : cases) {
     ConverterState run;
