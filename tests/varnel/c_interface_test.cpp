@@ -18,7 +18,7 @@ TEST(CBuffers, ReturnTheWholeLengthAndWriteWhatFitsTerminated) {
     const char* written;
   } cases[] = {{64, "file no found"}, {14, "file no found"}, {13, "file no foun"}, {2, "f"}, {1, ""}};
   for (const Case& c : cases) {
-    char text[64];
+    char text[65];
     std::memset(text, '#', sizeof text);
     EXPECT_EQ(vnlErrorString(VNL_NOT_FOUND, text, c.capacity), std::strlen("file no found")) << c.capacity;
     EXPECT_STREQ(text, c.written) << c.capacity;

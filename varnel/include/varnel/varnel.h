@@ -531,9 +531,10 @@ inline int32_t vnlWhatIs(std::string& packName, std::string& fileName, int32_t& 
 }
 
 inline int32_t vnlPackInfoRead(std::string& packName, VNLPACKINFO_T& info) {
+  const int32_t code = vnlPackInfoRead(packName.c_str(), &info);
   std::string pak = ".pak";
-  vnlForceType(packName, pak);
-  return vnlPackInfoRead(packName.c_str(), &info);
+  if (code != VNL_NO_HANDLE) vnlForceType(packName, pak);  // the name is cleaned once a handle is had
+  return code;
 }
 inline void vnlPackInfoKill(VNLPACKINFO_T& info) { vnlPackInfoKill(&info); }
 inline int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block, uint32_t& length) {
