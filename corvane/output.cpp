@@ -122,11 +122,11 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-void SayFailure(ConverterState& state, const std::string& name, const std::string& reason) {
+void SayFailure(RunOutcome& outcome, const std::string& name, const std::string& reason) {
   ValueLabel("  Failed:");
   ConsoleLine("\"" + PrintableName(HostPath(name)) + "\" (" + reason + ")");
-  ++state.failedOutputs;
-  state.journal.failures.push_back(PrintableName(HostPath(name)) + ": " + reason);
+  ++outcome.failedOutputs;
+  outcome.journal.failures.push_back(PrintableName(HostPath(name)) + ": " + reason);
 }
 
 // The disk file a source of the run is read from: its pack, or the file itself.
@@ -139,12 +139,13 @@ bool IsSameFile(const std::string& pack, const std::string& file, const struct s
 
 // An output that would replace what the run reads (a pack holding a member of
 // its own name, a -dst naming the model) would ruin the items still to come.
-bool IsRunInput(const ConverterState& state, const struct stat& target) {
-  return IsSameFile(state.modelPack, state.modelFile, target) ||
-         IsSameFile(state.palettePack, state.paletteFile, target) ||
-         IsSameFile(state.extractPack, state.extractFile, target) ||
-         IsSameFile(state.lumpPack, state.lumpFile, target) || IsSameFile(state.spritePack, state.spriteFile, target) ||
-         IsSameFile(state.listPack, state.listFile, target);
+bool IsRunInput(const RunOptions& options, const struct stat& target) {
+  return IsSameFile(options.modelPack, options.modelFile, target) ||
+         IsSameFile(options.palettePack, options.paletteFile, target) ||
+         IsSameFile(options.extractPack, options.extractFile, target) ||
+         IsSameFile(options.lumpPack, options.lumpFile, target) ||
+         IsSameFile(options.spritePack, options.spriteFile, target) ||
+         IsSameFile(options.listPack, options.listFile, target);
 }
 
 // What stands at the output's name. True when it can be written: `exists` then
@@ -183,7 +184,7 @@ bool ResolveTarget(Output& out, bool& exists, std::string& reason) {
     reason = "not a regular file";
     return false;
   }
-  if (IsRunInput(*out.run, info)) {
+  if (IsRunInput(*out.options, info)) {
     reason = "it is a source of this run";
     return false;
   }
@@ -192,16 +193,17 @@ bool ResolveTarget(Output& out, bool& exists, std::string& reason) {
   return true;
 }
 
-int AskToReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit) {
-  if (bit != 0 && (*flagWord & bit) != 0) return 1;
+// -replace, or an Always earlier in the run, answers without a question.
+bool AskToReplace(const RunOptions& options, RunOutcome& outcome, const std::string& fileName) {
+  if ((options.flags & OPT_REPLACE) != 0 || outcome.alwaysReplace) return true;
   switch (AskChoice("\"" + fileName + "\" already exists, replace", "Yes/No/Always")) {
     case 1:
-      return 1;
+      return true;
     case 3:
-      *flagWord |= bit;
-      return 1;
+      outcome.alwaysReplace = true;
+      return true;
     default:
-      return 0;
+      return false;
   }
 }
 
@@ -253,7 +255,7 @@ bool PublishNew(Output& out) {
   if (error == 0) return true;
   struct stat info;
   if (error != EEXIST || lstat(out.target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return Fail(out, error);
-  if (!AskToReplace(out.name, &out.run->flags, OPT_REPLACE)) {
+  if (!AskToReplace(*out.options, *out.outcome, out.name)) {
     AbandonOutput(out);
     return false;
   }
@@ -278,44 +280,45 @@ bool OutputExists(const std::string& name) {
   return !name.empty() && stat(HostPath(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit) {
-  if (!OutputExists(fileName)) return 1;
-  return AskToReplace(fileName, flagWord, bit);
+bool ConfirmReplace(const RunOptions& options, RunOutcome& outcome, const std::string& fileName) {
+  return !OutputExists(fileName) || AskToReplace(options, outcome, fileName);
 }
 
-bool OutputWrittenEarlier(const ConverterState& state, const std::string& name) {
-  return state.journal.refusesRepeats && state.journal.published.count(HostPath(name)) > 0;
+bool OutputWrittenEarlier(const RunOutcome& outcome, const std::string& name) {
+  return outcome.journal.refusesRepeats && outcome.journal.published.count(HostPath(name)) > 0;
 }
 
-bool OpenOutput(ConverterState& state, Output& out, const std::string& name, bool agreed) {
+OpenResult OpenOutput(const RunOptions& options, RunOutcome& outcome, Output& out, const std::string& name,
+                      bool agreed) {
   AbandonOutput(out);
-  out.run = &state;
+  out.options = &options;
+  out.outcome = &outcome;
   out.name = name;
   out.replacing = false;
   out.failed = false;
   bool exists = false;
   std::string reason;
-  if (OutputWrittenEarlier(state, name)) {
+  if (OutputWrittenEarlier(outcome, name)) {
     out.failed = true;
-    SayFailure(state, name, "an earlier item wrote that name");
-    return false;
+    SayFailure(outcome, name, "an earlier item wrote that name");
+    return OpenResult::Failed;
   }
   if (!ResolveTarget(out, exists, reason)) {
     out.failed = true;
-    SayFailure(state, name, reason);
-    return false;
+    SayFailure(outcome, name, reason);
+    return OpenResult::Failed;
   }
-  if (exists && !agreed && !AskToReplace(name, &state.flags, OPT_REPLACE)) return false;
+  if (exists && !agreed && !AskToReplace(options, outcome, name)) return OpenResult::Declined;
   out.replacing = exists;
   if (!exists) out.keptMode = 0666 & ~CurrentUmask();
   out.fd = CreateTemporary(out.target, out.temporary);
   if (out.fd < 0) {
     out.failed = true;
-    SayFailure(state, name, std::strerror(errno));
-    return false;
+    SayFailure(outcome, name, std::strerror(errno));
+    return OpenResult::Failed;
   }
   fchmod(out.fd, mode_t(out.keptMode));  // mkstemp makes 0600
-  return true;
+  return OpenResult::Ready;
 }
 
 bool AppendOutput(Output& out, const void* data, size_t size) {
@@ -337,8 +340,8 @@ bool PublishOutput(Output& out) {
   close(out.fd);  // its data was checked by CloseCopy
   out.fd = -1;
   ForgetTemporary();
-  out.run->journal.written.push_back(PrintableName(HostPath(out.name)));
-  out.run->journal.published.insert(HostPath(out.name));
+  out.outcome->journal.written.push_back(PrintableName(HostPath(out.name)));
+  out.outcome->journal.published.insert(HostPath(out.name));
   return true;
 }
 
@@ -353,20 +356,21 @@ void AbandonOutput(Output& out) {
 void FailOutput(Output& out, const std::string& reason) {
   AbandonOutput(out);
   out.failed = true;
-  SayFailure(*out.run, out.name, reason);
+  SayFailure(*out.outcome, out.name, reason);
 }
 
 bool FinishOutput(Output& out, const void* data, size_t size) {
   return AppendOutput(out, data, size) && PublishOutput(out);
 }
 
-bool WriteOutput(ConverterState& state, const std::string& name, const void* data, size_t size) {
+bool WriteOutput(const RunOptions& options, RunOutcome& outcome, const std::string& name, const void* data,
+                 size_t size) {
   Output out;
-  return OpenOutput(state, out, name) && FinishOutput(out, data, size);
+  return OpenOutput(options, outcome, out, name) == OpenResult::Ready && FinishOutput(out, data, size);
 }
 
-void ReportOutputFailure(ConverterState& state, const std::string& name, const std::string& reason) {
-  SayFailure(state, name, reason);
+void FailOutput(RunOutcome& outcome, const std::string& name, const std::string& reason) {
+  SayFailure(outcome, name, reason);
 }
 
 std::string UnwrittenOutputsText(uint32_t count) {
