@@ -10,15 +10,15 @@
 namespace {
 
 constexpr ModelWriter kModelWriters[] = {
-    {".ase", WriteAse, false},     {".obj", WriteObj, false},
+    {".ase", WriteAse, false, false},    {".obj", WriteObj, false, false},
 #if CORVANE_GLTF
-    {".glb", WriteGlbModel, true}, {".gltf", WriteGltfModel, true},
+    {".glb", WriteGlbModel, true, true}, {".gltf", WriteGltfModel, true, true},
 #else
     // Built without the JSON library: the names are known, and refused with the reason.
-    {".glb", nullptr, false},
-    {".gltf", nullptr, false},
+    {".glb", nullptr, false, false},
+    {".gltf", nullptr, false, false},
 #endif
-    {".mdl", WriteMdl, true},
+    {".mdl", WriteMdl, true, false},
 };
 
 }  // namespace
