@@ -195,7 +195,8 @@ TEST(OutputConsent, ALinkToNothingOrToAFolderIsAFailureNeverReplaced) {
 int DuringASlowEncode(const testdata::TempDir& dir, const std::string& action, std::string& log,
                       bool onTerminal = false) {
   testdata::TempDir logs;
-  const std::string corvane = "'" + std::string(CORVANE_BIN) + "' -model m -pal pal -skinsize 8192 8192 -outimg png";
+  const std::string corvane =
+      corvane_test::CorvaneCommand({"-model", "m", "-pal", "pal", "-skinsize", "8192", "8192", "-outimg", "png"});
   // On a terminal the keyboard stays open, typing nothing, until the action is done.
   const std::string keyboard = "(k=0; while [ ! -e \"$log.done\" ] && [ $k -lt 600 ]; do sleep 0.05; k=$((k+1)); done)";
   const std::string start =
@@ -259,11 +260,12 @@ TEST(TemporaryFiles, TheFileSizeSignalRemovesTheTemporaryAndEndsTheRunByIt) {
   testdata::TempDir dir;
   WriteModelAndPalette(dir);
   // The scene and the 32 x 32 TGA are each over 3 KB, more than 2 blocks of at most 1 KB.
-  std::string out;
-  int status = testdata::RunCommand("cd '" + dir.path() + "' && sh -c \"ulimit -f 2; exec '" + CORVANE_BIN +
-                                        "' -model m -pal pal -skinsize 32 32\" < /dev/null",
-                                    &out, true);
-  EXPECT_EQ(status, 128 + SIGXFSZ) << out;
+  corvane_test::Launch launch;
+  launch.args = {"-model", "m", "-pal", "pal", "-skinsize", "32", "32"};
+  launch.closedInput = true;
+  launch.before = "ulimit -f 2;";
+  corvane_test::RunResult run = corvane_test::RunCorvaneWith(dir.path(), launch);
+  EXPECT_EQ(run.code, 128 + SIGXFSZ) << run.out;
   EXPECT_FALSE(HasTemporary(dir.path()));
   EXPECT_FALSE(testdata::FileExists(dir.file("m_0.tga")));
 }
