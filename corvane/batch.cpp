@@ -2,9 +2,15 @@
 // options, its records released before the next item.
 #include "batch.h"
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 
 #include "console.h"
 #include "model_writers.h"
@@ -94,9 +100,15 @@ bool PrepareItem(ConverterState& state, BatchKind kind, const ItemSettings& sett
       failure = "no file name is left once the climbing parts are dropped";
       return false;
     }
-    return MakeFoldersInside(state.baseName, failure);
+    state.extractFolder = OpenFoldersInside(state.baseName, failure);
+    return state.extractFolder >= 0;
   }
   state.baseName = PrintableName(BaseNameOf(name));
+  // "progs/...mdl" would put "*/x.obj" in the folder above.
+  if (state.baseName.empty() || state.baseName == "." || state.baseName == "..") {
+    failure = "its base name \"" + state.baseName + "\" cannot name a file";
+    return false;
+  }
   state.frameName = settings.frameName;
   state.skinWidth = settings.skinWidth;
   state.skinHeight = settings.skinHeight;
@@ -125,18 +137,91 @@ std::string JoinedNames(const std::vector<std::string>& names, const char* glue)
   return joined;
 }
 
+// A pack member's bytes, read by its directory entry; none when they cannot be
+// read, and then the mode loads by name and says why as a single run would.
+HeldBytes ReadMember(const std::string& pack, const VNLPACKENTRY_T& entry) {
+  HeldBytes held;
+  if (vnlPackEntryLoad(pack.c_str(), &entry, &held.data, &held.size) == VNL_OK && held.size > 0) return held;
+  std::free(held.data);
+  return {};
+}
+
+// A disk file whose name the loaders would clean into another, read by the
+// name that matched; false with `failure`.
+bool ReadByHostPath(const std::string& path, HeldBytes& held, std::string& failure) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info;
+  bool ok = fd >= 0 && fstat(fd, &info) == 0;
+  if (ok && (info.st_size <= 0 || uint64_t(info.st_size) > UINT32_MAX)) {
+    failure = info.st_size <= 0 ? "the file is empty" : "the file is larger than 4 GiB";
+    ok = false;
+  } else if (ok) {
+    held.size = uint32_t(info.st_size);
+    held.data = static_cast<uint8_t*>(std::calloc(held.size, 1));
+    uint32_t got = 0;
+    while (held.data != nullptr && got < held.size) {
+      const ssize_t done = read(fd, held.data + got, held.size - got);
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) break;
+      got += uint32_t(done);
+    }
+    ok = held.data != nullptr && got == held.size;
+    if (!ok)
+      failure = std::string("the file cannot be read: ") + std::strerror(held.data == nullptr ? ENOMEM
+                                                                         : errno              ? errno
+                                                                                              : EIO);
+  } else {
+    failure = std::string("the file cannot be read: ") + std::strerror(errno);
+  }
+  if (fd >= 0) close(fd);
+  if (!ok) {
+    std::free(held.data);
+    held = {};
+  }
+  return ok;
+}
+
+// The palette member, read once for the run (with the ending its loader would
+// give a name without one).
+HeldBytes ReadPaletteAhead(const ConverterState& state) {
+  if (state.palettePack.empty() || state.paletteFile.empty()) return {};
+  std::string pack = state.palettePack, name = state.paletteFile, ending = ".lmp";
+  vnlForceType(name, ending);
+  HeldBytes held;
+  if (vnlPackFileLoad(pack, name, held.data, held.size) == VNL_OK && held.size > 0) return held;
+  std::free(held.data);
+  return {};
+}
+
+// What an item held beyond its records: its member's bytes, its open folder.
+void ReleaseItem(ConverterState& state) {
+  std::free(state.sourceBytes.data);
+  state.sourceBytes = {};
+  state.extractEntry = nullptr;
+  if (state.extractFolder >= 0) close(state.extractFolder);
+  state.extractFolder = -1;
+  ReleaseRecords(state);
+}
+
 // Runs one item with its console lines held back; the reasons it failed, or none.
 std::vector<std::string> RunItem(ConverterState& state, BatchKind kind, const ItemSettings& settings,
                                  const SourceMatch& match) {
   std::vector<std::string> reasons;
   std::string failure = match.refusal;
-  if (!failure.empty() || !PrepareItem(state, kind, settings, match.name, failure)) return {failure};
+  if (!failure.empty() || !PrepareItem(state, kind, settings, match.name, failure)) {
+    ReleaseItem(state);
+    return {failure};
+  }
   if (kind == BatchKind::Extract && match.inPack) state.extractEntry = &match.entry;
+  if (kind != BatchKind::Extract && match.inPack) state.sourceBytes = ReadMember(SourcePack(state, kind), match.entry);
+  if (!match.hostPath.empty() && !ReadByHostPath(match.hostPath, state.sourceBytes, failure)) {
+    ReleaseItem(state);
+    return {failure};
+  }
   ConsoleQuiet(true);
   const int result = RunItemMode(state, kind);
   ConsoleQuiet(false);
-  state.extractEntry = nullptr;
-  ReleaseRecords(state);
+  ReleaseItem(state);
   if (result != 0) reasons.push_back(state.errorMessage);
   state.errorMessage.clear();
   for (const std::string& reason : state.journal.failures) reasons.push_back(reason);
@@ -228,6 +313,7 @@ int RunBatch(ConverterState& state) {
 
   SectionLine(":: ITEMS");
   KeepFreedMemoryForTheNextItem();
+  state.paletteBytes = ReadPaletteAhead(state);
   state.journal.refusesRepeats = true;
   std::vector<std::string> failed;
   const Progress progress;
@@ -247,6 +333,9 @@ int RunBatch(ConverterState& state) {
       failed.push_back(shown + " (" + why + ")");
     }
   }
+
+  std::free(state.paletteBytes.data);
+  state.paletteBytes = {};
 
   SectionLine(":: SUMMARY");
   ConsoleLine("  " + std::to_string(matches.size() - failed.size()) + " converted, " + std::to_string(failed.size()) +

@@ -67,12 +67,12 @@ GltfSink SinkTo(Output& out) {
   return [&out](const char* data, size_t size) { return AppendOutput(out, data, size); };
 }
 
-// Publishes the written output, or says why it was not written. A refused write
-// has already said its failure.
-bool Conclude(Output& out, GltfResult result) {
+// True when the write was done; else says why it was not (a refused write has
+// already said its failure) and gives the output up.
+bool WriteDone(Output& out, GltfResult result) {
   switch (result) {
     case GltfResult::Written:
-      return PublishOutput(out);
+      return true;
     case GltfResult::NotAModel:
       FailOutput(out, "the model holds nothing to write");
       return false;
@@ -125,7 +125,7 @@ int WriteGlbModel(ConverterState& state) {
   std::string skinFailure;
   const GltfInput input = InputOf(state, baseFrame, SkinPngs(state, skinFailure));
   const GltfResult result = WithFramesTurned(state, baseFrame, [&] { return WriteGlb(input, SinkTo(out)); });
-  if (Conclude(out, result)) SayMissingSkins(state, state.dstFile, skinFailure);
+  if (WriteDone(out, result) && PublishOutput(out)) SayMissingSkins(state, state.dstFile, skinFailure);
   return 0;
 }
 
@@ -148,29 +148,27 @@ int WriteGltfModel(ConverterState& state) {
   const bool binExisted = OutputExists(binName);
   if (!ConfirmReplace(binName, &state.flags, OPT_REPLACE)) return 0;
 
+  // Both files are made and written before either is published, so that a
+  // failure of either leaves the old pair as it was and no new file.
   const std::string binFailed = "its buffer \"" + PrintableName(HostPath(binName)) + "\" was not written";
-  Output bin;
+  Output bin, document;
   if (!OpenOutput(state, bin, binName, binExisted)) {
     if (bin.failed) ReportOutputFailure(state, gltfName, binFailed);
     return 0;
   }
+  if (!OpenOutput(state, document, gltfName, gltfExisted)) return 0;
   std::string skinFailure;
   const GltfInput input = InputOf(state, baseFrame, SkinPngs(state, skinFailure));
-  // The JSON comes first and is small beside the buffer: it waits until the
-  // buffer it describes is in place.
-  std::string json;
-  auto keepJson = [&json](const char* data, size_t size) {
-    json.append(data, size);
-    return true;
-  };
   const GltfResult result = WithFramesTurned(
-      state, baseFrame, [&] { return WriteGltf(input, WithoutFolder(binName), keepJson, SinkTo(bin)); });
-  if (!Conclude(bin, result)) {
+      state, baseFrame, [&] { return WriteGltf(input, WithoutFolder(binName), SinkTo(document), SinkTo(bin)); });
+  if (!WriteDone(bin, result)) {
     if (bin.failed) ReportOutputFailure(state, gltfName, binFailed);
     return 0;
   }
-  Output document;
-  if (OpenOutput(state, document, gltfName, gltfExisted) && FinishOutput(document, json))
+  // The buffer is placed first: a reader never finds the new document without it.
+  if (PublishPair(bin, document))
     SayMissingSkins(state, gltfName, skinFailure);
+  else if (bin.failed)
+    ReportOutputFailure(state, gltfName, binFailed);
   return 0;
 }

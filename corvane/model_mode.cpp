@@ -1,6 +1,7 @@
 // Model conversion: load a model (and a palette), pick the frame, apply the
 // requested operations, then write the model file, the skins, the hint and the report.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,19 +23,20 @@ struct ModelWriter {
   const char* ending;  // lower case, with its dot
   int (*write)(ConverterState& state);
   bool readsStored;  // takes the model as stored (state.stored) besides the model record
+  bool finiteOnly;   // stores positions, and the differences between frames, as bounded floats
 };
 
 // The model formats, by the output name's ending; the first is the default.
 constexpr ModelWriter kModelWriters[] = {
-    {".ase", WriteAse, false},     {".obj", WriteObj, false},
+    {".ase", WriteAse, false, false},    {".obj", WriteObj, false, false},
 #if CORVANE_GLTF
-    {".glb", WriteGlbModel, true}, {".gltf", WriteGltfModel, true},
+    {".glb", WriteGlbModel, true, true}, {".gltf", WriteGltfModel, true, true},
 #else
     // Built without the JSON library: the names are known, and refused with the reason.
-    {".glb", nullptr, false},
-    {".gltf", nullptr, false},
+    {".glb", nullptr, false, false},
+    {".gltf", nullptr, false, false},
 #endif
-    {".mdl", WriteMdl, true},
+    {".mdl", WriteMdl, true, false},
 };
 
 const ModelWriter* WriterFor(const std::string& name) {
@@ -88,6 +90,45 @@ void DefaultSkinSize(ConverterState& state) {
   int32_t height = int32_t(std::min<uint32_t>(skin.height, INT32_MAX));
   if (state.skinHeight < 1) state.skinHeight = height;
   if (state.skinWidth < 1) state.skinWidth = (state.flags & OPT_SKINNOBACK) ? width / 2 : width;
+}
+
+bool Finite(double x, double y, double z) {
+  return std::isfinite(float(x)) && std::isfinite(float(y)) && std::isfinite(float(z));
+}
+
+// The name of a frame holding a position that is not a finite number, or that
+// differs from the chosen frame's by more than a float holds (a morph target);
+// "" when there is none. -swapyz has turned the chosen frame only.
+std::string FrameNotFinite(const ConverterState& state) {
+  const VNLMODEL_T& model = state.model;
+  if (model.frameVertices == nullptr) return "";
+  const uint64_t stride = uint64_t(model.vertexCount) + model.seamCount;
+  const uint64_t frames = uint64_t(model.frameCount) + model.frameExtra;
+  const uint64_t base = vnlFrameOffset(model, state.frameName);
+  if (base + stride > stride * frames) return "";
+  const bool turned = (state.flags & OPT_SWAPYZ) != 0;
+  for (uint64_t frame = 0; frame < frames; ++frame)
+    for (uint64_t i = 0; i < stride; ++i) {
+      const VNLVEC3_T& p = model.frameVertices[frame * stride + i];
+      VNLVEC3_T b = model.frameVertices[base + i];
+      if (turned) std::swap(b.y, b.z);
+      if (!Finite(p.x, p.y, p.z) || !Finite(double(p.x) - b.x, double(p.y) - b.y, double(p.z) - b.z))
+        return model.frameNames != nullptr ? FrameNameAt(model, size_t(frame)) : std::to_string(frame);
+    }
+  return "";
+}
+
+// A glTF file with such numbers has bounds no reader accepts: it is refused
+// before anything is written. `cause` names what made them.
+bool RefuseNotFinite(ConverterState& state, const std::string& cause) {
+  const ModelWriter* writer = WriterFor(state.dstFile);
+  if (writer == nullptr || !writer->finiteOnly) return false;
+  const std::string frame = FrameNotFinite(state);
+  if (frame.empty()) return false;
+  FailWith(state, cause + " gives frame \"" + PrintableName(frame) +
+                      "\" positions that are not finite numbers, which \"" + PrintableName(state.dstFile) +
+                      "\" cannot hold");
+  return true;
 }
 
 void ApplyOperations(ConverterState& state) {
@@ -158,13 +199,17 @@ bool IsModelOutputName(const std::string& name) {
 int RunModelConversion(ConverterState& state) {
   if (!state.dstRefused.empty()) return RefuseDestination(state, state.dstRefused);
   SectionLine(":: SOURCES");
-  int32_t code = vnlModelLoad(state.modelPack, state.modelFile, state.model);
+  uint8_t* const& held = state.sourceBytes.data;
+  int32_t code = held != nullptr ? vnlModelLoad(held, state.sourceBytes.size, state.model)
+                                 : vnlModelLoad(state.modelPack, state.modelFile, state.model);
   if (code != 0) return FailWithCode(state, "Source model: ", code);
   // A second read of what the first one accepted, for the writers that take it;
   // without it the glTF only lacks normals and header values.
   const ModelWriter* writer = WriterFor(state.dstFile);
   if (writer != nullptr && writer->readsStored &&
-      vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &state.stored) != VNL_OK)
+      (held != nullptr
+           ? vnlModelDataLoad(held, state.sourceBytes.size, &state.stored)
+           : vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &state.stored)) != VNL_OK)
     vnlModelDataKill(&state.stored);
 
   ChooseFrame(state);
@@ -175,13 +220,15 @@ int RunModelConversion(ConverterState& state) {
 
   if (!state.paletteFile.empty()) {
     ValueLine("  Palette:", state.paletteFile);
-    code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+    code = LoadPalette(state);
     if (code != 0) return FailWithCode(state, "Palette: ", code);
   }
+  if (RefuseNotFinite(state, "Source model: \"" + PrintableName(state.modelFile) + "\"")) return 1;
   if (state.scale != 0) {
     ValueLabel("  Rescale:");
     ConsoleLine(ShownFactor(state.scale));
     vnlModelScale(state.model, state.scale);
+    if (RefuseNotFinite(state, "Rescale: the factor" + ShownFactor(state.scale))) return 1;
   }
 
   SectionLine(":: OUTPUTS");

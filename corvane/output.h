@@ -4,8 +4,11 @@
 //
 // Names are cleaned with "\" separators; they become "/" here, where they meet
 // the file system. A name that is a symbolic link keeps the link: the file it
-// points to is asked about and written. The bytes go to a temporary file in the
-// target's folder, which becomes the target only once complete:
+// points to is asked about and written, unless the link lies in a folder anyone
+// may write to and belongs neither to the user nor to the folder's owner. The
+// target's folder is opened once; the bytes go to a temporary file created in
+// it, which becomes the target only once complete, all relative to that folder
+// (a folder renamed or swapped for a link meanwhile changes nothing):
 // - an existing file is replaced by a rename, after the temporary file reached
 //   the disk (fsync), and keeps its permission bits;
 // - a new file is published by a rename that refuses to replace; a file that
@@ -22,8 +25,8 @@
 // noted in the run's journal (state.h), where the code that ran the conversion
 // reads it; this module calls nothing above it.
 //
-// One output is in flight at a time: a writer publishes or abandons an output
-// before it opens the next.
+// At most two outputs are in flight at a time (a pair published together): a
+// writer publishes or abandons them before it opens the next.
 #ifndef CORVANE_OUTPUT_H
 #define CORVANE_OUTPUT_H
 
@@ -37,8 +40,11 @@
 struct Output {
   std::string name;               // as the user gave it, with "\" separators
   std::string target;             // the file written: the host path, or where its link points
-  std::string temporary;          // the temporary file beside the target
+  std::string leaf;               // the target's name in its folder
+  std::string temporary;          // the temporary file's name in the target's folder
+  int folder = -1;                // the target's folder, open while the output is in flight
   int fd = -1;                    // the temporary file, open while the output is in flight
+  int slot = -1;                  // where the signal handler finds the temporary file
   bool replacing = false;         // an existing file is to be replaced, with the user's consent
   bool failed = false;            // its failure line was said
   uint32_t keptMode = 0;          // the permission bits the file gets
@@ -64,7 +70,8 @@ bool OutputExists(const std::string& name);
 // Nothing is deleted: the old file stays until a new one replaces it whole.
 int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit);
 
-// True in a run of many items when an earlier item already published `name`.
+// True in a run of many items when an earlier item already published the file
+// `name` leads to (the same file, whatever the name).
 bool OutputWrittenEarlier(const ConverterState& state, const std::string& name);
 
 // Starts the output `name` of the run `state`: asks before an existing file is
@@ -73,12 +80,19 @@ bool OutputWrittenEarlier(const ConverterState& state, const std::string& name);
 // output cannot be written (its failure line is said and counted). `agreed`: the
 // user already said Yes to replacing it, in a question that covered several files.
 bool OpenOutput(ConverterState& state, Output& out, const std::string& name, bool agreed = false);
+// The same for the output `name` ("\" separators, for its lines) whose file is
+// its last level in the open folder `folder`: a symbolic link there is refused.
+bool OpenOutputIn(ConverterState& state, Output& out, int folder, const std::string& name);
 // Appends `size` bytes. False once a write failed: the failure is said and
 // counted, the temporary file removed, and later calls do nothing.
 bool AppendOutput(Output& out, const void* data, size_t size);
 // Makes the complete temporary file the target. False when it was not published
 // (a failure, said and counted, or a No to a file that appeared meanwhile).
 bool PublishOutput(Output& out);
+// Publishes two complete outputs as one: both are checked before either takes
+// its place, and when the second cannot, the first is taken back (the old file
+// it replaced returns). False when neither was published; the failure is said.
+bool PublishPair(Output& first, Output& second);
 // Removes the temporary file without a word (a writer that gives up, a No).
 void AbandonOutput(Output& out);
 // Gives the output up with `reason` on its failure line, and counts it.
@@ -92,6 +106,8 @@ bool WriteOutput(ConverterState& state, const std::string& name, const void* dat
 inline bool WriteOutput(ConverterState& state, const std::string& name, const std::string& text) {
   return WriteOutput(state, name, text.data(), text.size());
 }
+// The same in the open folder `folder` (see OpenOutputIn).
+bool WriteOutputIn(ConverterState& state, int folder, const std::string& name, const void* data, size_t size);
 
 // The failure line of an output that was refused before it was opened (a size
 // the format cannot store, no image library), counted like any other.

@@ -38,7 +38,10 @@ int RunPackExtract(ConverterState& state) {
   }
   ValueLine("  Source:", state.extractPack);
   ValueLine("  Extract:", state.extractFile);
-  WriteOutput(state, state.baseName, data, size);
+  if (state.extractFolder >= 0)
+    WriteOutputIn(state, state.extractFolder, state.baseName, data, size);
+  else
+    WriteOutput(state, state.baseName, data, size);
   std::free(data);
   vnlPackInfoKill(state.packInfo);
   return 0;

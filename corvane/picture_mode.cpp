@@ -37,19 +37,23 @@ int RunPictureConversion(ConverterState& state) {
   if (state.paletteFile.empty()) return FailWith(state, "Palette: you must specify a palette file to convert pictures");
 
   ValueLine("  Palette:", state.paletteFile);
-  int32_t code = vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+  int32_t code = LoadPalette(state);
   if (code != VNL_OK) return FailWithCode(state, "Palette: ", code);
   ValueLine("  Source:", sprite ? state.spriteFile : state.lumpFile);
 
   if (sprite) {
-    code = vnlSpriteLoad(state.spritePack, state.spriteFile, state.sprite);
+    uint8_t* const& held = state.sourceBytes.data;
+    code = held != nullptr ? vnlSpriteLoad(held, state.sourceBytes.size, state.sprite)
+                           : vnlSpriteLoad(state.spritePack, state.spriteFile, state.sprite);
     if (code != VNL_OK) return FailWithCode(state, "Source sprite: ", code);
     const VNLSPRITE_T& loaded = state.sprite;
     const uint64_t frameCount = uint64_t(loaded.sheetCount) + loaded.frameExtra;
     for (uint64_t i = 0; loaded.frames != nullptr && i < frameCount; ++i)
       ConvertPicture(state, loaded.frames[i], state.baseName + "_" + std::to_string(i), nullptr);
   } else {
-    code = vnlPictureLoad(state.lumpPack, state.lumpFile, state.picture);
+    uint8_t* const& held = state.sourceBytes.data;
+    code = held != nullptr ? vnlPictureLoad(held, state.sourceBytes.size, state.picture)
+                           : vnlPictureLoad(state.lumpPack, state.lumpFile, state.picture);
     if (code != VNL_OK) return FailWithCode(state, "Source lump: ", code);
     ConvertPicture(state, state.picture, state.baseName, ":: OUTPUTS");
   }

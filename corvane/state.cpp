@@ -23,3 +23,9 @@ int FailWithCode(ConverterState& state, const std::string& prefix, int32_t code)
   if (message.empty()) message = "error " + std::to_string(code);
   return FailWith(state, prefix + message);
 }
+
+int32_t LoadPalette(ConverterState& state) {
+  uint8_t* const& held = state.paletteBytes.data;
+  return held != nullptr ? vnlPaletteLoad(held, state.paletteBytes.size, state.palette)
+                         : vnlPaletteLoad(state.palettePack, state.paletteFile, state.palette);
+}
