@@ -9,11 +9,12 @@
 #         writer (the default); also the Khronos glTF validator (npm) into the
 #         user's cache folder, and the clients that the client tests run: Godot 3,
 #         Chromium with three.js and playwright-core (npm, into the cache folder
-#         too), the game engine with its QuakeC compiler, and Xvfb
+#         too), the game engine with its QuakeC compiler (and Python, which
+#         drives that test), and Xvfb
 set -eu
 DEMO="build-essential cmake libfreeimage3"
 TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev"
-CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth"
+CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth python3"
 SET="${1:-test}"
 case "$SET" in
   demo) PACKAGES="$DEMO" ;;

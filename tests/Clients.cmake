@@ -13,3 +13,18 @@ set_tests_properties(Clients.GodotImportsEveryCorpusModel PROPERTIES
 if(NOT VARNEL_GODOT_IMPORT_TEST)
   set_tests_properties(Clients.GodotImportsEveryCorpusModel PROPERTIES DISABLED TRUE)
 endif()
+
+# The game engine (QuakeSpasm as a client under Xvfb, software GL, no network
+# socket) loads and draws every corpus model corvane writes, and the corpus
+# sprites, each hung in front of the player; see tests/engine/draw_models.py.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+  add_test(NAME Clients.EngineDrawsEveryCorpusModel
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/engine/draw_models.py
+      --corvane $<TARGET_FILE:corvane> --game-files ${VARNEL_CORPUS_DIR} --defs ${VARNEL_CORPUS_DIR}/qc/defs.qc
+      "${VARNEL_CORPUS_DIR}/progs/*.mdl" "${VARNEL_CORPUS_DIR}/pak0.pak::progs/*.mdl" "${VARNEL_CORPUS_DIR}/progs/*.spr")
+  set_tests_properties(Clients.EngineDrawsEveryCorpusModel PROPERTIES
+    TIMEOUT 600 RUN_SERIAL TRUE SKIP_RETURN_CODE 77 LABELS clients)
+else()
+  message(STATUS "No python3: Clients.EngineDrawsEveryCorpusModel is left out")
+endif()
