@@ -44,12 +44,12 @@ BENCHMARK(BM_FormatFixed);
 void LoadIntoState(ConverterState& run, const testdata::ModelRecipe& recipe) {
   testdata::Bytes bytes = testdata::BuildModel(recipe);
   uint8_t* block = bytes.data();
-  if (vnlModelLoad(block, uint32_t(bytes.size()), run.model) != 0) std::abort();
-  run.flags = OPT_REPLACE;
-  run.modelFile = "progs\\big.mdl";
-  run.baseName = "big";
-  run.imageExt = "tga";
-  run.frameName = "frame0";
+  if (vnlModelLoad(block, uint32_t(bytes.size()), run.item.model) != 0) std::abort();
+  run.options.flags = OPT_REPLACE;
+  run.options.modelFile = "progs\\big.mdl";
+  run.options.baseName = "big";
+  run.options.imageExt = "tga";
+  run.item.frameName = "frame0";
 }
 
 // A 20000-vertex model; each write builds the whole text and puts it on disk
@@ -57,13 +57,13 @@ void LoadIntoState(ConverterState& run, const testdata::ModelRecipe& recipe) {
 class BigModelFixture : public benchmark::Fixture {
  public:
   void SetUp(const benchmark::State&) override { LoadIntoState(run_, testdata::BigModel(20000, 4, 480, 480)); }
-  void TearDown(const benchmark::State&) override { ReleaseRecords(run_); }
+  void TearDown(const benchmark::State&) override { ReleaseRecords(run_.item); }
 
  protected:
   void Count(benchmark::State& state) {
-    const int64_t vertices = int64_t(run_.model.vertexCount) + run_.model.seamCount;
+    const int64_t vertices = int64_t(run_.item.model.vertexCount) + run_.item.model.seamCount;
     state.SetItemsProcessed(int64_t(state.iterations()) * vertices);
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(testdata::ReadFile(run_.dstFile).size()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(testdata::ReadFile(run_.options.dstFile).size()));
     state.counters["vertices"] = double(vertices);
   }
   // Each write makes new files: replacing one adds an fsync, which measures the disk.
@@ -77,20 +77,20 @@ class BigModelFixture : public benchmark::Fixture {
 };
 
 BENCHMARK_DEFINE_F(BigModelFixture, WriteObj)(benchmark::State& state) {
-  run_.dstFile = dir_.file("big.obj");
+  run_.options.dstFile = dir_.file("big.obj");
   for (auto _ : state) {
     Clear({"big.obj", "big.mtl"}, state);
-    WriteObj(run_);
+    WriteObj(run_.options, run_.item, run_.outcome);
   }
   Count(state);
 }
 BENCHMARK_REGISTER_F(BigModelFixture, WriteObj)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_DEFINE_F(BigModelFixture, WriteAse)(benchmark::State& state) {
-  run_.dstFile = dir_.file("big.ase");
+  run_.options.dstFile = dir_.file("big.ase");
   for (auto _ : state) {
     Clear({"big.ase"}, state);
-    WriteAse(run_);
+    WriteAse(run_.options, run_.item, run_.outcome);
   }
   Count(state);
 }
@@ -105,9 +105,9 @@ void BM_SkinCoverage480Tiled(benchmark::State& state) {
   ConverterState run;
   LoadIntoState(run, testdata::TiledSkinModel(40, 40, kSkinSide, kSkinSide));
   double covered = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.model, kSkinSide, kSkinSide));
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.item.model, kSkinSide, kSkinSide));
   state.SetItemsProcessed(int64_t(state.iterations()) * kSkinCells);
-  state.counters["triangles"] = run.model.triangleCount;
+  state.counters["triangles"] = run.item.model.triangleCount;
   state.counters["covered_percent"] = covered;
 }
 BENCHMARK(BM_SkinCoverage480Tiled)->Unit(benchmark::kMicrosecond);
@@ -120,7 +120,7 @@ void BM_SkinCoverage480WholeSkinTriangles(benchmark::State& state) {
   ConverterState run;
   LoadIntoState(run, testdata::WholeSkinTriangles(kTriangles, kSkinSide, kSkinSide));
   double covered = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.model, kSkinSide, kSkinSide));
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.item.model, kSkinSide, kSkinSide));
   state.SetItemsProcessed(int64_t(state.iterations()) * kTriangles * kSkinCells);
   state.counters["covered_percent"] = covered;
 }
@@ -133,7 +133,7 @@ void BM_SkinCoverage1024Slivers(benchmark::State& state) {
   ConverterState run;
   LoadIntoState(run, testdata::SliverModel(65535, kSide));
   int64_t rows = 0;
-  const VNLMODEL_T& model = run.model;
+  const VNLMODEL_T& model = run.item.model;
   for (uint32_t t = 0; t < model.triangleCount; ++t) {
     float low = 1, high = 0;
     for (uint16_t i : model.triangles[t].index) {
@@ -143,7 +143,7 @@ void BM_SkinCoverage1024Slivers(benchmark::State& state) {
     rows += int64_t((high - low) * kSide) + 1;
   }
   double covered = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.model, kSide, kSide));
+  for (auto _ : state) benchmark::DoNotOptimize(covered = SkinCoverage(run.item.model, kSide, kSide));
   state.SetItemsProcessed(int64_t(state.iterations()) * rows);
   state.counters["covered_percent"] = covered;
 }

@@ -1,5 +1,6 @@
-// Many items from one pattern, each through its single-item mode with the run's
-// options, its records released before the next item.
+// Many items from one pattern, each through its single-item mode with its own
+// copy of the run's options (its source and output names filled in) and its own
+// item, whose records are released before the next item.
 #include "batch.h"
 
 #include <fcntl.h>
@@ -21,49 +22,34 @@
 
 namespace {
 
-enum class BatchKind { Model, Sprite, Lump, Extract };
-
-// The source of the mode the driver would choose, in its order.
-BatchKind ChosenKind(const ConverterState& state) {
-  if (!state.extractPack.empty() || !state.extractFile.empty()) return BatchKind::Extract;
-  if (!state.spritePack.empty() || !state.spriteFile.empty()) return BatchKind::Sprite;
-  if (!state.lumpPack.empty() || !state.lumpFile.empty()) return BatchKind::Lump;
-  return BatchKind::Model;
-}
-
-std::string& SourcePack(ConverterState& state, BatchKind kind) {
+// The source of `kind` in `options`: its pack and its file.
+template <typename Options>
+auto& SourcePack(Options& options, ModeKind kind) {
   switch (kind) {
-    case BatchKind::Extract:
-      return state.extractPack;
-    case BatchKind::Sprite:
-      return state.spritePack;
-    case BatchKind::Lump:
-      return state.lumpPack;
+    case ModeKind::PackExtract:
+      return options.extractPack;
+    case ModeKind::Sprite:
+      return options.spritePack;
+    case ModeKind::Lump:
+      return options.lumpPack;
     default:
-      return state.modelPack;
+      return options.modelPack;
   }
 }
 
-std::string& SourceFile(ConverterState& state, BatchKind kind) {
+template <typename Options>
+auto& SourceFile(Options& options, ModeKind kind) {
   switch (kind) {
-    case BatchKind::Extract:
-      return state.extractFile;
-    case BatchKind::Sprite:
-      return state.spriteFile;
-    case BatchKind::Lump:
-      return state.lumpFile;
+    case ModeKind::PackExtract:
+      return options.extractFile;
+    case ModeKind::Sprite:
+      return options.spriteFile;
+    case ModeKind::Lump:
+      return options.lumpFile;
     default:
-      return state.modelFile;
+      return options.modelFile;
   }
 }
-
-// What the options set and a mode may change for its item: every item starts from it.
-struct ItemSettings {
-  std::string frameName;
-  int32_t skinWidth = 0;
-  int32_t skinHeight = 0;
-  std::string dstFile, reportFile, hintFile;  // patterns, "*" standing for the item's base name
-};
 
 // Every run of "*" in `pattern` becomes `base`.
 std::string NameForItem(const std::string& pattern, const std::string& base) {
@@ -79,56 +65,42 @@ std::string NameForItem(const std::string& pattern, const std::string& base) {
   return name;
 }
 
-ItemSettings TakeSettings(const ConverterState& state) {
-  ItemSettings settings{state.frameName, state.skinWidth,  state.skinHeight,
-                        state.dstFile,   state.reportFile, state.hintFile};
-  // The model file named after the pattern itself ("dog?.ase") is each item's own.
+// The run's options with the model file named after the pattern itself ("dog?.ase")
+// made each item's own ("*.ase").
+RunOptions ItemPatterns(const RunOptions& options) {
+  RunOptions patterns = options;
   const std::string endings = ModelEndings();
-  if (settings.dstFile == state.baseName + endings.substr(0, endings.find(' ')))
-    settings.dstFile = "*" + endings.substr(0, endings.find(' '));
-  return settings;
+  const std::string ending = endings.substr(0, endings.find(' '));
+  if (patterns.dstFile == options.baseName + ending) patterns.dstFile = "*" + ending;
+  return patterns;
 }
 
-// Readies the state for the item `name`; false with `failure` when it cannot run.
-bool PrepareItem(ConverterState& state, BatchKind kind, const ItemSettings& settings, const std::string& name,
-                 std::string& failure) {
-  state.errorMessage.clear();
-  SourceFile(state, kind) = name;
-  if (kind == BatchKind::Extract) {
-    state.baseName = PrintableName(PathInsideFolder(name));
-    if (state.baseName.empty()) {
+// The options the item `name` runs with: the run's, with its source, its base name
+// and its output names made from the patterns. False with `failure` when it cannot run.
+bool OptionsForItem(const RunOptions& patterns, ModeKind kind, const std::string& name, RunOptions& options,
+                    std::string& failure) {
+  options = patterns;
+  SourceFile(options, kind) = name;
+  if (kind == ModeKind::PackExtract) {
+    options.baseName = PrintableName(PathInsideFolder(name));
+    if (options.baseName.empty()) {
       failure = "no file name is left once the climbing parts are dropped";
       return false;
     }
-    state.extractFolder = OpenFoldersInside(state.baseName, failure);
-    return state.extractFolder >= 0;
+    return true;
   }
-  state.baseName = PrintableName(BaseNameOf(name));
+  options.baseName = PrintableName(BaseNameOf(name));
   // "progs/...mdl" would put "*/x.obj" in the folder above.
-  if (state.baseName.empty() || state.baseName == "." || state.baseName == "..") {
-    failure = "its base name \"" + state.baseName + "\" cannot name a file";
+  if (options.baseName.empty() || options.baseName == "." || options.baseName == "..") {
+    failure = "its base name \"" + options.baseName + "\" cannot name a file";
     return false;
   }
-  state.frameName = settings.frameName;
-  state.skinWidth = settings.skinWidth;
-  state.skinHeight = settings.skinHeight;
-  state.dstFile = NameForItem(settings.dstFile, state.baseName);
-  state.reportFile = NameForItem(settings.reportFile, state.baseName);
-  state.hintFile = NameForItem(settings.hintFile, state.baseName);
-  for (const std::string* output : {&state.dstFile, &state.reportFile, &state.hintFile})
+  options.dstFile = NameForItem(patterns.dstFile, options.baseName);
+  options.reportFile = NameForItem(patterns.reportFile, options.baseName);
+  options.hintFile = NameForItem(patterns.hintFile, options.baseName);
+  for (const std::string* output : {&options.dstFile, &options.reportFile, &options.hintFile})
     if (!output->empty() && !MakeFoldersAbove(*output, failure)) return false;
   return true;
-}
-
-int RunItemMode(ConverterState& state, BatchKind kind) {
-  switch (kind) {
-    case BatchKind::Extract:
-      return RunPackExtract(state);
-    case BatchKind::Model:
-      return RunModelConversion(state);
-    default:
-      return RunPictureConversion(state);
-  }
 }
 
 std::string JoinedNames(const std::vector<std::string>& names, const char* glue) {
@@ -183,9 +155,9 @@ bool ReadByHostPath(const std::string& path, HeldBytes& held, std::string& failu
 
 // The palette member, read once for the run (with the ending its loader would
 // give a name without one).
-HeldBytes ReadPaletteAhead(const ConverterState& state) {
-  if (state.palettePack.empty() || state.paletteFile.empty()) return {};
-  std::string pack = state.palettePack, name = state.paletteFile, ending = ".lmp";
+HeldBytes ReadPaletteAhead(const RunOptions& options) {
+  if (options.palettePack.empty() || options.paletteFile.empty()) return {};
+  std::string pack = options.palettePack, name = options.paletteFile, ending = ".lmp";
   vnlForceType(name, ending);
   HeldBytes held;
   if (vnlPackFileLoad(pack, name, held.data, held.size) == VNL_OK && held.size > 0) return held;
@@ -193,38 +165,48 @@ HeldBytes ReadPaletteAhead(const ConverterState& state) {
   return {};
 }
 
-// What an item held beyond its records: its member's bytes, its open folder.
-void ReleaseItem(ConverterState& state) {
-  std::free(state.sourceBytes.data);
-  state.sourceBytes = {};
-  state.extractEntry = nullptr;
-  if (state.extractFolder >= 0) close(state.extractFolder);
-  state.extractFolder = -1;
-  ReleaseRecords(state);
+// What an item holds besides its records: its member's bytes, its open folder.
+struct ItemHold {
+  ItemState& item;
+  ~ItemHold() {
+    std::free(item.sourceBytes.data);
+    item.sourceBytes = {};
+    if (item.extractFolder >= 0) close(item.extractFolder);
+    item.extractFolder = -1;
+  }
+};
+
+// Readies `item` for `match`: its member's bytes, the folder it is extracted
+// into. False with `failure`.
+bool PrepareItem(const RunOptions& options, ModeKind kind, const SourceMatch& match, ItemState& item,
+                 std::string& failure) {
+  if (kind == ModeKind::PackExtract) {
+    if (match.inPack) item.extractEntry = &match.entry;
+    item.extractFolder = OpenFoldersInside(options.baseName, failure);
+    return item.extractFolder >= 0;
+  }
+  if (match.inPack) item.sourceBytes = ReadMember(SourcePack(options, kind), match.entry);
+  return match.hostPath.empty() || ReadByHostPath(match.hostPath, item.sourceBytes, failure);
 }
 
-// Runs one item with its console lines held back; the reasons it failed, or none.
-std::vector<std::string> RunItem(ConverterState& state, BatchKind kind, const ItemSettings& settings,
-                                 const SourceMatch& match) {
+// Runs one item with its console lines held back, its records released at the
+// end; the reasons it failed, or none.
+std::vector<std::string> RunItem(const RunOptions& patterns, const HeldBytes& palette, RunOutcome& outcome,
+                                 ModeKind kind, const SourceMatch& match) {
   std::vector<std::string> reasons;
   std::string failure = match.refusal;
-  if (!failure.empty() || !PrepareItem(state, kind, settings, match.name, failure)) {
-    ReleaseItem(state);
-    return {failure};
-  }
-  if (kind == BatchKind::Extract && match.inPack) state.extractEntry = &match.entry;
-  if (kind != BatchKind::Extract && match.inPack) state.sourceBytes = ReadMember(SourcePack(state, kind), match.entry);
-  if (!match.hostPath.empty() && !ReadByHostPath(match.hostPath, state.sourceBytes, failure)) {
-    ReleaseItem(state);
-    return {failure};
-  }
+  RunOptions options;
+  if (!failure.empty() || !OptionsForItem(patterns, kind, match.name, options, failure)) return {failure};
+  ItemState item;
+  const ItemHold hold{item};
+  item.paletteBytes = palette;
+  if (!PrepareItem(options, kind, match, item, failure)) return {failure};
   ConsoleQuiet(true);
-  const int result = RunItemMode(state, kind);
+  const int result = RunMode(kind, options, item, outcome);
   ConsoleQuiet(false);
-  ReleaseItem(state);
-  if (result != 0) reasons.push_back(state.errorMessage);
-  state.errorMessage.clear();
-  for (const std::string& reason : state.journal.failures) reasons.push_back(reason);
+  if (result != 0) reasons.push_back(outcome.errorMessage);
+  outcome.errorMessage.clear();
+  for (const std::string& reason : outcome.journal.failures) reasons.push_back(reason);
   return reasons;
 }
 
@@ -257,25 +239,25 @@ void KeepFreedMemoryForTheNextItem() {
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
-void WriteSources(const ConverterState& state, BatchKind kind, const std::string& pack, const std::string& pattern) {
+void WriteSources(const RunOptions& options, ModeKind kind, const std::string& pack, const std::string& pattern) {
   SectionLine(":: SOURCES");
-  if (kind == BatchKind::Sprite || kind == BatchKind::Lump) ValueLine("  Palette:", state.paletteFile);
+  if (kind == ModeKind::Sprite || kind == ModeKind::Lump) ValueLine("  Palette:", options.paletteFile);
   if (!pack.empty()) ValueLine("  Pack:", pack);
   ValueLine("  Pattern:", pattern);
 }
 
-bool FindMatches(ConverterState& state, const std::string& pack, const std::string& pattern,
+bool FindMatches(RunOutcome& outcome, const std::string& pack, const std::string& pattern,
                  std::vector<SourceMatch>& matches) {
   std::string failure;
   if (pack.empty()) {
     ExpandDiskPattern(pattern, matches);
   } else if (!ExpandPackPattern(pack, pattern, matches, failure)) {
-    FailWith(state, "Source pack: " + failure);
+    FailWith(outcome, "Source pack: " + failure);
     return false;
   }
   if (matches.empty()) {
     const std::string typed = pack.empty() ? pattern : pack + "::" + pattern;
-    FailWith(state, "Nothing matches \"" + PrintableName(typed) + "\"");
+    FailWith(outcome, "Nothing matches \"" + PrintableName(typed) + "\"");
     return false;
   }
   return true;
@@ -283,46 +265,44 @@ bool FindMatches(ConverterState& state, const std::string& pack, const std::stri
 
 }  // namespace
 
-bool SourceIsPattern(const ConverterState& state) {
-  if (!state.listPack.empty() || !state.listFile.empty()) return false;
-  switch (ChosenKind(state)) {
-    case BatchKind::Extract:
-      return !state.extractPack.empty() && HasWildcard(state.extractFile);
-    case BatchKind::Sprite:
-      return HasWildcard(state.spriteFile);
-    case BatchKind::Lump:
-      return HasWildcard(state.lumpFile);
+bool SourceIsPattern(const RunOptions& options) {
+  switch (ChosenMode(options)) {
+    case ModeKind::PackList:
+      return false;
+    case ModeKind::PackExtract:
+      return !options.extractPack.empty() && HasWildcard(options.extractFile);
     default:
-      return HasWildcard(state.modelFile);
+      return HasWildcard(SourceFile(options, ChosenMode(options)));
   }
 }
 
-int RunBatch(ConverterState& state) {
-  const BatchKind kind = ChosenKind(state);
+int RunBatch(const RunOptions& options, RunOutcome& outcome) {
+  const ModeKind kind = ChosenMode(options);
   // Refusals that concern the whole run are said once, as for a single source.
-  if (kind == BatchKind::Model && !state.dstRefused.empty()) return RunModelConversion(state);
-  if ((kind == BatchKind::Sprite || kind == BatchKind::Lump) && state.paletteFile.empty())
-    return RunPictureConversion(state);
+  ItemState none;
+  if (kind == ModeKind::Model && !options.dstRefused.empty()) return RunModelConversion(options, none, outcome);
+  if ((kind == ModeKind::Sprite || kind == ModeKind::Lump) && options.paletteFile.empty())
+    return RunPictureConversion(options, none, outcome);
 
-  const std::string pack = SourcePack(state, kind);
-  const std::string pattern = SourceFile(state, kind);
-  const ItemSettings settings = TakeSettings(state);
-  WriteSources(state, kind, pack, pattern);
+  const std::string& pack = SourcePack(options, kind);
+  const std::string& pattern = SourceFile(options, kind);
+  const RunOptions patterns = ItemPatterns(options);
+  WriteSources(options, kind, pack, pattern);
   std::vector<SourceMatch> matches;
-  if (!FindMatches(state, pack, pattern, matches)) return 1;
+  if (!FindMatches(outcome, pack, pattern, matches)) return 1;
 
   SectionLine(":: ITEMS");
   KeepFreedMemoryForTheNextItem();
-  state.paletteBytes = ReadPaletteAhead(state);
-  state.journal.refusesRepeats = true;
+  const HeldBytes palette = ReadPaletteAhead(options);
+  outcome.journal.refusesRepeats = true;
   std::vector<std::string> failed;
   const Progress progress;
   for (size_t i = 0; i < matches.size(); ++i) {
     progress.Show(i, matches.size(), matches[i].name);
-    state.journal.written.clear();
-    state.journal.failures.clear();
-    const std::vector<std::string> reasons = RunItem(state, kind, settings, matches[i]);
-    const std::vector<std::string>& written = state.journal.written;
+    outcome.journal.written.clear();
+    outcome.journal.failures.clear();
+    const std::vector<std::string> reasons = RunItem(patterns, palette, outcome, kind, matches[i]);
+    const std::vector<std::string>& written = outcome.journal.written;
     progress.Erase();
     const std::string shown = "\"" + PrintableName(matches[i].name) + "\"";
     if (reasons.empty()) {
@@ -334,8 +314,7 @@ int RunBatch(ConverterState& state) {
     }
   }
 
-  std::free(state.paletteBytes.data);
-  state.paletteBytes = {};
+  std::free(palette.data);
 
   SectionLine(":: SUMMARY");
   ConsoleLine("  " + std::to_string(matches.size() - failed.size()) + " converted, " + std::to_string(failed.size()) +
@@ -345,5 +324,5 @@ int RunBatch(ConverterState& state) {
     ConsoleLine(line);
   }
   if (failed.empty()) return 0;
-  return FailWith(state, failed.size() == 1 ? "1 item failed" : std::to_string(failed.size()) + " items failed");
+  return FailWith(outcome, failed.size() == 1 ? "1 item failed" : std::to_string(failed.size()) + " items failed");
 }

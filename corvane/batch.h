@@ -7,9 +7,9 @@
 #include "state.h"
 
 // True when the source of the mode the command line asks for holds a wildcard.
-bool SourceIsPattern(const ConverterState& state);
+bool SourceIsPattern(const RunOptions& options);
 // Converts (or extracts) every match of that source; 0 when every item worked,
-// 1 otherwise, with the text in state.errorMessage.
-int RunBatch(ConverterState& state);
+// 1 otherwise, with the text in outcome.errorMessage.
+int RunBatch(const RunOptions& options, RunOutcome& outcome);
 
 #endif

@@ -21,8 +21,6 @@ std::string Rule() {
   return rule;
 }
 
-bool AnyNotEmpty(const std::string& a, const std::string& b) { return !a.empty() || !b.empty(); }
-
 // The line --version writes: the program's version and the library's it was built with.
 std::string VersionLine() { return std::string("corvane ") + kVersion + " (varnel " + CORVANE_LIBRARY_VERSION + ")"; }
 
@@ -39,7 +37,7 @@ int RunProgram(const std::vector<std::string>& arguments) {
   ConsoleStart();
   std::setlocale(LC_CTYPE, "");
   ConverterState state;
-  state.arguments = arguments;
+  state.options.arguments = arguments;
   int result = FinishRun(state, RunConverter(state));
   // A log that could not be written is a failed run, as for any other output.
   if (!ConsoleFinish()) result = 1;
@@ -47,38 +45,36 @@ int RunProgram(const std::vector<std::string>& arguments) {
 }
 
 int RunConverter(ConverterState& state) {
-  OptionTable options = ProgramOptions();
-  const CommandRequest request = FindCommandRequest(options, state.arguments);
+  RunOptions& options = state.options;
+  OptionTable table = ProgramOptions();
+  const CommandRequest request = FindCommandRequest(table, options.arguments);
   if (request == CommandRequest::Version) {
     ConsoleLine(VersionLine());
     return 0;
   }
   ConsoleWrite(BannerText());
   if (request == CommandRequest::Help) {
-    WriteSyntax(options);  // asked for: no key wait, and a success
+    WriteSyntax(table);  // asked for: no key wait, and a success
     return 0;
   }
 
-  UseImageKind(state, ImageKindNamed(""));  // the default kind, until -outimg names another
-  if (ParseCommandLine(state, options) != 0) return 1;
+  UseImageKind(options, ImageKindNamed(""));  // the default kind, until -outimg names another
+  if (ParseCommandLine(options, table) != 0) return 1;
 
-  if (AnyNotEmpty(state.listPack, state.listFile)) return RunPackList(state);
-  if (SourceIsPattern(state)) return RunBatch(state);
-  if (AnyNotEmpty(state.extractPack, state.extractFile)) return RunPackExtract(state);
-  if (AnyNotEmpty(state.lumpPack, state.lumpFile) || AnyNotEmpty(state.spritePack, state.spriteFile))
-    return RunPictureConversion(state);
-  return RunModelConversion(state);
+  if (SourceIsPattern(options)) return RunBatch(options, state.outcome);
+  return RunMode(ChosenMode(options), options, state.item, state.outcome);
 }
 
 int FinishRun(ConverterState& state, int result) {
-  if (state.failedOutputs > 0) {
+  RunOutcome& outcome = state.outcome;
+  if (outcome.failedOutputs > 0) {
     result = 1;
-    if (state.errorMessage.empty()) state.errorMessage = UnwrittenOutputsText(state.failedOutputs);
+    if (outcome.errorMessage.empty()) outcome.errorMessage = UnwrittenOutputsText(outcome.failedOutputs);
   }
-  if (!state.errorMessage.empty()) {
-    ConsoleLine("!!ERROR!! " + state.errorMessage);
+  if (!outcome.errorMessage.empty()) {
+    ConsoleLine("!!ERROR!! " + outcome.errorMessage);
     WaitKey();
   }
-  ReleaseRecords(state);
+  ReleaseRecords(state.item);
   return result;
 }

@@ -13,11 +13,11 @@
 int RunProgram(const std::vector<std::string>& arguments);
 // The five banner lines, each ended with "\n".
 std::string BannerText();
-// The command line of state.arguments, then the one mode it asks for: 0 when it
-// finished, 1 when it failed (the text in state.errorMessage).
+// The command line of state.options.arguments, then the one mode it asks for: 0
+// when it finished, 1 when it failed (the text in state.outcome.errorMessage).
 int RunConverter(ConverterState& state);
 // Writes "!!ERROR!! " + the failure text when a mode failed (and waits for a key),
-// releases the library records of `state`, and returns `result` as the exit code.
+// releases the item's library records, and returns `result` as the exit code.
 // Outputs that were not written make the code 1, and the text says how many when
 // the mode itself did not fail.
 int FinishRun(ConverterState& state, int result);

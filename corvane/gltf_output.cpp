@@ -20,31 +20,42 @@ uint32_t FrameTotal(const VNLMODEL_T& model) { return uint32_t(model.frameCount)
 
 // -swapyz turns the chosen frame only, the one frame the other formats write.
 // Here every frame is a morph target of the chosen one, so the others turn with
-// it while the file is written (and back afterwards: the report reads the record).
-void SwapOtherFramesYZ(VNLMODEL_T& model, uint32_t baseFrame) {
+// it, in a copy of the positions: the item's record stays as the mode left it
+// (the report reads it). The record to write: the item's own, or `copy` with the
+// positions of `turned`.
+const VNLMODEL_T* ModelToWrite(const RunOptions& options, const ItemState& item, uint32_t baseFrame, VNLMODEL_T& copy,
+                               std::vector<VNLVEC3_T>& turned) {
+  const VNLMODEL_T& model = item.model;
+  if ((options.flags & OPT_SWAPYZ) == 0) return &model;
   const uint64_t stride = FrameStride(model);
+  turned.assign(model.frameVertices, model.frameVertices + stride * FrameTotal(model));
   for (uint64_t frame = 0; frame < FrameTotal(model); ++frame) {
     if (frame == baseFrame) continue;
-    for (uint64_t i = frame * stride; i < (frame + 1) * stride; ++i)
-      std::swap(model.frameVertices[i].y, model.frameVertices[i].z);
+    for (uint64_t i = frame * stride; i < (frame + 1) * stride; ++i) std::swap(turned[i].y, turned[i].z);
   }
+  copy = model;
+  copy.frameVertices = turned.data();
+  return &copy;
 }
 
 // Every skin picture as a PNG, halved with -skinnoback as the saved images are.
 // None without -pal: the materials then carry no texture. A picture that cannot
-// be encoded leaves its material untextured, and `failure` says why.
-std::vector<std::string> SkinPngs(const ConverterState& state, std::string& failure) {
+// be coloured or encoded leaves its material untextured, and `failure` says why.
+std::vector<std::string> SkinPngs(const RunOptions& options, const ItemState& item, std::string& failure) {
   std::vector<std::string> pngs;
-  const VNLMODEL_T& model = state.model;
-  if (state.paletteFile.empty() || model.skins == nullptr) return pngs;
+  const VNLMODEL_T& model = item.model;
+  if (options.paletteFile.empty() || model.skins == nullptr) return pngs;
   const size_t count = size_t(model.skinCount) + model.skinExtra;
   for (size_t i = 0; i < count && failure.empty(); ++i) {
     const VNLPICTURE_T& picture = model.skins[i];
     int32_t level = 0;
-    uint32_t* pixels = vnlPictureToRGB(picture, state.palette, level);
+    uint32_t* pixels = vnlPictureToRGB(picture, item.palette, level);
     std::string png;
-    EncodePng(pixels, int32_t(picture.width), int32_t(picture.height), (state.flags & OPT_SKINNOBACK) != 0, png,
-              failure);
+    if (pixels == nullptr)
+      failure = kNoColoursReason;
+    else
+      EncodePng(pixels, int32_t(picture.width), int32_t(picture.height), (options.flags & OPT_SKINNOBACK) != 0, png,
+                failure);
     std::free(pixels);
     pngs.push_back(std::move(png));
   }
@@ -52,14 +63,15 @@ std::vector<std::string> SkinPngs(const ConverterState& state, std::string& fail
   return pngs;
 }
 
-GltfInput InputOf(const ConverterState& state, uint32_t baseFrame, std::vector<std::string> pngs) {
+GltfInput InputOf(const RunOptions& options, const ItemState& item, const VNLMODEL_T* model, uint32_t baseFrame,
+                  std::vector<std::string> pngs) {
   GltfInput input;
-  input.model = &state.model;
-  input.stored = &state.stored;
+  input.model = model;
+  input.stored = &item.stored;
   input.baseFrame = baseFrame;
-  input.baseName = state.baseName;
+  input.baseName = options.baseName;
   input.skinImages = std::move(pngs);
-  input.frontHalfOnly = (state.flags & OPT_SKINNOBACK) != 0;
+  input.frontHalfOnly = (options.flags & OPT_SKINNOBACK) != 0;
   return input;
 }
 
@@ -87,8 +99,8 @@ bool WriteDone(Output& out, GltfResult result) {
 }
 
 // The file written, with skins that could not be embedded: it counts as failed.
-void SayMissingSkins(ConverterState& state, const std::string& name, const std::string& failure) {
-  if (!failure.empty()) ReportOutputFailure(state, name, "written without its skins: " + failure);
+void SayMissingSkins(RunOutcome& outcome, const std::string& name, const std::string& failure) {
+  if (!failure.empty()) FailOutput(outcome, name, "written without its skins: " + failure);
 }
 
 // NAME.gltf's buffer: NAME.bin beside it.
@@ -98,77 +110,70 @@ std::string BinNameOf(const std::string& gltfName) {
 }
 
 // The chosen frame's index among the flattened frames, when the record can be written.
-bool BaseFrame(const ConverterState& state, uint32_t& baseFrame) {
-  const uint32_t offset = vnlFrameOffset(state.model, state.frameName);
-  if (!ModelFrameReadable(state.model, offset)) return false;
-  baseFrame = offset / FrameStride(state.model);
+bool BaseFrame(const ItemState& item, uint32_t& baseFrame) {
+  const uint32_t offset = vnlFrameOffset(item.model, item.frameName);
+  if (!ModelFrameReadable(item.model, offset)) return false;
+  baseFrame = offset / FrameStride(item.model);
   return true;
-}
-
-// Writes through `write` with every frame turned as -swapyz turned the chosen one.
-template <typename Write>
-GltfResult WithFramesTurned(ConverterState& state, uint32_t baseFrame, Write write) {
-  const bool turn = (state.flags & OPT_SWAPYZ) != 0;
-  if (turn) SwapOtherFramesYZ(state.model, baseFrame);
-  GltfResult result = write();
-  if (turn) SwapOtherFramesYZ(state.model, baseFrame);
-  return result;
 }
 
 }  // namespace
 
-int WriteGlbModel(ConverterState& state) {
+void WriteGlbModel(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
   uint32_t baseFrame = 0;
-  if (!BaseFrame(state, baseFrame)) return 0;
+  if (!BaseFrame(item, baseFrame)) return;
   Output out;
-  if (!OpenOutput(state, out, state.dstFile)) return 0;
+  if (OpenOutput(options, outcome, out, options.dstFile) != OpenResult::Ready) return;
   std::string skinFailure;
-  const GltfInput input = InputOf(state, baseFrame, SkinPngs(state, skinFailure));
-  const GltfResult result = WithFramesTurned(state, baseFrame, [&] { return WriteGlb(input, SinkTo(out)); });
-  if (WriteDone(out, result) && PublishOutput(out)) SayMissingSkins(state, state.dstFile, skinFailure);
-  return 0;
+  VNLMODEL_T copy{};
+  std::vector<VNLVEC3_T> turned;
+  const VNLMODEL_T* model = ModelToWrite(options, item, baseFrame, copy, turned);
+  const GltfInput input = InputOf(options, item, model, baseFrame, SkinPngs(options, item, skinFailure));
+  if (WriteDone(out, WriteGlb(input, SinkTo(out))) && PublishOutput(out))
+    SayMissingSkins(outcome, options.dstFile, skinFailure);
 }
 
-int WriteGltfModel(ConverterState& state) {
+void WriteGltfModel(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
   uint32_t baseFrame = 0;
-  if (!BaseFrame(state, baseFrame)) return 0;
-  const std::string& gltfName = state.dstFile;
+  if (!BaseFrame(item, baseFrame)) return;
+  const std::string& gltfName = options.dstFile;
   const std::string binName = BinNameOf(gltfName);
   ValueLine("  Model:", binName);
   // A pair this run wrote itself is not worth a question: it fails as the other
   // writers' outputs do.
   for (const std::string* name : {&gltfName, &binName})
-    if (OutputWrittenEarlier(state, *name)) {
-      ReportOutputFailure(state, gltfName, "an earlier item wrote \"" + PrintableName(HostPath(*name)) + "\"");
-      return 0;
+    if (OutputWrittenEarlier(outcome, *name)) {
+      FailOutput(outcome, gltfName, "an earlier item wrote \"" + PrintableName(HostPath(*name)) + "\"");
+      return;
     }
   // Both are asked about first: a No to either keeps the old pair as it was.
   const bool gltfExisted = OutputExists(gltfName);
-  if (!ConfirmReplace(gltfName, &state.flags, OPT_REPLACE)) return 0;
+  if (!ConfirmReplace(options, outcome, gltfName)) return;
   const bool binExisted = OutputExists(binName);
-  if (!ConfirmReplace(binName, &state.flags, OPT_REPLACE)) return 0;
+  if (!ConfirmReplace(options, outcome, binName)) return;
 
   // Both files are made and written before either is published, so that a
   // failure of either leaves the old pair as it was and no new file.
   const std::string binFailed = "its buffer \"" + PrintableName(HostPath(binName)) + "\" was not written";
   Output bin, document;
-  if (!OpenOutput(state, bin, binName, binExisted)) {
-    if (bin.failed) ReportOutputFailure(state, gltfName, binFailed);
-    return 0;
+  const OpenResult opened = OpenOutput(options, outcome, bin, binName, binExisted);
+  if (opened != OpenResult::Ready) {
+    if (opened == OpenResult::Failed) FailOutput(outcome, gltfName, binFailed);
+    return;
   }
-  if (!OpenOutput(state, document, gltfName, gltfExisted)) return 0;
+  if (OpenOutput(options, outcome, document, gltfName, gltfExisted) != OpenResult::Ready) return;
   std::string skinFailure;
-  const GltfInput input = InputOf(state, baseFrame, SkinPngs(state, skinFailure));
-  const GltfResult result = WithFramesTurned(
-      state, baseFrame, [&] { return WriteGltf(input, WithoutFolder(binName), SinkTo(document), SinkTo(bin)); });
-  if (!WriteDone(bin, result)) {
-    if (bin.failed) ReportOutputFailure(state, gltfName, binFailed);
-    return 0;
+  VNLMODEL_T copy{};
+  std::vector<VNLVEC3_T> turned;
+  const VNLMODEL_T* model = ModelToWrite(options, item, baseFrame, copy, turned);
+  const GltfInput input = InputOf(options, item, model, baseFrame, SkinPngs(options, item, skinFailure));
+  if (!WriteDone(bin, WriteGltf(input, WithoutFolder(binName), SinkTo(document), SinkTo(bin)))) {
+    if (bin.failed) FailOutput(outcome, gltfName, binFailed);
+    return;
   }
   // The buffer is placed first: a reader never finds the new document without it.
   if (PublishPair(bin, document))
-    SayMissingSkins(state, gltfName, skinFailure);
+    SayMissingSkins(outcome, gltfName, skinFailure);
   else if (bin.failed)
-    ReportOutputFailure(state, gltfName, binFailed);
-  return 0;
+    FailOutput(outcome, gltfName, binFailed);
 }

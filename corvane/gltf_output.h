@@ -1,4 +1,4 @@
-// The glTF files of the model mode: the run's state made into the writer's input
+// The glTF files of the model mode: the run's options and item made into the writer's input
 // (the chosen frame, the skins as PNGs with -pal) and written through the output
 // module, asked about and published like every other output.
 #ifndef CORVANE_GLTF_OUTPUT_H
@@ -7,10 +7,10 @@
 #include "state.h"
 
 // The model to state.dstFile as one self-contained .glb.
-int WriteGlbModel(ConverterState& state);
+void WriteGlbModel(const RunOptions& options, const ItemState& item, RunOutcome& outcome);
 // The model to state.dstFile as a .gltf and its buffer, a .bin of the same name
 // beside it. Both are asked about before either is written, and the .gltf is
 // written only once its .bin is: a No or a failure leaves the old pair together.
-int WriteGltfModel(ConverterState& state);
+void WriteGltfModel(const RunOptions& options, const ItemState& item, RunOutcome& outcome);
 
 #endif

@@ -63,10 +63,10 @@ bool EncodeBitmap(const ImageLibrary& fi, ImageBitmap* bitmap, int32_t format, i
 }
 
 // Encodes the bitmap in memory (unloading it) and writes the bytes as the output.
-void WriteEncoded(const ConverterState& state, Output& out, const ImageLibrary& fi, ImageBitmap* bitmap) {
+void WriteEncoded(const RunOptions& options, Output& out, const ImageLibrary& fi, ImageBitmap* bitmap) {
   std::string failure;
   auto write = [&out](const uint8_t* bytes, uint32_t size) { FinishOutput(out, bytes, size); };
-  if (!EncodeBitmap(fi, bitmap, state.imageFormat, state.imageFlags, write, failure)) FailOutput(out, failure);
+  if (!EncodeBitmap(fi, bitmap, options.imageFormat, options.imageFlags, write, failure)) FailOutput(out, failure);
 }
 
 // The bound library; when it cannot be bound, the reason is said once, on the
@@ -101,9 +101,11 @@ ImageBitmap* MakeBitmap(const ImageLibrary& fi, const uint32_t* pixels, int32_t 
 
 }  // namespace
 
-void SaveImage(ConverterState& state, const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
-               int32_t newWidth, int32_t newHeight, bool halve) {
-  const std::string fileName = name + "." + state.imageExt;
+const char kNoColoursReason[] = "the palette gave it no colours";
+
+void SaveImage(const RunOptions& options, RunOutcome& outcome, const std::string& name, const uint32_t* pixels,
+               int32_t width, int32_t height, int32_t newWidth, int32_t newHeight, bool halve) {
+  const std::string fileName = name + "." + options.imageExt;
   const int32_t imageWidth = halve ? width / 2 : width;
   // The wanted size is compared with the image as saved, so that an explicit size
   // is honoured also when only the front half is kept.
@@ -121,14 +123,27 @@ void SaveImage(ConverterState& state, const std::string& name, const uint32_t* p
   else if (int64_t(width) * 4 > std::numeric_limits<int>::max())
     refusal = "the picture is too wide";
   else
-    refusal = ImageSizeRefusal(state.imageFormat, targetWidth, targetHeight);
-  if (!refusal.empty()) return ReportOutputFailure(state, fileName, refusal);
+    refusal = ImageSizeRefusal(options.imageFormat, targetWidth, targetHeight);
+  if (!refusal.empty()) return FailOutput(outcome, fileName, refusal);
 
   Output out;
-  if (!OpenOutput(state, out, fileName)) return;
+  if (OpenOutput(options, outcome, out, fileName) != OpenResult::Ready) return;
   ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, targetWidth, targetHeight);
   if (bitmap == nullptr) return FailOutput(out, "FreeImage could not make the bitmap");
-  WriteEncoded(state, out, *fi, bitmap);
+  WriteEncoded(options, out, *fi, bitmap);
+}
+
+void SavePicture(const RunOptions& options, RunOutcome& outcome, const std::string& name, const VNLPICTURE_T& picture,
+                 const VNLPALETTE_T& palette, int32_t level, int32_t newWidth, int32_t newHeight, bool halve) {
+  uint32_t* pixels = vnlPictureToRGB(picture, palette, level);
+  if (pixels == nullptr) {
+    const std::string fileName = name + "." + options.imageExt;
+    ValueLine("  Picture:", fileName);
+    return FailOutput(outcome, fileName, kNoColoursReason);
+  }
+  SaveImage(options, outcome, name, pixels, int32_t(picture.width), int32_t(picture.height), newWidth, newHeight,
+            halve);
+  std::free(pixels);
 }
 
 bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
@@ -160,10 +175,10 @@ const ImageKind& ImageKindNamed(const std::string& name) {
   return kImageKinds[0];
 }
 
-void UseImageKind(ConverterState& state, const ImageKind& kind) {
-  state.imageExt = kind.extension;
-  state.imageFormat = kind.format;
-  state.imageFlags = kind.flags;
+void UseImageKind(RunOptions& options, const ImageKind& kind) {
+  options.imageExt = kind.extension;
+  options.imageFormat = kind.format;
+  options.imageFlags = kind.flags;
 }
 
 bool ImageSizeIsSane(int64_t width, int64_t height) {
@@ -180,9 +195,4 @@ std::string ImageSizeRefusal(int32_t imageFormat, int64_t width, int64_t height)
     return std::string("a ") + kind->title + " image is at most " + std::to_string(kind->maxSide) +
            " pixels wide and high";
   return "";
-}
-
-void RefuseImage(ConverterState& state, const std::string& fileName, const std::string& reason) {
-  ValueLine("  Picture:", fileName);
-  ReportOutputFailure(state, fileName, reason);
 }

@@ -13,8 +13,16 @@
 // every row; a non-zero newWidth/newHeight rescales (bilinear). An image that cannot
 // be saved (no FreeImage, a size the format cannot store, a failed encode or write)
 // gets its failure line and counts against the run.
-void SaveImage(ConverterState& state, const std::string& name, const uint32_t* pixels, int32_t width, int32_t height,
-               int32_t newWidth, int32_t newHeight, bool halve);
+void SaveImage(const RunOptions& options, RunOutcome& outcome, const std::string& name, const uint32_t* pixels,
+               int32_t width, int32_t height, int32_t newWidth, int32_t newHeight, bool halve);
+// The failure reason of a picture the library made no colours of (vnlPictureToRGB
+// gave nothing: an empty picture, no palette colours, no memory).
+extern const char kNoColoursReason[];
+// Colours `picture` through `palette` (`level` as vnlPictureToRGB takes it) and
+// saves it as SaveImage does; a picture that gives no colours gets its line and
+// its failure.
+void SavePicture(const RunOptions& options, RunOutcome& outcome, const std::string& name, const VNLPICTURE_T& picture,
+                 const VNLPALETTE_T& palette, int32_t level, int32_t newWidth, int32_t newHeight, bool halve);
 // The PNG file's bytes of `pixels` (as for SaveImage, never rescaled) into `png`,
 // encoded by FreeImage in memory. False with `failure` when it cannot be made.
 bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
@@ -31,14 +39,12 @@ struct ImageKind {
 // The kind -outimg names (case aside); TGA, the default, for any other name.
 const ImageKind& ImageKindNamed(const std::string& name);
 // Makes `kind` the run's image format.
-void UseImageKind(ConverterState& state, const ImageKind& kind);
+void UseImageKind(RunOptions& options, const ImageKind& kind);
 
 // True for a size the converter makes an image of itself: at least 1 x 1, at most
 // 64 M pixels (8192 x 8192).
 bool ImageSizeIsSane(int64_t width, int64_t height);
 // Why an image of `width` x `height` cannot be saved in `imageFormat`, or "".
 std::string ImageSizeRefusal(int32_t imageFormat, int64_t width, int64_t height);
-// The announcement of an image that is not made, and its failure line.
-void RefuseImage(ConverterState& state, const std::string& fileName, const std::string& reason);
 
 #endif

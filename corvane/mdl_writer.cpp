@@ -102,33 +102,32 @@ std::string CodeText(int32_t code) {
 
 }  // namespace
 
-int WriteMdl(ConverterState& state) {
+void WriteMdl(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
   // The model mode read the stored model already; only when that read failed is
   // it tried again here, for the code to report.
   DataRecord failed;
-  if (state.stored.frameCount == 0) {
-    int32_t code = vnlModelDataLoadFile(state.modelPack.c_str(), state.modelFile.c_str(), &failed.m);
-    ReportOutputFailure(state, state.dstFile, CodeText(code == VNL_OK ? VNL_MDL_NO_FRAME : code));
-    return 0;
+  if (item.stored.frameCount == 0) {
+    int32_t code = vnlModelDataLoadFile(options.modelPack.c_str(), options.modelFile.c_str(), &failed.m);
+    FailOutput(outcome, options.dstFile, CodeText(code == VNL_OK ? VNL_MDL_NO_FRAME : code));
+    return;
   }
   // A shallow copy: the saver reads it, and the positions set on it stay ours.
-  VNLMODELDATA_T source = state.stored;
+  VNLMODELDATA_T source = item.stored;
   // A factor of 0 or 1 changes nothing (as for the other outputs): the stored
   // vertices are then written as they are, byte for byte.
   std::vector<VNLVEC3_T> wanted;
-  if (std::isfinite(state.scale) && state.scale != 0.0f && state.scale != 1.0f) {
-    wanted = ScaledPositions(source, state.scale);
+  if (std::isfinite(options.scale) && options.scale != 0.0f && options.scale != 1.0f) {
+    wanted = ScaledPositions(source, options.scale);
     source.framePositions = wanted.data();
     source.scale = VNLVEC3_T{0, 0, 0};
   }
   Block block;
   int32_t code = vnlModelSave(&source, &block.bytes, &block.length);
   if (code != VNL_OK) {
-    ReportOutputFailure(state, state.dstFile, CodeText(code));
-    return 0;
+    FailOutput(outcome, options.dstFile, CodeText(code));
+    return;
   }
   DataRecord written;
   if (vnlModelDataLoad(block.bytes, block.length, &written.m) == VNL_OK) SayWritten(written.m, wanted);
-  WriteOutput(state, state.dstFile, block.bytes, block.length);
-  return 0;
+  WriteOutput(options, outcome, options.dstFile, block.bytes, block.length);
 }

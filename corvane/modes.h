@@ -1,5 +1,5 @@
 // The four modes the driver chooses from. Each mode returns 0 when it finished
-// and 1 when it failed, with the text in the run's errorMessage.
+// and 1 when it failed, with the text in the outcome's errorMessage.
 #ifndef CORVANE_MODES_H
 #define CORVANE_MODES_H
 
@@ -7,12 +7,15 @@
 
 #include "state.h"
 
-int RunModelConversion(ConverterState& state);
-int RunPackList(ConverterState& state);
-int RunPackExtract(ConverterState& state);
-int RunPictureConversion(ConverterState& state);
+int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& outcome);
+int RunPackList(const RunOptions& options, ItemState& item, RunOutcome& outcome);
+int RunPackExtract(const RunOptions& options, ItemState& item, RunOutcome& outcome);
+int RunPictureConversion(const RunOptions& options, ItemState& item, RunOutcome& outcome);
 
-// Exchanges Y and Z of every vertex of the selected frame (the model mode's -swapyz).
-void SwapFrameYZ(ConverterState& state);
+// Runs the mode of `kind` on one item.
+int RunMode(ModeKind kind, const RunOptions& options, ItemState& item, RunOutcome& outcome);
+
+// Exchanges Y and Z of every vertex of the frame `frameName` (the model mode's -swapyz).
+void SwapFrameYZ(VNLMODEL_T& model, const std::string& frameName);
 
 #endif

@@ -35,72 +35,72 @@ std::string DefaultModelEnding() {
   return endings.substr(0, endings.find(' '));
 }
 
-void OnModel(ConverterState& state, std::vector<std::string>& p) {
-  SplitPackedName(p[0], state.modelPack, state.modelFile, ".mdl");
-  state.baseName = BaseNameOf(state.modelFile);
+void OnModel(RunOptions& options, std::vector<std::string>& p) {
+  SplitPackedName(p[0], options.modelPack, options.modelFile, ".mdl");
+  options.baseName = BaseNameOf(options.modelFile);
   // An explicit -dst, before or after, wins; a bare ".ase" would be no name at all.
-  if (state.dstFile.empty() && !state.baseName.empty()) state.dstFile = state.baseName + DefaultModelEnding();
+  if (options.dstFile.empty() && !options.baseName.empty()) options.dstFile = options.baseName + DefaultModelEnding();
 }
 
-void OnPalette(ConverterState& state, std::vector<std::string>& p) {
-  SplitPackedName(p[0], state.palettePack, state.paletteFile, ".lmp");
+void OnPalette(RunOptions& options, std::vector<std::string>& p) {
+  SplitPackedName(p[0], options.palettePack, options.paletteFile, ".lmp");
 }
 
-void OnFrame(ConverterState& state, std::vector<std::string>& p) { state.frameName = TrimBlanks(LowerAscii(p[0])); }
+void OnFrame(RunOptions& options, std::vector<std::string>& p) { options.frameName = TrimBlanks(LowerAscii(p[0])); }
 
 // A factor that is 0, or not a finite number once narrowed, leaves the scale alone:
 // an infinite or undefined scale would only fill the outputs with garbage.
-void OnScale(ConverterState& state, std::vector<std::string>& p) {
+void OnScale(RunOptions& options, std::vector<std::string>& p) {
   float factor = float(ReadDecimal(p[0]));
-  if (factor != 0 && std::isfinite(factor)) state.scale = factor;
+  if (factor != 0 && std::isfinite(factor)) options.scale = factor;
 }
 
 // The name is only judged here; the model mode refuses it before reading anything.
-void OnDestination(ConverterState& state, std::vector<std::string>& p) {
+void OnDestination(RunOptions& options, std::vector<std::string>& p) {
   const std::string typed = p[0];
   std::string pack;  // a model file is written to disk, never into a pack
-  SplitPackedName(p[0], pack, state.dstFile, ModelEndings());
+  SplitPackedName(p[0], pack, options.dstFile, ModelEndings());
   // Two separators empty the source and leave the old name: that is no name either.
-  const bool usable = !p[0].empty() && IsModelOutputName(state.dstFile);
-  state.dstRefused = usable ? "" : typed;
+  const bool usable = !p[0].empty() && IsModelOutputName(options.dstFile);
+  options.dstRefused = usable ? "" : typed;
 }
 
 // The hint and the report are written to disk: a pack part of their names is dropped.
-void OnSkinHint(ConverterState& state, std::vector<std::string>& p) {
+void OnSkinHint(RunOptions& options, std::vector<std::string>& p) {
   std::string pack;
-  SplitPackedName(p[0], pack, state.hintFile, "");
+  SplitPackedName(p[0], pack, options.hintFile, "");
 }
 
-void OnSkinSize(ConverterState& state, std::vector<std::string>& p) {
-  state.skinWidth = ReadInteger(p[0]);
-  state.skinHeight = ReadInteger(p[1]);
+void OnSkinSize(RunOptions& options, std::vector<std::string>& p) {
+  options.skinWidth = ReadInteger(p[0]);
+  options.skinHeight = ReadInteger(p[1]);
 }
 
-void OnOutputImage(ConverterState& state, std::vector<std::string>& p) { UseImageKind(state, ImageKindNamed(p[0])); }
+void OnOutputImage(RunOptions& options, std::vector<std::string>& p) { UseImageKind(options, ImageKindNamed(p[0])); }
 
-void OnReport(ConverterState& state, std::vector<std::string>& p) {
+void OnReport(RunOptions& options, std::vector<std::string>& p) {
   std::string pack;
-  SplitPackedName(p[0], pack, state.reportFile, ".txt");
+  SplitPackedName(p[0], pack, options.reportFile, ".txt");
 }
 
-void OnPackList(ConverterState& state, std::vector<std::string>& p) {
-  SplitPackedName(p[0], state.listPack, state.listFile, ".txt");
-  state.reportFile = state.listFile;
+void OnPackList(RunOptions& options, std::vector<std::string>& p) {
+  SplitPackedName(p[0], options.listPack, options.listFile, ".txt");
+  options.reportFile = options.listFile;
 }
 
-void OnPackExtract(ConverterState& state, std::vector<std::string>& p) {
-  SplitPackedName(p[0], state.extractPack, state.extractFile, "");
-  state.baseName = WithoutFolder(state.extractFile);
+void OnPackExtract(RunOptions& options, std::vector<std::string>& p) {
+  SplitPackedName(p[0], options.extractPack, options.extractFile, "");
+  options.baseName = WithoutFolder(options.extractFile);
 }
 
-void OnSprite(ConverterState& state, std::vector<std::string>& p) {
-  SplitPackedName(p[0], state.spritePack, state.spriteFile, ".spr");
-  state.baseName = BaseNameOf(state.spriteFile);
+void OnSprite(RunOptions& options, std::vector<std::string>& p) {
+  SplitPackedName(p[0], options.spritePack, options.spriteFile, ".spr");
+  options.baseName = BaseNameOf(options.spriteFile);
 }
 
-void OnLump(ConverterState& state, std::vector<std::string>& p) {
-  SplitPackedName(p[0], state.lumpPack, state.lumpFile, ".lmp");
-  state.baseName = BaseNameOf(state.lumpFile);
+void OnLump(RunOptions& options, std::vector<std::string>& p) {
+  SplitPackedName(p[0], options.lumpPack, options.lumpFile, ".lmp");
+  options.baseName = BaseNameOf(options.lumpFile);
 }
 
 void AddHandlerOption(OptionTable& table, const char* name, OptionHandler handler, int32_t count, const char* text) {
@@ -130,8 +130,8 @@ void AddOption(OptionTable& table, int32_t kind, const std::string& name, Option
   slot.value = value;
 }
 
-int ParseCommandLine(ConverterState& state, OptionTable& table) {
-  const std::vector<std::string>& args = state.arguments;
+int ParseCommandLine(RunOptions& options, OptionTable& table) {
+  const std::vector<std::string>& args = options.arguments;
   bool failed = false;
   bool headerShown = false;
   size_t i = 1;
@@ -154,9 +154,9 @@ int ParseCommandLine(ConverterState& state, OptionTable& table) {
         }
         param = args[i];
       }
-      entry->handler(state, params);
+      entry->handler(options, params);
     } else if (entry->seen == 0) {
-      state.flags |= uint32_t(entry->value);
+      options.flags |= uint32_t(entry->value);
       entry->seen = 1;
       if (!headerShown) SectionLine(":: OPTIONS");
       headerShown = true;

@@ -9,9 +9,9 @@
 
 #include "state.h"
 
-// An option with parameters receives the run's state and its parameters in order
+// An option with parameters receives the run's options and its parameters in order
 // (missing ones are empty).
-using OptionHandler = void (*)(ConverterState& state, std::vector<std::string>& params);
+using OptionHandler = void (*)(RunOptions& options, std::vector<std::string>& params);
 
 struct OptionEntry {
   std::string name;                 // lower case, no surrounding blanks; empty for a positional entry
@@ -32,10 +32,10 @@ OptionTable NewOptionTable();
 // `name` lowered and trimmed, its description `description` trimmed.
 void AddOption(OptionTable& table, int32_t kind, const std::string& name, OptionHandler handler, int32_t value,
                const std::string& description);
-// Applies state.arguments (argument 0 is the program) to the table: 0 when every
+// Applies options.arguments (argument 0 is the program) to the table: 0 when every
 // argument was understood, 1 otherwise; 1 also after the usage screen, which a
 // command line without arguments shows.
-int ParseCommandLine(ConverterState& state, OptionTable& table);
+int ParseCommandLine(RunOptions& options, OptionTable& table);
 // The usage screen, then a wait for a key press.
 void ShowSyntax(const OptionTable& table);
 // The usage screen alone.

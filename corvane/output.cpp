@@ -157,11 +157,11 @@ std::string LeafOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void SayFailure(ConverterState& state, const std::string& name, const std::string& reason) {
+void SayFailure(RunOutcome& outcome, const std::string& name, const std::string& reason) {
   ValueLabel("  Failed:");
   ConsoleLine("\"" + PrintableName(HostPath(name)) + "\" (" + reason + ")");
-  ++state.failedOutputs;
-  state.journal.failures.push_back(PrintableName(HostPath(name)) + ": " + reason);
+  ++outcome.failedOutputs;
+  outcome.journal.failures.push_back(PrintableName(HostPath(name)) + ": " + reason);
 }
 
 // The disk file a source of the run is read from: its pack, or the file itself.
@@ -174,16 +174,17 @@ bool IsSameFile(const std::string& pack, const std::string& file, const struct s
 
 // An output that would replace what the run reads (a pack holding a member of
 // its own name, a -dst naming the model) would ruin the items still to come.
-bool IsRunInput(const ConverterState& state, const struct stat& target) {
-  return IsSameFile(state.modelPack, state.modelFile, target) ||
-         IsSameFile(state.palettePack, state.paletteFile, target) ||
-         IsSameFile(state.extractPack, state.extractFile, target) ||
-         IsSameFile(state.lumpPack, state.lumpFile, target) || IsSameFile(state.spritePack, state.spriteFile, target) ||
-         IsSameFile(state.listPack, state.listFile, target);
+bool IsRunInput(const RunOptions& options, const struct stat& target) {
+  return IsSameFile(options.modelPack, options.modelFile, target) ||
+         IsSameFile(options.palettePack, options.paletteFile, target) ||
+         IsSameFile(options.extractPack, options.extractFile, target) ||
+         IsSameFile(options.lumpPack, options.lumpFile, target) ||
+         IsSameFile(options.spritePack, options.spriteFile, target) ||
+         IsSameFile(options.listPack, options.listFile, target);
 }
 
-bool WrittenEarlier(const ConverterState& state, const struct stat& info) {
-  return state.journal.refusesRepeats && state.journal.published.count({info.st_dev, info.st_ino}) > 0;
+bool WrittenEarlier(const RunOutcome& outcome, const struct stat& info) {
+  return outcome.journal.refusesRepeats && outcome.journal.published.count({info.st_dev, info.st_ino}) > 0;
 }
 
 // A link in a folder where anyone may create files and only owners remove them
@@ -214,11 +215,11 @@ bool CheckStanding(Output& out, int found, const struct stat& info, bool& exists
     reason = S_ISLNK(info.st_mode) ? "a symbolic link stands there" : "not a regular file";
     return false;
   }
-  if (IsRunInput(*out.run, info)) {
+  if (IsRunInput(*out.options, info)) {
     reason = "it is a source of this run";
     return false;
   }
-  if (WrittenEarlier(*out.run, info)) {
+  if (WrittenEarlier(*out.outcome, info)) {
     reason = "an earlier item wrote that name";
     return false;
   }
@@ -264,16 +265,17 @@ bool ResolveTarget(Output& out, bool& exists, std::string& reason) {
   return CheckStanding(out, found, info, exists, reason);
 }
 
-int AskToReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit) {
-  if (bit != 0 && (*flagWord & bit) != 0) return 1;
+// -replace, or an Always earlier in the run, answers without a question.
+bool AskToReplace(const RunOptions& options, RunOutcome& outcome, const std::string& fileName) {
+  if ((options.flags & OPT_REPLACE) != 0 || outcome.alwaysReplace) return true;
   switch (AskChoice("\"" + fileName + "\" already exists, replace", "Yes/No/Always")) {
     case 1:
-      return 1;
+      return true;
     case 3:
-      *flagWord |= bit;
-      return 1;
+      outcome.alwaysReplace = true;
+      return true;
     default:
-      return 0;
+      return false;
   }
 }
 
@@ -282,30 +284,31 @@ void CloseFolder(Output& out) {
   out.folder = -1;
 }
 
-bool FailOpen(ConverterState& state, Output& out, const std::string& reason) {
+OpenResult FailOpen(Output& out, const std::string& reason) {
   CloseFolder(out);
   out.failed = true;
-  SayFailure(state, out.name, reason);
-  return false;
+  SayFailure(*out.outcome, out.name, reason);
+  return OpenResult::Failed;
 }
 
 // Asks about an existing file, then creates the temporary file in the output's folder.
-bool StartWriting(ConverterState& state, Output& out, bool exists, bool agreed) {
-  if (exists && !agreed && !AskToReplace(out.name, &state.flags, OPT_REPLACE)) {
+OpenResult StartWriting(Output& out, bool exists, bool agreed) {
+  if (exists && !agreed && !AskToReplace(*out.options, *out.outcome, out.name)) {
     CloseFolder(out);
-    return false;
+    return OpenResult::Declined;
   }
   out.replacing = exists;
   if (!exists) out.keptMode = 0666 & ~CurrentUmask();
   out.slot = CreateTemporary(out.folder, out.temporary, out.fd);
-  if (out.slot < 0) return FailOpen(state, out, std::strerror(errno));
+  if (out.slot < 0) return FailOpen(out, std::strerror(errno));
   fchmod(out.fd, mode_t(out.keptMode));  // the temporary file is made 0600
-  return true;
+  return OpenResult::Ready;
 }
 
-void BeginOutput(ConverterState& state, Output& out, const std::string& name) {
+void BeginOutput(const RunOptions& options, RunOutcome& outcome, Output& out, const std::string& name) {
   AbandonOutput(out);
-  out.run = &state;
+  out.options = &options;
+  out.outcome = &outcome;
   out.name = name;
   out.replacing = false;
   out.failed = false;
@@ -366,7 +369,7 @@ bool PlaceNew(Output& out) {
   if (error != EEXIST || fstatat(out.folder, out.leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
       !S_ISREG(info.st_mode))
     return Fail(out, error);
-  if (!AskToReplace(out.name, &out.run->flags, OPT_REPLACE)) {
+  if (!AskToReplace(*out.options, *out.outcome, out.name)) {
     AbandonOutput(out);
     return false;
   }
@@ -381,13 +384,13 @@ bool PlaceOutput(Output& out) { return out.replacing ? ReplaceTarget(out) : Plac
 // The output is in place: it is noted in the run's journal, and its descriptors closed.
 void FinishPlaced(Output& out) {
   struct stat info;
-  if (fstat(out.fd, &info) == 0) out.run->journal.published.insert({info.st_dev, info.st_ino});
+  if (fstat(out.fd, &info) == 0) out.outcome->journal.published.insert({info.st_dev, info.st_ino});
   close(out.fd);  // its data was checked by CloseCopy
   out.fd = -1;
   ForgetTemporary(out.slot);
   out.slot = -1;
   CloseFolder(out);
-  out.run->journal.written.push_back(PrintableName(HostPath(out.name)));
+  out.outcome->journal.written.push_back(PrintableName(HostPath(out.name)));
 }
 
 // Takes back an output placed first of a pair: its old file returns from
@@ -436,36 +439,37 @@ bool OutputExists(const std::string& name) {
   return !name.empty() && stat(HostPath(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit) {
-  if (!OutputExists(fileName)) return 1;
-  return AskToReplace(fileName, flagWord, bit);
+bool ConfirmReplace(const RunOptions& options, RunOutcome& outcome, const std::string& fileName) {
+  return !OutputExists(fileName) || AskToReplace(options, outcome, fileName);
 }
 
-bool OutputWrittenEarlier(const ConverterState& state, const std::string& name) {
+bool OutputWrittenEarlier(const RunOutcome& outcome, const std::string& name) {
   struct stat info;
-  return !name.empty() && stat(HostPath(name).c_str(), &info) == 0 && WrittenEarlier(state, info);
+  return !name.empty() && stat(HostPath(name).c_str(), &info) == 0 && WrittenEarlier(outcome, info);
 }
 
-bool OpenOutput(ConverterState& state, Output& out, const std::string& name, bool agreed) {
-  BeginOutput(state, out, name);
+OpenResult OpenOutput(const RunOptions& options, RunOutcome& outcome, Output& out, const std::string& name,
+                      bool agreed) {
+  BeginOutput(options, outcome, out, name);
   bool exists = false;
   std::string reason;
-  if (!ResolveTarget(out, exists, reason)) return FailOpen(state, out, reason);
-  return StartWriting(state, out, exists, agreed);
+  if (!ResolveTarget(out, exists, reason)) return FailOpen(out, reason);
+  return StartWriting(out, exists, agreed);
 }
 
-bool OpenOutputIn(ConverterState& state, Output& out, int folder, const std::string& name) {
-  BeginOutput(state, out, name);
+OpenResult OpenOutputIn(const RunOptions& options, RunOutcome& outcome, Output& out, int folder,
+                        const std::string& name) {
+  BeginOutput(options, outcome, out, name);
   out.target = HostPath(name);
   out.leaf = LeafOf(out.target);
   out.folder = fcntl(folder, F_DUPFD_CLOEXEC, 0);
-  if (out.folder < 0) return FailOpen(state, out, std::strerror(errno));
+  if (out.folder < 0) return FailOpen(out, std::strerror(errno));
   struct stat info;
   const int found = fstatat(out.folder, out.leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW);
   bool exists = false;
   std::string reason;
-  if (!CheckStanding(out, found, info, exists, reason)) return FailOpen(state, out, reason);
-  return StartWriting(state, out, exists, false);
+  if (!CheckStanding(out, found, info, exists, reason)) return FailOpen(out, reason);
+  return StartWriting(out, exists, false);
 }
 
 bool AppendOutput(Output& out, const void* data, size_t size) {
@@ -526,25 +530,27 @@ void AbandonOutput(Output& out) {
 void FailOutput(Output& out, const std::string& reason) {
   AbandonOutput(out);
   out.failed = true;
-  SayFailure(*out.run, out.name, reason);
+  SayFailure(*out.outcome, out.name, reason);
 }
 
 bool FinishOutput(Output& out, const void* data, size_t size) {
   return AppendOutput(out, data, size) && PublishOutput(out);
 }
 
-bool WriteOutput(ConverterState& state, const std::string& name, const void* data, size_t size) {
+bool WriteOutput(const RunOptions& options, RunOutcome& outcome, const std::string& name, const void* data,
+                 size_t size) {
   Output out;
-  return OpenOutput(state, out, name) && FinishOutput(out, data, size);
+  return OpenOutput(options, outcome, out, name) == OpenResult::Ready && FinishOutput(out, data, size);
 }
 
-bool WriteOutputIn(ConverterState& state, int folder, const std::string& name, const void* data, size_t size) {
+bool WriteOutputIn(const RunOptions& options, RunOutcome& outcome, int folder, const std::string& name,
+                   const void* data, size_t size) {
   Output out;
-  return OpenOutputIn(state, out, folder, name) && FinishOutput(out, data, size);
+  return OpenOutputIn(options, outcome, out, folder, name) == OpenResult::Ready && FinishOutput(out, data, size);
 }
 
-void ReportOutputFailure(ConverterState& state, const std::string& name, const std::string& reason) {
-  SayFailure(state, name, reason);
+void FailOutput(RunOutcome& outcome, const std::string& name, const std::string& reason) {
+  SayFailure(outcome, name, reason);
 }
 
 std::string UnwrittenOutputsText(uint32_t count) {

@@ -21,9 +21,12 @@
 //
 // An output that was to be written and was not, for any reason but the user's
 // No, gets its line "  Failed:   "name" (reason)" where it is written, and
-// counts in the run's failedOutputs. Each failure and each published output is
-// noted in the run's journal (state.h), where the code that ran the conversion
-// reads it; this module calls nothing above it.
+// counts in the outcome's failedOutputs. Each failure and each published output
+// is noted in the outcome's journal (state.h), where the code that ran the
+// conversion reads it; this module calls nothing above it.
+//
+// Two verbs record a failure of an output: FailOutput, on the output in flight or
+// on the name of one that was never opened.
 //
 // At most two outputs are in flight at a time (a pair published together): a
 // writer publishes or abandons them before it opens the next.
@@ -38,17 +41,18 @@
 
 // An output between OpenOutput and PublishOutput (or AbandonOutput).
 struct Output {
-  std::string name;               // as the user gave it, with "\" separators
-  std::string target;             // the file written: the host path, or where its link points
-  std::string leaf;               // the target's name in its folder
-  std::string temporary;          // the temporary file's name in the target's folder
-  int folder = -1;                // the target's folder, open while the output is in flight
-  int fd = -1;                    // the temporary file, open while the output is in flight
-  int slot = -1;                  // where the signal handler finds the temporary file
-  bool replacing = false;         // an existing file is to be replaced, with the user's consent
-  bool failed = false;            // its failure line was said
-  uint32_t keptMode = 0;          // the permission bits the file gets
-  ConverterState* run = nullptr;  // the run it belongs to: its replace bit, its failure count
+  std::string name;                     // as the user gave it, with "\" separators
+  std::string target;                   // the file written: the host path, or where its link points
+  std::string leaf;                     // the target's name in its folder
+  std::string temporary;                // the temporary file's name in the target's folder
+  int folder = -1;                      // the target's folder, open while the output is in flight
+  int fd = -1;                          // the temporary file, open while the output is in flight
+  int slot = -1;                        // where the signal handler finds the temporary file
+  bool replacing = false;               // an existing file is to be replaced, with the user's consent
+  bool failed = false;                  // its failure line was said
+  uint32_t keptMode = 0;                // the permission bits the file gets
+  const RunOptions* options = nullptr;  // the run's options: its sources, -replace
+  RunOutcome* outcome = nullptr;        // where its failure, its publishing and an Always are noted
 
   Output() = default;
   Output(const Output&) = delete;
@@ -64,25 +68,34 @@ std::string HostPath(const std::string& name);
 // exports nothing beyond varnel.h.
 bool OutputExists(const std::string& name);
 
-// Answers whether `fileName` may be written: 1 when it does not exist, when `bit`
-// is set in `*flagWord`, or when the user says Yes or Always (Always sets `bit`);
-// 0 when the user says No. The question goes through the console's AskChoice.
-// Nothing is deleted: the old file stays until a new one replaces it whole.
-int ConfirmReplace(const std::string& fileName, uint32_t* flagWord, uint32_t bit);
+// Answers whether `fileName` may be written: true when it does not exist, with
+// -replace, after an Always earlier in the run, or when the user says Yes or
+// Always (Always is kept in `outcome`); false when the user says No. The question
+// goes through the console's AskChoice. Nothing is deleted: the old file stays
+// until a new one replaces it whole.
+bool ConfirmReplace(const RunOptions& options, RunOutcome& outcome, const std::string& fileName);
 
 // True in a run of many items when an earlier item already published the file
 // `name` leads to (the same file, whatever the name).
-bool OutputWrittenEarlier(const ConverterState& state, const std::string& name);
+bool OutputWrittenEarlier(const RunOutcome& outcome, const std::string& name);
 
-// Starts the output `name` of the run `state`: asks before an existing file is
-// replaced (the replace bit of state.flags answers Always), then creates the
-// temporary file. False when the user said No (nothing is said) or when the
-// output cannot be written (its failure line is said and counted). `agreed`: the
-// user already said Yes to replacing it, in a question that covered several files.
-bool OpenOutput(ConverterState& state, Output& out, const std::string& name, bool agreed = false);
+// How OpenOutput ended.
+enum class OpenResult {
+  Ready,     // the temporary file is open: write, then publish
+  Declined,  // the user said No to replacing the file: nothing is said
+  Failed,    // it cannot be written: its failure line was said and counted
+};
+
+// Starts the output `name`: asks before an existing file is replaced (-replace or
+// an earlier Always answers without a question), then creates the temporary file.
+// `agreed`: the user already said Yes to replacing it, in a question that covered
+// several files.
+OpenResult OpenOutput(const RunOptions& options, RunOutcome& outcome, Output& out, const std::string& name,
+                      bool agreed = false);
 // The same for the output `name` ("\" separators, for its lines) whose file is
 // its last level in the open folder `folder`: a symbolic link there is refused.
-bool OpenOutputIn(ConverterState& state, Output& out, int folder, const std::string& name);
+OpenResult OpenOutputIn(const RunOptions& options, RunOutcome& outcome, Output& out, int folder,
+                        const std::string& name);
 // Appends `size` bytes. False once a write failed: the failure is said and
 // counted, the temporary file removed, and later calls do nothing.
 bool AppendOutput(Output& out, const void* data, size_t size);
@@ -97,21 +110,23 @@ bool PublishPair(Output& first, Output& second);
 void AbandonOutput(Output& out);
 // Gives the output up with `reason` on its failure line, and counts it.
 void FailOutput(Output& out, const std::string& reason);
+// The failure line of an output that was refused before it was opened (a size
+// the format cannot store, no image library, no colours), counted like any other.
+void FailOutput(RunOutcome& outcome, const std::string& name, const std::string& reason);
 
 // The whole content of an opened output, then published.
 bool FinishOutput(Output& out, const void* data, size_t size);
 inline bool FinishOutput(Output& out, const std::string& text) { return FinishOutput(out, text.data(), text.size()); }
-// Opens, writes `size` bytes as the whole file, publishes.
-bool WriteOutput(ConverterState& state, const std::string& name, const void* data, size_t size);
-inline bool WriteOutput(ConverterState& state, const std::string& name, const std::string& text) {
-  return WriteOutput(state, name, text.data(), text.size());
+// Opens, writes `size` bytes as the whole file, publishes; true when it was published.
+bool WriteOutput(const RunOptions& options, RunOutcome& outcome, const std::string& name, const void* data,
+                 size_t size);
+inline bool WriteOutput(const RunOptions& options, RunOutcome& outcome, const std::string& name,
+                        const std::string& text) {
+  return WriteOutput(options, outcome, name, text.data(), text.size());
 }
 // The same in the open folder `folder` (see OpenOutputIn).
-bool WriteOutputIn(ConverterState& state, int folder, const std::string& name, const void* data, size_t size);
-
-// The failure line of an output that was refused before it was opened (a size
-// the format cannot store, no image library), counted like any other.
-void ReportOutputFailure(ConverterState& state, const std::string& name, const std::string& reason);
+bool WriteOutputIn(const RunOptions& options, RunOutcome& outcome, int folder, const std::string& name,
+                   const void* data, size_t size);
 // The closing error text for `count` outputs not written: "1 output was not
 // written", "3 outputs were not written".
 std::string UnwrittenOutputsText(uint32_t count);

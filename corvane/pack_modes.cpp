@@ -8,41 +8,42 @@
 #include "report.h"
 #include "state.h"
 
-int RunPackList(ConverterState& state) {
+int RunPackList(const RunOptions& options, ItemState& item, RunOutcome& outcome) {
   SectionLine(":: PACK LIST");
-  if (state.listPack.empty() || state.listFile.empty())
-    return FailWith(state, "Pack list: please use the packed ressource syntax (PAK::FILE)");
-  int32_t code = vnlPackInfoRead(state.listPack, state.packInfo);
+  if (options.listPack.empty() || options.listFile.empty())
+    return FailWith(outcome, "Pack list: please use the packed ressource syntax (PAK::FILE)");
+  std::string pack = options.listPack;  // the library cleans the name it is handed
+  int32_t code = vnlPackInfoRead(pack, item.packInfo);
   if (code != VNL_OK) {
-    vnlPackInfoKill(state.packInfo);
-    return FailWithCode(state, "Pack list: ", code);
+    vnlPackInfoKill(item.packInfo);
+    return FailWith(outcome, "Pack list: ", code);
   }
-  ValueLine("  Source:", state.listPack);
-  WriteReport(state);
-  vnlPackInfoKill(state.packInfo);
+  ValueLine("  Source:", options.listPack);
+  WriteReport(options, item, outcome);
+  vnlPackInfoKill(item.packInfo);
   return 0;
 }
 
-int RunPackExtract(ConverterState& state) {
+int RunPackExtract(const RunOptions& options, ItemState& item, RunOutcome& outcome) {
   SectionLine(":: PACK EXTRACT");
-  if (state.extractPack.empty() || state.extractFile.empty())
-    return FailWith(state, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
+  if (options.extractPack.empty() || options.extractFile.empty())
+    return FailWith(outcome, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
   uint8_t* data = nullptr;
   uint32_t size = 0;
-  int32_t code = state.extractEntry != nullptr
-                     ? vnlPackEntryLoad(state.extractPack.c_str(), state.extractEntry, &data, &size)
-                     : vnlPackFileLoad(state.extractPack, state.extractFile, data, size);
+  std::string pack = options.extractPack, file = options.extractFile;  // the library cleans the names
+  int32_t code = item.extractEntry != nullptr ? vnlPackEntryLoad(pack.c_str(), item.extractEntry, &data, &size)
+                                              : vnlPackFileLoad(pack, file, data, size);
   if (code != VNL_OK) {
     std::free(data);
-    return FailWithCode(state, "Pack info: ", code);
+    return FailWith(outcome, "Pack info: ", code);
   }
-  ValueLine("  Source:", state.extractPack);
-  ValueLine("  Extract:", state.extractFile);
-  if (state.extractFolder >= 0)
-    WriteOutputIn(state, state.extractFolder, state.baseName, data, size);
+  ValueLine("  Source:", options.extractPack);
+  ValueLine("  Extract:", NameAsRead(options.extractPack, options.extractFile));
+  if (item.extractFolder >= 0)
+    WriteOutputIn(options, outcome, item.extractFolder, options.baseName, data, size);
   else
-    WriteOutput(state, state.baseName, data, size);
+    WriteOutput(options, outcome, options.baseName, data, size);
   std::free(data);
-  vnlPackInfoKill(state.packInfo);
+  vnlPackInfoKill(item.packInfo);
   return 0;
 }

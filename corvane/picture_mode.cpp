@@ -1,6 +1,5 @@
 // The picture mode: the frames of a sprite, or one picture lump, converted
 // through the palette into image files.
-#include <cstdlib>
 #include <limits>
 
 #include "console.h"
@@ -16,48 +15,48 @@ bool FitsImage(const VNLPICTURE_T& picture) {
   return picture.width <= limit && picture.height <= limit;
 }
 
-// Converts one picture through the palette (plain lookup) and saves it; a picture
-// that gives no colours is skipped. `announce` is written before the first save.
-void ConvertPicture(ConverterState& state, const VNLPICTURE_T& picture, const std::string& name, const char* announce) {
+// Converts one picture through the palette (plain lookup) and saves it.
+// `announce` is written before the picture's lines.
+void ConvertPicture(const RunOptions& options, const ItemState& item, RunOutcome& outcome, const VNLPICTURE_T& picture,
+                    const std::string& name, const char* announce) {
   if (!FitsImage(picture)) return;
-  int32_t level = -1;
-  uint32_t* colours = vnlPictureToRGB(picture, state.palette, level);
-  if (colours == nullptr) return;
   if (announce != nullptr) SectionLine(announce);
-  SaveImage(state, name, colours, int32_t(picture.width), int32_t(picture.height), 0, 0, false);
-  std::free(colours);
+  SavePicture(options, outcome, name, picture, item.palette, -1, 0, 0, false);
 }
 
 }  // namespace
 
-int RunPictureConversion(ConverterState& state) {
-  const bool sprite = !state.spritePack.empty() || !state.spriteFile.empty();
+int RunPictureConversion(const RunOptions& options, ItemState& item, RunOutcome& outcome) {
+  const bool sprite = ChosenMode(options) == ModeKind::Sprite;
   ConsoleWrite(":: CONVERT ");
   ConsoleLine(sprite ? "SPRITE" : "LUMP");
-  if (state.paletteFile.empty()) return FailWith(state, "Palette: you must specify a palette file to convert pictures");
+  if (options.paletteFile.empty())
+    return FailWith(outcome, "Palette: you must specify a palette file to convert pictures");
 
-  ValueLine("  Palette:", state.paletteFile);
-  int32_t code = LoadPalette(state);
-  if (code != VNL_OK) return FailWithCode(state, "Palette: ", code);
-  ValueLine("  Source:", sprite ? state.spriteFile : state.lumpFile);
+  ValueLine("  Palette:", options.paletteFile);
+  int32_t code = LoadPalette(options, item);
+  if (code != VNL_OK) return FailWith(outcome, "Palette: ", code);
+  ValueLine("  Source:", sprite ? options.spriteFile : options.lumpFile);
 
+  // The loaders clean the names they are handed: they get copies.
+  std::string pack = sprite ? options.spritePack : options.lumpPack;
+  std::string file = sprite ? options.spriteFile : options.lumpFile;
+  uint8_t* const& held = item.sourceBytes.data;
   if (sprite) {
-    uint8_t* const& held = state.sourceBytes.data;
-    code = held != nullptr ? vnlSpriteLoad(held, state.sourceBytes.size, state.sprite)
-                           : vnlSpriteLoad(state.spritePack, state.spriteFile, state.sprite);
-    if (code != VNL_OK) return FailWithCode(state, "Source sprite: ", code);
-    const VNLSPRITE_T& loaded = state.sprite;
+    code = held != nullptr ? vnlSpriteLoad(held, item.sourceBytes.size, item.sprite)
+                           : vnlSpriteLoad(pack, file, item.sprite);
+    if (code != VNL_OK) return FailWith(outcome, "Source sprite: ", code);
+    const VNLSPRITE_T& loaded = item.sprite;
     const uint64_t frameCount = uint64_t(loaded.sheetCount) + loaded.frameExtra;
     for (uint64_t i = 0; loaded.frames != nullptr && i < frameCount; ++i)
-      ConvertPicture(state, loaded.frames[i], state.baseName + "_" + std::to_string(i), nullptr);
+      ConvertPicture(options, item, outcome, loaded.frames[i], options.baseName + "_" + std::to_string(i), nullptr);
   } else {
-    uint8_t* const& held = state.sourceBytes.data;
-    code = held != nullptr ? vnlPictureLoad(held, state.sourceBytes.size, state.picture)
-                           : vnlPictureLoad(state.lumpPack, state.lumpFile, state.picture);
-    if (code != VNL_OK) return FailWithCode(state, "Source lump: ", code);
-    ConvertPicture(state, state.picture, state.baseName, ":: OUTPUTS");
+    code = held != nullptr ? vnlPictureLoad(held, item.sourceBytes.size, item.picture)
+                           : vnlPictureLoad(pack, file, item.picture);
+    if (code != VNL_OK) return FailWith(outcome, "Source lump: ", code);
+    ConvertPicture(options, item, outcome, item.picture, options.baseName, ":: OUTPUTS");
   }
 
-  WriteReport(state);
+  WriteReport(options, item, outcome);
   return 0;
 }

@@ -138,19 +138,19 @@ std::string ColourValue(uint32_t colour) {
   return value + ")";
 }
 
-void AppendPalette(std::string& out, const ConverterState& state) {
-  const VNLPALETTE_T& palette = state.palette;
+void AppendPalette(std::string& out, const RunOptions& options, const ItemState& item) {
+  const VNLPALETTE_T& palette = item.palette;
   SectionHead(out, "Palette infos");
-  SourceLine(out, state.paletteFile);
+  SourceLine(out, NameAsRead(options.palettePack, options.paletteFile));
   LabelLine(out, "  Bright count:", Decimal(palette.brightCount));
   LabelLine(out, "  Shading levels:", Decimal(palette.shadingLevels));
   for (int i = 0; i < 256; ++i) IndexedLine(out, IndexKey("Index[", i, 3), ColourValue(palette.colors[i]));
 }
 
-void AppendPack(std::string& out, const ConverterState& state) {
-  const VNLPACKINFO_T& info = state.packInfo;
+void AppendPack(std::string& out, const RunOptions& options, const ItemState& item) {
+  const VNLPACKINFO_T& info = item.packInfo;
   SectionHead(out, "Pack infos");
-  SourceLine(out, state.listPack);
+  SourceLine(out, options.listPack);
   LabelLine(out, "  Directory:", Span(info.dirOffset, info.dirLength));
   LabelLine(out, "  Chunk count:", Decimal(info.entryCount));
   int width = DigitCount(info.entryCount);
@@ -161,11 +161,11 @@ void AppendPack(std::string& out, const ConverterState& state) {
   }
 }
 
-void AppendSprite(std::string& out, const ConverterState& state) {
-  const VNLSPRITE_T& sprite = state.sprite;
+void AppendSprite(std::string& out, const RunOptions& options, const ItemState& item) {
+  const VNLSPRITE_T& sprite = item.sprite;
   uint64_t total = uint64_t(sprite.sheetCount) + sprite.frameExtra;
   SectionHead(out, "Sprite infos");
-  SourceLine(out, state.spriteFile);
+  SourceLine(out, NameAsRead(options.spritePack, options.spriteFile));
   LabelLine(out, "  Sprite type:", Decimal(sprite.spriteType));
   LabelLine(out, "  Sync type:", Decimal(sprite.syncType));
   LabelLine(out, "  Sheets:", Decimal(sprite.sheetCount));
@@ -181,10 +181,10 @@ void AppendSprite(std::string& out, const ConverterState& state) {
   }
 }
 
-void AppendPicture(std::string& out, const ConverterState& state) {
-  const VNLPICTURE_T& picture = state.picture;
+void AppendPicture(std::string& out, const RunOptions& options, const ItemState& item) {
+  const VNLPICTURE_T& picture = item.picture;
   SectionHead(out, "Picture infos");
-  SourceLine(out, state.lumpFile);
+  SourceLine(out, NameAsRead(options.lumpPack, options.lumpFile));
   LabelLine(out, "  Size:", Decimal(picture.width) + "x" + Decimal(picture.height) + "px");
 }
 
@@ -216,18 +216,18 @@ void AppendFrameList(std::string& out, const VNLMODEL_T& model) {
   }
 }
 
-std::string CoverageText(const ConverterState& state, uint32_t skinWidth, uint32_t skinHeight) {
+std::string CoverageText(const RunOptions& options, const ItemState& item, uint32_t skinWidth, uint32_t skinHeight) {
   int32_t width = int32_t(std::min<uint32_t>(skinWidth, INT32_MAX));
   int32_t height = int32_t(std::min<uint32_t>(skinHeight, INT32_MAX));
-  if (state.flags & OPT_SKINNOBACK) width /= 2;
-  float coverage = float(SkinCoverage(state.model, width, height));
+  if (options.flags & OPT_SKINNOBACK) width /= 2;
+  float coverage = float(SkinCoverage(item.model, width, height));
   return TrimBlanks(FormatFixed(coverage, 3, 2));
 }
 
-void AppendModel(std::string& out, const ConverterState& state) {
-  const VNLMODEL_T& model = state.model;
+void AppendModel(std::string& out, const RunOptions& options, const ItemState& item) {
+  const VNLMODEL_T& model = item.model;
   SectionHead(out, "Model infos");
-  SourceLine(out, state.modelFile);
+  SourceLine(out, NameAsRead(options.modelPack, options.modelFile));
   // Differences in 64 bits: a cut-short file can leave a block's end before its start.
   LabelLine(out, "  Header block:", Span(0, model.ofsSkins));
   LabelLine(out, "  Skins block:", Span(model.ofsSkins, int64_t(model.ofsVertices) - model.ofsSkins));
@@ -242,8 +242,8 @@ void AppendModel(std::string& out, const ConverterState& state) {
   uint32_t skinWidth = hasSkin ? model.skins[0].width : 0;
   uint32_t skinHeight = hasSkin ? model.skins[0].height : 0;
   LabelLine(out, "  Skin size:",
-            Decimal(skinWidth) + "x" + Decimal(skinHeight) + "px (" + CoverageText(state, skinWidth, skinHeight) +
-                "% covered)");
+            Decimal(skinWidth) + "x" + Decimal(skinHeight) + "px (" +
+                CoverageText(options, item, skinWidth, skinHeight) + "% covered)");
 
   LabelLine(out,
             "  Vertex count:", Decimal(model.vertexCount) + " (+" + Decimal(model.seamCount) + " extras 'on seam')");
@@ -260,19 +260,18 @@ void SetReportTime(const std::tm* fixed) {
   if (fixed) gFixedTime = *fixed;
 }
 
-int WriteReport(ConverterState& state) {
-  if (state.reportFile.empty()) return 0;
-  ValueLine("  Report:", state.reportFile);
+void WriteReport(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
+  if (options.reportFile.empty()) return;
+  ValueLine("  Report:", options.reportFile);
   Output output;
-  if (!OpenOutput(state, output, state.reportFile)) return 0;
+  if (OpenOutput(options, outcome, output, options.reportFile) != OpenResult::Ready) return;
 
   std::string out;
-  AppendHeader(out, state.arguments);
-  if (state.palette.colors) AppendPalette(out, state);
-  if (state.packInfo.entries) AppendPack(out, state);
-  if (uint64_t(state.sprite.sheetCount) + state.sprite.frameExtra != 0) AppendSprite(out, state);
-  if (state.picture.pixels) AppendPicture(out, state);
-  if (state.model.fileSize != 0) AppendModel(out, state);
+  AppendHeader(out, options.arguments);
+  if (item.palette.colors) AppendPalette(out, options, item);
+  if (item.packInfo.entries) AppendPack(out, options, item);
+  if (uint64_t(item.sprite.sheetCount) + item.sprite.frameExtra != 0) AppendSprite(out, options, item);
+  if (item.picture.pixels) AppendPicture(out, options, item);
+  if (item.model.fileSize != 0) AppendModel(out, options, item);
   FinishOutput(output, out);
-  return 0;
 }

@@ -9,7 +9,7 @@
 #include "state.h"
 
 // Writes the run's reportFile (nothing when it is empty).
-int WriteReport(ConverterState& state);
+void WriteReport(const RunOptions& options, const ItemState& item, RunOutcome& outcome);
 
 // Tests pin the report's date and time with a fixed moment; null restores the clock.
 void SetReportTime(const std::tm* fixed);

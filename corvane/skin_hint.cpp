@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console.h"
 #include "images.h"
 #include "output.h"
 
@@ -24,6 +25,12 @@ bool MapToPixel(double coordinate, int32_t size, int64_t& pixel) {
   if (!(std::fabs(mapped) <= kMaxHintCoordinate)) return false;  // also catches nan
   pixel = int64_t(mapped);
   return true;
+}
+
+// The hint's line, and why it is not made.
+void RefuseHint(RunOutcome& outcome, const std::string& fileName, const std::string& reason) {
+  ValueLine("  Picture:", fileName);
+  FailOutput(outcome, fileName, reason);
 }
 
 }  // namespace
@@ -72,21 +79,21 @@ void DrawHintLine(uint32_t* pixels, int32_t width, int32_t height, float uA, flo
   }
 }
 
-void BuildSkinHint(ConverterState& state) {
-  if (!ConfirmReplace(state.hintFile, &state.flags, OPT_REPLACE)) return;
-  const int32_t width = state.skinWidth;
-  const int32_t height = state.skinHeight;
-  const std::string fileName = state.hintFile + "." + state.imageExt;
+void BuildSkinHint(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
+  if (!ConfirmReplace(options, outcome, options.hintFile)) return;
+  const int32_t width = item.skinWidth;
+  const int32_t height = item.skinHeight;
+  const std::string fileName = options.hintFile + "." + options.imageExt;
   if (width < 1 || height < 1) return;  // no skin to draw on
   if (!ImageSizeIsSane(width, height))
-    return RefuseImage(state, fileName, ImageSizeRefusal(state.imageFormat, width, height));
+    return RefuseHint(outcome, fileName, ImageSizeRefusal(options.imageFormat, width, height));
 
   const size_t count = size_t(int64_t(width) * height);
   auto* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-  if (pixels == nullptr) return RefuseImage(state, fileName, std::strerror(ENOMEM));
+  if (pixels == nullptr) return RefuseHint(outcome, fileName, std::strerror(ENOMEM));
   for (size_t i = 0; i < count; ++i) pixels[i] = kHintBackground;
 
-  const VNLMODEL_T& model = state.model;
+  const VNLMODEL_T& model = item.model;
   const uint64_t coordCount = uint64_t(model.vertexCount) + model.seamCount;
   if (model.triangles != nullptr && model.skinCoords != nullptr) {
     for (uint32_t t = 0; t < model.triangleCount; ++t) {
@@ -100,6 +107,6 @@ void BuildSkinHint(ConverterState& state) {
       DrawHintLine(pixels, width, height, b.x, b.y, c.x, c.y);
     }
   }
-  SaveImage(state, state.hintFile, pixels, width, height, 0, 0, false);
+  SaveImage(options, outcome, options.hintFile, pixels, width, height, 0, 0, false);
   std::free(pixels);
 }

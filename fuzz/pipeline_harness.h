@@ -57,35 +57,35 @@ inline std::string CheckObj(const std::string& text, const VNLMODEL_T& model) {
 inline std::string Pipeline(const uint8_t* bytes, size_t size, const std::string& folder) {
   ConverterState state;  // one run, thrown away at the end
   Block block(bytes, size);
-  const int32_t code = vnlModelLoad(block.data, block.length, state.model);
+  const int32_t code = vnlModelLoad(block.data, block.length, state.item.model);
   if (code != VNL_OK) {
     return "";  // the loader's own codes are the model target's concern
   }
 
-  state.flags = OPT_REPLACE | OPT_SKINNOBACK | OPT_SWAPYZ;
-  state.modelFile = "progs\\fuzz.mdl";
-  state.baseName = "fuzz";
-  state.imageExt = "tga";
+  state.options.flags = OPT_REPLACE | OPT_SKINNOBACK | OPT_SWAPYZ;
+  state.options.modelFile = "progs\\fuzz.mdl";
+  state.options.baseName = "fuzz";
+  state.options.imageExt = "tga";
   // The last frame: the lookup walks every name before it.
-  const VNLMODEL_T& model = state.model;
+  const VNLMODEL_T& model = state.item.model;
   const uint32_t frames = uint32_t(model.frameCount) + model.frameExtra;
-  state.frameName = std::string(model.frameNames[frames - 1], strnlen(model.frameNames[frames - 1], 16));
-  vnlModelSwapTris(state.model);
-  vnlModelSkinInv(state.model);
-  vnlModelSkinNoBack(state.model);
-  vnlModelScale(state.model, 1.5f);
-  SwapFrameYZ(state);
+  state.item.frameName = std::string(model.frameNames[frames - 1], strnlen(model.frameNames[frames - 1], 16));
+  vnlModelSwapTris(state.item.model);
+  vnlModelSkinInv(state.item.model);
+  vnlModelSkinNoBack(state.item.model);
+  vnlModelScale(state.item.model, 1.5f);
+  SwapFrameYZ(state.item.model, state.item.frameName);
 
   const std::string obj = folder + "/out.obj", ase = folder + "/out.ase", report = folder + "/out.txt";
   std::remove(obj.c_str());
-  state.dstFile = obj;
-  WriteObj(state);
-  state.dstFile = ase;
-  WriteAse(state);
-  state.reportFile = report;
-  WriteReport(state);
+  state.options.dstFile = obj;
+  WriteObj(state.options, state.item, state.outcome);
+  state.options.dstFile = ase;
+  WriteAse(state.options, state.item, state.outcome);
+  state.options.reportFile = report;
+  WriteReport(state.options, state.item, state.outcome);
 
-  std::string problem = CheckObj(ReadWhole(obj), state.model);
+  std::string problem = CheckObj(ReadWhole(obj), state.item.model);
   if (problem.empty() && ReadWhole(ase).find("*MESH_NUMFACES") == std::string::npos)
     problem = "the ASE scene lacks its mesh";
   if (problem.empty() && ReadWhole(report).find("MODEL INFOS") == std::string::npos)

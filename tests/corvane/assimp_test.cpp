@@ -51,8 +51,8 @@ class AssimpReads : public testing::Test {
     std::string source = testdata::CorpusFile("progs/h_dog.mdl");
     if (source.empty()) GTEST_SKIP() << "no h_dog.mdl in the corpus";
     ASSERT_EQ(writertest::LoadModel(state, testdata::ReadFile(source)), 0);
-    ASSERT_EQ(state.model.triangleCount, 247);
-    std::string frame(state.model.frameNames[0], strnlen(state.model.frameNames[0], 16));
+    ASSERT_EQ(state.item.model.triangleCount, 247);
+    std::string frame(state.item.model.frameNames[0], strnlen(state.item.model.frameNames[0], 16));
     writertest::SetNames(state, "", "progs\\h_dog.mdl", "h_dog", frame);
   }
   ConverterState state;
@@ -61,22 +61,22 @@ class AssimpReads : public testing::Test {
 };
 
 TEST_F(AssimpReads, EveryFaceOfOurObjectFile) {
-  state.dstFile = dir_.file("h_dog.obj");
-  WriteObj(state);
+  state.options.dstFile = dir_.file("h_dog.obj");
+  WriteObj(state.options, state.item, state.outcome);
   EXPECT_EQ(FaceCountSeenBy(dir_.file("h_dog.obj")), 247);
 }
 
 TEST_F(AssimpReads, EveryFaceOfOurAseScene) {
-  state.dstFile = dir_.file("h_dog.ase");
-  WriteAse(state);
+  state.options.dstFile = dir_.file("h_dog.ase");
+  WriteAse(state.options, state.item, state.outcome);
   EXPECT_EQ(FaceCountSeenBy(dir_.file("h_dog.ase")), 247);
 }
 
 // Faces that name their texture vertex keep the skin mapping through a re-export;
 // faces without it lose every texture coordinate.
 TEST_F(AssimpReads, TextureCoordinatesOfOurObjectSurviveAReExport) {
-  state.dstFile = dir_.file("h_dog.obj");
-  WriteObj(state);
+  state.options.dstFile = dir_.file("h_dog.obj");
+  WriteObj(state.options, state.item, state.outcome);
   std::string output;
   ASSERT_EQ(testdata::RunCommand("cd " + Quoted(dir_.path()) + " && assimp export h_dog.obj again.obj", &output, true),
             0)

@@ -150,27 +150,30 @@ TEST(WaitKey, ReturnsAtOnceWhenStdinIsNoTerminal) {
 
 class ConfirmReplaceTest : public testing::Test {
  protected:
-  int Confirm(const std::string& name, const std::string& keys, uint32_t* flags) {
+  // 1 for a Yes, 0 for a No; `flags` are the run's option flags.
+  int Confirm(const std::string& name, const std::string& keys, uint32_t flags) {
     StdinFrom input(keys);
     testing::internal::CaptureStdout();
-    int result = ConfirmReplace(dir_.file(name), flags, OPT_REPLACE);
+    RunOptions options;
+    options.flags = flags;
+    outcome_ = RunOutcome();
+    int result = ConfirmReplace(options, outcome_, dir_.file(name)) ? 1 : 0;
     shown_ = testing::internal::GetCapturedStdout();
     return result;
   }
   testdata::TempDir dir_;
   std::string shown_;
+  RunOutcome outcome_;
 };
 
 TEST_F(ConfirmReplaceTest, AbsentFileNeedsNoQuestion) {
-  uint32_t flags = 0;
-  EXPECT_EQ(Confirm("new.ase", "n", &flags), 1);
+  EXPECT_EQ(Confirm("new.ase", "n", 0), 1);
   EXPECT_EQ(shown_, "");
 }
 
 TEST_F(ConfirmReplaceTest, ReplaceBitAnswersWithoutAsking) {
   testdata::WriteText(dir_.file("old.ase"), "old");
-  uint32_t flags = OPT_REPLACE;
-  EXPECT_EQ(Confirm("old.ase", "n", &flags), 1);
+  EXPECT_EQ(Confirm("old.ase", "n", OPT_REPLACE), 1);
   EXPECT_EQ(shown_, "");
 }
 
@@ -178,13 +181,12 @@ TEST_F(ConfirmReplaceTest, AnswersDecideAndTheOldFileIsNeverTouched) {
   struct Case {
     const char* keys;
     int result;
-    uint32_t flags;
-  } cases[] = {{"y", 1, 0}, {"xn", 0, 0}, {"a", 1, OPT_REPLACE}, {"", 0, 0}};
+    bool always;
+  } cases[] = {{"y", 1, false}, {"xn", 0, false}, {"a", 1, true}, {"", 0, false}};
   for (const Case& c : cases) {
     testdata::WriteText(dir_.file("old.ase"), "old");
-    uint32_t flags = OPT_SWAP;
-    EXPECT_EQ(Confirm("old.ase", c.keys, &flags), c.result) << c.keys;
-    EXPECT_EQ(flags, OPT_SWAP | c.flags) << c.keys;
+    EXPECT_EQ(Confirm("old.ase", c.keys, OPT_SWAP), c.result) << c.keys;
+    EXPECT_EQ(outcome_.alwaysReplace, c.always) << c.keys;
     EXPECT_EQ(testdata::ReadText(dir_.file("old.ase")), "old") << c.keys;  // writers replace it atomically
     EXPECT_EQ(shown_, "\"" + dir_.file("old.ase") + "\" already exists, replace? [Yes/No/Always]\n");
   }
@@ -192,8 +194,7 @@ TEST_F(ConfirmReplaceTest, AnswersDecideAndTheOldFileIsNeverTouched) {
 
 TEST_F(ConfirmReplaceTest, HiddenFileIsAnOrdinaryExistingFile) {
   testdata::WriteText(dir_.file(".old.ase"), "old");
-  uint32_t flags = 0;
-  EXPECT_EQ(Confirm(".old.ase", "n", &flags), 0);
+  EXPECT_EQ(Confirm(".old.ase", "n", 0), 0);
   EXPECT_EQ(Count(shown_, "already exists"), 1u);
 }
 

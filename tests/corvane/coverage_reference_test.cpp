@@ -128,14 +128,14 @@ TEST_F(CoverageReference, RandomWellFormedTrianglesMarkTheSameCells) {
         if (onTexels) p = {std::round(p.u * width) / float(width), std::round(p.v * height) / float(height)};
       }
       if (!WellFormed(t, width, height)) continue;
-      SetSkinTriangles(state.model, {t});
-      ASSERT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height))
+      SetSkinTriangles(state.item.model, {t});
+      ASSERT_EQ(SkinCoverage(state.item.model, width, height), ReferenceCoverage(state.item.model, width, height))
           << width << " x " << height << ": (" << t[0].u << ", " << t[0].v << ") (" << t[1].u << ", " << t[1].v << ") ("
           << t[2].u << ", " << t[2].v << ")";
       all.push_back(t);
     }
-    SetSkinTriangles(state.model, all);
-    EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height))
+    SetSkinTriangles(state.item.model, all);
+    EXPECT_EQ(SkinCoverage(state.item.model, width, height), ReferenceCoverage(state.item.model, width, height))
         << width << " x " << height;
   }
 }
@@ -143,10 +143,10 @@ TEST_F(CoverageReference, RandomWellFormedTrianglesMarkTheSameCells) {
 // Slivers on whole texels are computed exactly: the rule for slivers changes nothing for them.
 TEST_F(CoverageReference, SliversOnWholeTexelsMarkTheSameCells) {
   testdata::Bytes bytes = testdata::BuildModel(testdata::SliverModel(300, 128));
-  ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.model), VNL_OK);
-  const double coverage = SkinCoverage(state.model, 128, 128);
+  ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.item.model), VNL_OK);
+  const double coverage = SkinCoverage(state.item.model, 128, 128);
   EXPECT_GT(coverage, 0.0);
-  EXPECT_EQ(coverage, ReferenceCoverage(state.model, 128, 128));
+  EXPECT_EQ(coverage, ReferenceCoverage(state.item.model, 128, 128));
 }
 
 TEST_F(CoverageReference, EveryCorpusModelKeepsItsFigure) {
@@ -156,10 +156,11 @@ TEST_F(CoverageReference, EveryCorpusModelKeepsItsFigure) {
     if (!entry.is_regular_file() || entry.path().extension() != ".mdl") continue;
     testdata::Bytes bytes = testdata::ReadFile(entry.path().string());
     ConverterState state;  // one run per model
-    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.model), VNL_OK) << entry.path();
-    const int32_t width = int32_t(state.model.skins[0].width), height = int32_t(state.model.skins[0].height);
-    EXPECT_EQ(SkinCoverage(state.model, width, height), ReferenceCoverage(state.model, width, height)) << entry.path();
-    EXPECT_EQ(SkinCoverage(state.model, width / 2, height), ReferenceCoverage(state.model, width / 2, height))
+    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.item.model), VNL_OK) << entry.path();
+    const int32_t width = int32_t(state.item.model.skins[0].width), height = int32_t(state.item.model.skins[0].height);
+    EXPECT_EQ(SkinCoverage(state.item.model, width, height), ReferenceCoverage(state.item.model, width, height))
+        << entry.path();
+    EXPECT_EQ(SkinCoverage(state.item.model, width / 2, height), ReferenceCoverage(state.item.model, width / 2, height))
         << entry.path();
     ++models;
   }

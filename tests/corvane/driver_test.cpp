@@ -540,10 +540,10 @@ TEST(SplitPackedName, TwoSeparatorsEmptyTheSourceAndLeaveTheOutputs) {
 
 TEST(FailWith, EveryCodeSaysSomething) {
   ConverterState state;
-  EXPECT_EQ(FailWithCode(state, "Source sprite: ", VNL_SPR_VERSION), 1);
-  EXPECT_EQ(state.errorMessage, "Source sprite: sprite version unsupported");
-  EXPECT_EQ(FailWithCode(state, "Source model: ", 99), 1);
-  EXPECT_EQ(state.errorMessage, "Source model: error 99");
+  EXPECT_EQ(FailWith(state.outcome, "Source sprite: ", VNL_SPR_VERSION), 1);
+  EXPECT_EQ(state.outcome.errorMessage, "Source sprite: sprite version unsupported");
+  EXPECT_EQ(FailWith(state.outcome, "Source model: ", 99), 1);
+  EXPECT_EQ(state.outcome.errorMessage, "Source model: error 99");
 }
 
 class SwapFrameYZTest : public testing::Test {
@@ -551,10 +551,10 @@ class SwapFrameYZTest : public testing::Test {
   void SetUp() override {
     testdata::Bytes model = testdata::BuildModel(testdata::SmallModel());
     uint8_t* block = model.data();
-    ASSERT_EQ(vnlModelLoad(block, uint32_t(model.size()), state.model), 0);
-    perFrame_ = state.model.vertexCount + state.model.seamCount;
-    total_ = perFrame_ * (state.model.frameCount + state.model.frameExtra);
-    before_.assign(state.model.frameVertices, state.model.frameVertices + total_);
+    ASSERT_EQ(vnlModelLoad(block, uint32_t(model.size()), state.item.model), 0);
+    perFrame_ = state.item.model.vertexCount + state.item.model.seamCount;
+    total_ = perFrame_ * (state.item.model.frameCount + state.item.model.frameExtra);
+    before_.assign(state.item.model.frameVertices, state.item.model.frameVertices + total_);
   }
   ConverterState state;
   size_t perFrame_ = 0, total_ = 0;
@@ -562,10 +562,10 @@ class SwapFrameYZTest : public testing::Test {
 };
 
 TEST_F(SwapFrameYZTest, OnlyTheSelectedFrameIsSwapped) {
-  state.frameName = "stand2";
-  SwapFrameYZ(state);
+  state.item.frameName = "stand2";
+  SwapFrameYZ(state.item.model, state.item.frameName);
   for (size_t i = 0; i < total_; ++i) {
-    const VNLVEC3_T& now = state.model.frameVertices[i];
+    const VNLVEC3_T& now = state.item.model.frameVertices[i];
     const VNLVEC3_T& was = before_[i];
     bool selected = i >= perFrame_;
     EXPECT_EQ(now.x, was.x);
@@ -575,17 +575,17 @@ TEST_F(SwapFrameYZTest, OnlyTheSelectedFrameIsSwapped) {
 }
 
 TEST_F(SwapFrameYZTest, UnknownFrameSwapsTheFirst) {
-  state.frameName = "nope";
-  SwapFrameYZ(state);
-  EXPECT_EQ(state.model.frameVertices[0].y, before_[0].z);
-  EXPECT_EQ(state.model.frameVertices[perFrame_].y, before_[perFrame_].y);
+  state.item.frameName = "nope";
+  SwapFrameYZ(state.item.model, state.item.frameName);
+  EXPECT_EQ(state.item.model.frameVertices[0].y, before_[0].z);
+  EXPECT_EQ(state.item.model.frameVertices[perFrame_].y, before_[perFrame_].y);
 }
 
 TEST_F(SwapFrameYZTest, EmptyModelIsLeftAlone) {
   ConverterState state;  // a run that loaded nothing
-  state.frameName = "stand1";
-  SwapFrameYZ(state);
-  EXPECT_EQ(state.model.frameVertices, nullptr);
+  state.item.frameName = "stand1";
+  SwapFrameYZ(state.item.model, state.item.frameName);
+  EXPECT_EQ(state.item.model.frameVertices, nullptr);
 }
 
 }  // namespace

@@ -257,7 +257,7 @@ TEST(GltfRuns, WithoutTheImageLibraryTheGlbIsUntexturedAndCountsAsFailed) {
   writertest::InFolder inside(dir.path());
   writertest::StdinFeed noAnswers("");
   ConverterState state;
-  state.arguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb"};
+  state.options.arguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb"};
   RebindImageLibrary("libfreeimage-absent.so.0");
   std::string said;
   int code;

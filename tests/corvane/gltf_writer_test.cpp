@@ -244,9 +244,9 @@ TEST(GltfDocument, StreamsTheBinaryPartInModestChunks) {
 TEST(GltfDocument, IndicesWidenWhenATriangleUsesVertex65535) {
   ConverterState state;
   writertest::HandModel(state, 65535, 1, 1, 1, 0);
-  state.model.triangles[0] = VNLTRIANGLE_T{{0, 1, 65535}};
+  state.item.model.triangles[0] = VNLTRIANGLE_T{{0, 1, 65535}};
   GltfInput input;
-  input.model = &state.model;
+  input.model = &state.item.model;
   Document doc = gltfcheck::ReadGlb(GlbOf(input));
   ASSERT_TRUE(doc.ok);
   EXPECT_EQ(doc.json["accessors"][Primitive(doc)["indices"].get<size_t>()]["componentType"], 5125);

@@ -103,8 +103,8 @@ TEST(DrawHintLine, FarAwayOrMissingCoordinatesDrawNothingAndDoNotCrash) {
 class BuildSkinHintTest : public testing::Test {
  protected:
   void SetUp() override {
-    state.imageExt = "tga";
-    state.imageFormat = 17;
+    state.options.imageExt = "tga";
+    state.options.imageFormat = 17;
   }
   ConverterState state;
 
@@ -121,7 +121,7 @@ class BuildSkinHintTest : public testing::Test {
       for (testdata::ModelFrame& frame : entry.frames) frame.positions.resize(recipe.vertices.size());
     testdata::Bytes bytes = testdata::BuildModel(recipe);
     uint8_t* block = bytes.data();
-    ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), state.model), 0);
+    ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), state.item.model), 0);
   }
 
   testdata::TempDir dir;
@@ -129,12 +129,12 @@ class BuildSkinHintTest : public testing::Test {
 
 TEST_F(BuildSkinHintTest, MatchesTheHintDrawnByHand) {
   LoadModel();
-  state.skinWidth = 16;
-  state.skinHeight = 8;
-  state.hintFile = dir.file("hint");
+  state.item.skinWidth = 16;
+  state.item.skinHeight = 8;
+  state.options.hintFile = dir.file("hint");
   {
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint(state);
+    BuildSkinHint(state.options, state.item, state.outcome);
   }
   imagecheck::Decoded image = imagecheck::Decode(dir.file("hint.tga"));
   ASSERT_TRUE(image.loaded);
@@ -158,12 +158,12 @@ TEST_F(BuildSkinHintTest, MatchesTheHintDrawnByHand) {
 
 TEST_F(BuildSkinHintTest, IsDrawnAtTheSkinSizeAskedFor) {
   LoadModel();
-  state.skinWidth = 32;
-  state.skinHeight = 16;
-  state.hintFile = dir.file("hint");
+  state.item.skinWidth = 32;
+  state.item.skinHeight = 16;
+  state.options.hintFile = dir.file("hint");
   {
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint(state);
+    BuildSkinHint(state.options, state.item, state.outcome);
   }
   imagecheck::Decoded image = imagecheck::Decode(dir.file("hint.tga"));
   ASSERT_TRUE(image.loaded);
@@ -176,13 +176,13 @@ TEST_F(BuildSkinHintTest, IsDrawnAtTheSkinSizeAskedFor) {
 
 TEST_F(BuildSkinHintTest, ANameWithTheImageExtensionGetsItTwice) {
   LoadModel();
-  state.skinWidth = 16;
-  state.skinHeight = 8;
-  state.hintFile = dir.file("hint.tga");
+  state.item.skinWidth = 16;
+  state.item.skinHeight = 8;
+  state.options.hintFile = dir.file("hint.tga");
   std::string said;
   {
     imagecheck::ConsoleCapture console;
-    BuildSkinHint(state);
+    BuildSkinHint(state.options, state.item, state.outcome);
     said = console.text();
   }
   EXPECT_TRUE(testdata::FileExists(dir.file("hint.tga.tga")));
@@ -191,14 +191,14 @@ TEST_F(BuildSkinHintTest, ANameWithTheImageExtensionGetsItTwice) {
 
 TEST_F(BuildSkinHintTest, DecliningTheNameAsGivenDrawsNothing) {
   LoadModel();
-  state.skinWidth = 16;
-  state.skinHeight = 8;
-  state.hintFile = dir.file("hint");
+  state.item.skinWidth = 16;
+  state.item.skinHeight = 8;
+  state.options.hintFile = dir.file("hint");
   testdata::WriteText(dir.file("hint"), "a file of the bare name");
   {
     imagecheck::StdinFrom answers("n");
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint(state);
+    BuildSkinHint(state.options, state.item, state.outcome);
   }
   EXPECT_FALSE(testdata::FileExists(dir.file("hint.tga")));
   EXPECT_EQ(testdata::ReadText(dir.file("hint")), "a file of the bare name");
@@ -206,36 +206,36 @@ TEST_F(BuildSkinHintTest, DecliningTheNameAsGivenDrawsNothing) {
 
 TEST_F(BuildSkinHintTest, AbsurdSizesAreSkippedAndOversizedOnesSaidAsFailures) {
   LoadModel();
-  state.hintFile = dir.file("hint");
+  state.options.hintFile = dir.file("hint");
   struct Size {
     int32_t width, height;
     bool said;
   };
   for (Size size : {Size{0, 8, false}, Size{16, 0, false}, Size{-16, -8, false}, Size{100000, 100000, true},
                     Size{2147483647, 2147483647, true}}) {
-    state.skinWidth = size.width;
-    state.skinHeight = size.height;
-    state.failedOutputs = 0;
+    state.item.skinWidth = size.width;
+    state.item.skinHeight = size.height;
+    state.outcome.failedOutputs = 0;
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint(state);
+    BuildSkinHint(state.options, state.item, state.outcome);
     const std::string said = size.said
                                  ? "  Picture: \"" + dir.file("hint.tga") + "\"\n  Failed:  \"" + dir.file("hint.tga") +
                                        "\" (" + std::to_string(size.width) + " x " + std::to_string(size.height) +
                                        " pixels: more than the 67108864 pixels an image made here may have)\n"
                                  : "";
     EXPECT_EQ(quiet.text(), said) << size.width << " x " << size.height;
-    EXPECT_EQ(state.failedOutputs, size.said ? 1u : 0u);
+    EXPECT_EQ(state.outcome.failedOutputs, size.said ? 1u : 0u);
     EXPECT_FALSE(testdata::FileExists(dir.file("hint.tga")));
   }
 }
 
 TEST_F(BuildSkinHintTest, AModelWithoutTrianglesGivesABlackImage) {
-  state.skinWidth = 4;
-  state.skinHeight = 2;
-  state.hintFile = dir.file("hint");
+  state.item.skinWidth = 4;
+  state.item.skinHeight = 2;
+  state.options.hintFile = dir.file("hint");
   {
     imagecheck::ConsoleCapture quiet;
-    BuildSkinHint(state);
+    BuildSkinHint(state.options, state.item, state.outcome);
   }
   imagecheck::Decoded image = imagecheck::Decode(dir.file("hint.tga"));
   ASSERT_TRUE(image.loaded);

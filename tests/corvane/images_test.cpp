@@ -29,9 +29,9 @@ constexpr ImageFormat kBmp{"bmp", 0, 0};
 constexpr ImageFormat kJpeg{"jpg", 2, 128};
 
 void UseFormat(ConverterState& state, const ImageFormat& f) {
-  state.imageExt = f.ext;
-  state.imageFormat = f.format;
-  state.imageFlags = f.flags;
+  state.options.imageExt = f.ext;
+  state.options.imageFormat = f.format;
+  state.options.imageFlags = f.flags;
 }
 
 class SaveImageTest : public testing::Test {
@@ -102,7 +102,7 @@ TEST_P(SaveImageFormats, DecodesToThePaletteColoursWithTheFirstRowOnTop) {
   UseFormat(state, f);
   Colours colours = ToColours(7, 5, Indices(7, 5));
   ASSERT_TRUE(colours);
-  SaveImage(state, dir.file("pic"), colours.get(), 7, 5, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("pic"), colours.get(), 7, 5, 0, 0, false);
 
   Decoded image = imagecheck::Decode(dir.file(std::string("pic.") + f.ext));
   EXPECT_EQ(image.format, f.format);
@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(LosslessFormats, SaveImageFormats, testing::Values(kTga
 TEST_F(SaveImageTest, JpegDecodesToTheSavedSize) {
   UseFormat(state, kJpeg);
   Colours colours = ToColours(13, 9, Indices(13, 9));
-  SaveImage(state, dir.file("pic"), colours.get(), 13, 9, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("pic"), colours.get(), 13, 9, 0, 0, false);
   Decoded image = imagecheck::Decode(dir.file("pic.jpg"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.format, 2);
@@ -127,7 +127,7 @@ TEST_F(SaveImageTest, JpegDecodesToTheSavedSize) {
 TEST_F(SaveImageTest, WritesThePictureLineAndLeavesNoTemporary) {
   Colours colours = ToColours(4, 2, Indices(4, 2));
   imagecheck::ConsoleCapture console;
-  SaveImage(state, dir.file("skin_0"), colours.get(), 4, 2, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("skin_0"), colours.get(), 4, 2, 0, 0, false);
   EXPECT_EQ(console.text(), "  Picture: \"" + dir.file("skin_0") + ".tga\"\n");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
   EXPECT_TRUE(testdata::FileExists(dir.file("skin_0.tga")));
@@ -137,7 +137,7 @@ TEST_F(SaveImageTest, BackslashesInTheNameBecomeFolders) {
   std::filesystem::create_directory(dir.file("sub"));
   Colours colours = ToColours(4, 2, Indices(4, 2));
   imagecheck::ConsoleCapture console;
-  SaveImage(state, dir.path() + "\\sub\\pic", colours.get(), 4, 2, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.path() + "\\sub\\pic", colours.get(), 4, 2, 0, 0, false);
   console.text();
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("sub/pic.tga")), 4, 2);
 }
@@ -146,7 +146,7 @@ TEST_F(SaveImageTest, BackslashesInTheNameBecomeFolders) {
 
 TEST_F(SaveImageTest, RescalesASkinToTheWantedSize) {
   Colours colours = ToColours(296, 194, HalfAndHalf(296, 194, 3, 200));
-  SaveImage(state, dir.file("skin_0"), colours.get(), 296, 194, 512, 512, false);
+  SaveImage(state.options, state.outcome, dir.file("skin_0"), colours.get(), 296, 194, 512, 512, false);
   Decoded image = imagecheck::Decode(dir.file("skin_0.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 512u);
@@ -162,7 +162,7 @@ TEST_F(SaveImageTest, HalvingAloneSavesTheFrontHalfPixelForPixel) {
   pixels[0] = 0xFF123456;  // marks on the front half's corners
   pixels[147] = 0xFF654321;
   pixels[193 * 296 + 147] = 0xFFABCDEF;
-  SaveImage(state, dir.file("skin_0"), pixels, 296, 194, 148, 194, true);
+  SaveImage(state.options, state.outcome, dir.file("skin_0"), pixels, 296, 194, 148, 194, true);
 
   Decoded image = imagecheck::Decode(dir.file("skin_0.tga"));
   ASSERT_TRUE(image.loaded);
@@ -174,7 +174,7 @@ TEST_F(SaveImageTest, HalvingAloneSavesTheFrontHalfPixelForPixel) {
 
 TEST_F(SaveImageTest, HalvingWithTheFullSizeAskedRescalesTheFrontHalfToIt) {
   Colours colours = ToColours(296, 194, HalfAndHalf(296, 194, 3, 200));
-  SaveImage(state, dir.file("skin_0"), colours.get(), 296, 194, 296, 194, true);
+  SaveImage(state.options, state.outcome, dir.file("skin_0"), colours.get(), 296, 194, 296, 194, true);
   Decoded image = imagecheck::Decode(dir.file("skin_0.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 296u);
@@ -185,7 +185,7 @@ TEST_F(SaveImageTest, HalvingWithTheFullSizeAskedRescalesTheFrontHalfToIt) {
 
 TEST_F(SaveImageTest, HalvingAnOddWidthRoundsDown) {
   Colours colours = ToColours(5, 3, Indices(5, 3));
-  SaveImage(state, dir.file("pic"), colours.get(), 5, 3, 0, 0, true);
+  SaveImage(state.options, state.outcome, dir.file("pic"), colours.get(), 5, 3, 0, 0, true);
   Decoded image = imagecheck::Decode(dir.file("pic.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 2u);
@@ -194,7 +194,7 @@ TEST_F(SaveImageTest, HalvingAnOddWidthRoundsDown) {
 
 TEST_F(SaveImageTest, AOneSidedWantedSizeKeepsTheOtherSide) {
   Colours colours = ToColours(8, 6, Indices(8, 6));
-  SaveImage(state, dir.file("pic"), colours.get(), 8, 6, 16, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("pic"), colours.get(), 8, 6, 16, 0, false);
   Decoded image = imagecheck::Decode(dir.file("pic.tga"));
   ASSERT_TRUE(image.loaded);
   EXPECT_EQ(image.width, 16u);
@@ -209,29 +209,29 @@ TEST_F(SaveImageTest, SizesThatGiveNoBitmapSkipTheImageAndTheNextIsSaved) {
     int32_t width, height;
   };
   for (Wanted wanted : {Wanted{-5, -5}, Wanted{-1, 4}, Wanted{100000, 100000}, Wanted{2147483647, 2}}) {
-    SaveImage(state, dir.file("bad"), colours.get(), 4, 4, wanted.width, wanted.height, false);
+    SaveImage(state.options, state.outcome, dir.file("bad"), colours.get(), 4, 4, wanted.width, wanted.height, false);
     EXPECT_FALSE(testdata::FileExists(dir.file("bad.tga"))) << wanted.width << " x " << wanted.height;
   }
-  SaveImage(state, dir.file("good"), colours.get(), 4, 4, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("good"), colours.get(), 4, 4, 0, 0, false);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("good.tga")), 4, 4);
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
 TEST_F(SaveImageTest, EmptyBuffersWriteNothing) {
   uint32_t one = 0xFF00FF00;
-  SaveImage(state, dir.file("none"), nullptr, 4, 4, 0, 0, false);
-  SaveImage(state, dir.file("flat"), &one, 1, 1, 0, 0, true);  // half of one pixel is nothing
-  SaveImage(state, dir.file("zero"), &one, 0, 1, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("none"), nullptr, 4, 4, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("flat"), &one, 1, 1, 0, 0, true);  // half of one pixel is nothing
+  SaveImage(state.options, state.outcome, dir.file("zero"), &one, 0, 1, 0, 0, false);
   EXPECT_EQ(EntriesIn(dir.path()), 0u);
 }
 
 TEST_F(SaveImageTest, AnUnknownFormatKeepsTheOldFile) {
   testdata::WriteText(dir.file("pic.xyz"), "old");
-  state.imageExt = "xyz";
-  state.imageFormat = 999;
-  state.flags |= OPT_REPLACE;
+  state.options.imageExt = "xyz";
+  state.options.imageFormat = 999;
+  state.options.flags |= OPT_REPLACE;
   Colours colours = ToColours(4, 4, Indices(4, 4));
-  SaveImage(state, dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
   EXPECT_EQ(testdata::ReadText(dir.file("pic.xyz")), "old");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
@@ -242,8 +242,8 @@ TEST_F(SaveImageTest, AMissingLibraryIsExplainedOnceAndEveryImageFails) {
   std::string said;
   {
     imagecheck::ConsoleCapture console;
-    SaveImage(state, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
-    SaveImage(state, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state.options, state.outcome, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state.options, state.outcome, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
     said = console.text();
   }
   RebindImageLibrary(kImageLibraryName);
@@ -259,9 +259,9 @@ TEST_F(SaveImageTest, AMissingLibraryIsExplainedOnceAndEveryImageFails) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "  Failed:  \"" + file + "\" (FreeImage is not available)"), 1)
         << said;
   }
-  EXPECT_EQ(state.failedOutputs, 2u);
+  EXPECT_EQ(state.outcome.failedOutputs, 2u);
 
-  SaveImage(state, dir.file("c"), colours.get(), 4, 4, 0, 0, false);
+  SaveImage(state.options, state.outcome, dir.file("c"), colours.get(), 4, 4, 0, 0, false);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("c.tga")), 4, 4);
 }
 
@@ -273,11 +273,11 @@ TEST_F(SaveImageTest, ANoAnswerKeepsTheOldFile) {
   {
     imagecheck::StdinFrom answers("xn");
     imagecheck::ConsoleCapture console;
-    SaveImage(state, dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state.options, state.outcome, dir.file("pic"), colours.get(), 4, 4, 0, 0, false);
     EXPECT_NE(console.text().find("already exists, replace? [Yes/No/Always]"), std::string::npos);
   }
   EXPECT_EQ(testdata::ReadText(dir.file("pic.tga")), "old");
-  EXPECT_EQ(state.flags & OPT_REPLACE, 0u);
+  EXPECT_EQ(state.options.flags & OPT_REPLACE, 0u);
 }
 
 TEST_F(SaveImageTest, TheQuestionIsAskedForEveryImage) {
@@ -288,8 +288,8 @@ TEST_F(SaveImageTest, TheQuestionIsAskedForEveryImage) {
   {
     imagecheck::StdinFrom answers("yn");
     imagecheck::ConsoleCapture console;
-    SaveImage(state, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
-    SaveImage(state, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state.options, state.outcome, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state.options, state.outcome, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
     said = console.text();
   }
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("a.tga")), 4, 4);
@@ -305,12 +305,12 @@ TEST_F(SaveImageTest, AnAlwaysAnswerCarriesOverToTheNextImages) {
     // One answer only: the end of input would answer No to a second question.
     imagecheck::StdinFrom answers("a");
     imagecheck::ConsoleCapture console;
-    SaveImage(state, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
-    SaveImage(state, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state.options, state.outcome, dir.file("a"), colours.get(), 4, 4, 0, 0, false);
+    SaveImage(state.options, state.outcome, dir.file("b"), colours.get(), 4, 4, 0, 0, false);
     std::string said = console.text();
     EXPECT_EQ(said.find("\"" + dir.file("b.tga") + "\" already exists"), std::string::npos) << said;
   }
-  EXPECT_NE(state.flags & OPT_REPLACE, 0u);
+  EXPECT_TRUE(state.outcome.alwaysReplace);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("a.tga")), 4, 4);
   ExpectPixelsOfIndices(imagecheck::Decode(dir.file("b.tga")), 4, 4);
   EXPECT_EQ(EntriesIn(dir.path()), 2u);
@@ -336,7 +336,8 @@ void SaveAndCompare(ConverterState& state, const VNLPICTURE_T& picture, const VN
   ASSERT_TRUE(colours) << name;
   {
     imagecheck::ConsoleCapture quiet;
-    SaveImage(state, name, colours.get(), int32_t(picture.width), int32_t(picture.height), 0, 0, false);
+    SaveImage(state.options, state.outcome, name, colours.get(), int32_t(picture.width), int32_t(picture.height), 0, 0,
+              false);
   }
   Decoded image = imagecheck::Decode(name + ".tga");
   ASSERT_TRUE(image.loaded) << name;

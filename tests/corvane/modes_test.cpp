@@ -17,15 +17,15 @@ using testdata::Bytes;
 class ModesTest : public testing::Test {
  protected:
   void SetUp() override {
-    state.imageExt = "tga";
-    state.imageFormat = 17;
+    state.options.imageExt = "tga";
+    state.options.imageFormat = 17;
   }
   ConverterState state;
 
   // Runs a mode with the console caught; the text lands in `said`.
-  int Run(int (*mode)(ConverterState&)) {
+  int Run(int (*mode)(const RunOptions&, ItemState&, RunOutcome&)) {
     ConsoleCapture console;
-    int result = mode(state);
+    int result = mode(state.options, state.item, state.outcome);
     said = console.text();
     return result;
   }
@@ -48,35 +48,35 @@ Bytes MemberBytes() {
 // ---- pack list ----
 
 TEST_F(ModesTest, PackListWithoutTheSeparatorFails) {
-  state.listFile = "PAK0.PAK";
+  state.options.listFile = "PAK0.PAK";
   EXPECT_EQ(Run(RunPackList), 1);
   EXPECT_EQ(said, ":: PACK LIST\n");
-  EXPECT_EQ(state.errorMessage, "Pack list: please use the packed ressource syntax (PAK::FILE)");
+  EXPECT_EQ(state.outcome.errorMessage, "Pack list: please use the packed ressource syntax (PAK::FILE)");
 }
 
 TEST_F(ModesTest, PackListOfAFileThatIsNoPackGivesTheLibraryMessage) {
-  state.listPack = Write("junk.pak", Bytes(64, 'x'));
-  state.listFile = dir.file("list.txt");
+  state.options.listPack = Write("junk.pak", Bytes(64, 'x'));
+  state.options.listFile = dir.file("list.txt");
   EXPECT_EQ(Run(RunPackList), 1);
-  EXPECT_EQ(state.errorMessage, "Pack list: file is not a Quake PAK");
-  EXPECT_EQ(state.packInfo.entries, nullptr);
+  EXPECT_EQ(state.outcome.errorMessage, "Pack list: file is not a Quake PAK");
+  EXPECT_EQ(state.item.packInfo.entries, nullptr);
 }
 
 TEST_F(ModesTest, PackListOfAMissingPackSaysSo) {
-  state.listPack = dir.file("absent.pak");
-  state.listFile = dir.file("list.txt");
+  state.options.listPack = dir.file("absent.pak");
+  state.options.listFile = dir.file("list.txt");
   EXPECT_EQ(Run(RunPackList), 1);
-  EXPECT_EQ(state.errorMessage, "Pack list: file no found");
+  EXPECT_EQ(state.outcome.errorMessage, "Pack list: file no found");
 }
 
 TEST_F(ModesTest, PackListNamesThePackAndReleasesTheDirectory) {
-  state.listPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
-  state.listFile = dir.file("list.txt");
-  state.reportFile = state.listFile;
+  state.options.listPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
+  state.options.listFile = dir.file("list.txt");
+  state.options.reportFile = state.options.listFile;
   EXPECT_EQ(Run(RunPackList), 0);
-  EXPECT_EQ(said.rfind(":: PACK LIST\n  Source:  \"" + state.listPack + "\"\n", 0), 0u) << said;
-  EXPECT_EQ(state.errorMessage, "");
-  EXPECT_EQ(state.packInfo.entries, nullptr);
+  EXPECT_EQ(said.rfind(":: PACK LIST\n  Source:  \"" + state.options.listPack + "\"\n", 0), 0u) << said;
+  EXPECT_EQ(state.outcome.errorMessage, "");
+  EXPECT_EQ(state.item.packInfo.entries, nullptr);
   EXPECT_NE(testdata::ReadText(dir.file("list.txt")).find("gfx\\b.lmp"), std::string::npos)
       << "the listing names every member";
 }
@@ -86,32 +86,33 @@ TEST_F(ModesTest, PackListNamesThePackAndReleasesTheDirectory) {
 class PackExtractTest : public ModesTest {
  protected:
   void UsePack() {
-    state.extractPack = Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
-    state.extractFile = "progs\\a.mdl";
-    state.baseName = dir.file("a.mdl");
+    state.options.extractPack =
+        Write("a.pak", testdata::BuildPack({{"progs/a.mdl", MemberBytes()}, {"gfx/b.lmp", {1, 2}}}));
+    state.options.extractFile = "progs\\a.mdl";
+    state.options.baseName = dir.file("a.mdl");
   }
 };
 
 TEST_F(PackExtractTest, WritesTheMemberByteForByte) {
   UsePack();
   EXPECT_EQ(Run(RunPackExtract), 0);
-  EXPECT_EQ(said, ":: PACK EXTRACT\n  Source:  \"" + state.extractPack + "\"\n  Extract: \"progs\\a.mdl\"\n");
+  EXPECT_EQ(said, ":: PACK EXTRACT\n  Source:  \"" + state.options.extractPack + "\"\n  Extract: \"progs\\a.mdl\"\n");
   EXPECT_EQ(testdata::ReadFile(dir.file("a.mdl")), MemberBytes());
 }
 
 TEST_F(PackExtractTest, WithoutTheSeparatorFails) {
-  state.extractFile = "progs\\a.mdl";
+  state.options.extractFile = "progs\\a.mdl";
   EXPECT_EQ(Run(RunPackExtract), 1);
   EXPECT_EQ(said, ":: PACK EXTRACT\n");
-  EXPECT_EQ(state.errorMessage, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
+  EXPECT_EQ(state.outcome.errorMessage, "Pack extract: please use the packed ressource syntax (PAK::FILE)");
 }
 
 TEST_F(PackExtractTest, AMissingMemberIsNotFound) {
   UsePack();
-  state.extractFile = "progs\\b.mdl";
-  state.baseName = dir.file("b.mdl");
+  state.options.extractFile = "progs\\b.mdl";
+  state.options.baseName = dir.file("b.mdl");
   EXPECT_EQ(Run(RunPackExtract), 1);
-  EXPECT_EQ(state.errorMessage, "Pack info: file no found");
+  EXPECT_EQ(state.outcome.errorMessage, "Pack info: file no found");
   EXPECT_EQ(said, ":: PACK EXTRACT\n");
   EXPECT_FALSE(testdata::FileExists(dir.file("b.mdl")));
 }
@@ -128,7 +129,7 @@ TEST_F(PackExtractTest, ANoAnswerKeepsTheOldFileAndStillSucceeds) {
 TEST_F(PackExtractTest, TheReplaceSwitchOverwritesWithoutAsking) {
   UsePack();
   testdata::WriteText(dir.file("a.mdl"), "an old file that is longer than nothing");
-  state.flags |= OPT_REPLACE;
+  state.options.flags |= OPT_REPLACE;
   EXPECT_EQ(Run(RunPackExtract), 0);
   EXPECT_EQ(testdata::ReadFile(dir.file("a.mdl")), MemberBytes());
   EXPECT_EQ(said.find("already exists"), std::string::npos);
@@ -136,10 +137,10 @@ TEST_F(PackExtractTest, TheReplaceSwitchOverwritesWithoutAsking) {
 
 TEST_F(PackExtractTest, TheDogHeadComesOutAsTheLooseFile) {
   SKIP_WITHOUT_CORPUS();
-  state.extractPack = testdata::CorpusFile("pak0.pak");
-  state.extractFile = "progs\\h_dog.mdl";
-  state.baseName = dir.file("h_dog.mdl");
-  ASSERT_EQ(Run(RunPackExtract), 0) << state.errorMessage;
+  state.options.extractPack = testdata::CorpusFile("pak0.pak");
+  state.options.extractFile = "progs\\h_dog.mdl";
+  state.options.baseName = dir.file("h_dog.mdl");
+  ASSERT_EQ(Run(RunPackExtract), 0) << state.outcome.errorMessage;
   Bytes loose = testdata::ReadFile(testdata::CorpusFile("progs/h_dog.mdl"));
   ASSERT_FALSE(loose.empty());
   EXPECT_EQ(testdata::ReadFile(dir.file("h_dog.mdl")), loose);
@@ -149,16 +150,16 @@ TEST_F(PackExtractTest, TheDogHeadComesOutAsTheLooseFile) {
 
 class PictureTest : public ModesTest {
  protected:
-  void UsePalette() { state.paletteFile = Write("pal.lmp", testdata::DistinctPalette()); }
+  void UsePalette() { state.options.paletteFile = Write("pal.lmp", testdata::DistinctPalette()); }
   void UseLump(uint32_t width, uint32_t height) {
     Bytes pixels;
     for (uint32_t i = 0; i < width * height; ++i) pixels.push_back(uint8_t(i * 3 + 1));
-    state.lumpFile = Write("pic.lmp", testdata::BuildLump(width, height, pixels));
-    state.baseName = dir.file("pic");
+    state.options.lumpFile = Write("pic.lmp", testdata::BuildLump(width, height, pixels));
+    state.options.baseName = dir.file("pic");
   }
   void UseSprite(const testdata::SpriteRecipe& recipe) {
-    state.spriteFile = Write("s.spr", testdata::BuildSprite(recipe));
-    state.baseName = dir.file("s");
+    state.options.spriteFile = Write("s.spr", testdata::BuildSprite(recipe));
+    state.options.baseName = dir.file("s");
   }
 };
 
@@ -177,31 +178,31 @@ TEST_F(PictureTest, ALumpWithoutPaletteFails) {
   UseLump(4, 4);
   EXPECT_EQ(Run(RunPictureConversion), 1);
   EXPECT_EQ(said, ":: CONVERT LUMP\n");
-  EXPECT_EQ(state.errorMessage, "Palette: you must specify a palette file to convert pictures");
+  EXPECT_EQ(state.outcome.errorMessage, "Palette: you must specify a palette file to convert pictures");
 }
 
 TEST_F(PictureTest, ABadPaletteGivesTheLibraryMessage) {
   UseLump(4, 4);
-  const std::string palette = state.paletteFile = Write("pal.lmp", Bytes(767, 1));
+  const std::string palette = state.options.paletteFile = Write("pal.lmp", Bytes(767, 1));
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(state.errorMessage, "Palette: file is not a Quake PALETTE");
+  EXPECT_EQ(state.outcome.errorMessage, "Palette: file is not a Quake PALETTE");
   // The names are shown as the options gave them, before the library cleans them.
   EXPECT_EQ(said, ":: CONVERT LUMP\n  Palette: \"" + palette + "\"\n");
 }
 
 TEST_F(PictureTest, ABadLumpGivesTheLibraryMessage) {
   UsePalette();
-  state.lumpFile = Write("pic.lmp", testdata::BuildLump(4, 4, Bytes(15, 0)));
-  state.baseName = dir.file("pic");
+  state.options.lumpFile = Write("pic.lmp", testdata::BuildLump(4, 4, Bytes(15, 0)));
+  state.options.baseName = dir.file("pic");
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(state.errorMessage, "Source lump: file is not a Quake PICTURE");
+  EXPECT_EQ(state.outcome.errorMessage, "Source lump: file is not a Quake PICTURE");
   EXPECT_FALSE(testdata::FileExists(dir.file("pic.tga")));
 }
 
 TEST_F(PictureTest, ALumpIsSavedUnderItsBaseNameAfterTheOutputsLine) {
   UsePalette();
   UseLump(6, 3);
-  const std::string palette = state.paletteFile, lump = state.lumpFile;
+  const std::string palette = state.options.paletteFile, lump = state.options.lumpFile;
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_EQ(said,
             ":: CONVERT LUMP\n"
@@ -222,9 +223,9 @@ TEST_F(PictureTest, ALumpIsSavedUnderItsBaseNameAfterTheOutputsLine) {
 TEST_F(PictureTest, ALumpIsNeverRescaled) {
   UsePalette();
   UseLump(6, 3);
-  state.skinWidth = 512;
-  state.skinHeight = 512;
-  state.flags |= OPT_SKINNOBACK;
+  state.item.skinWidth = 512;
+  state.item.skinHeight = 512;
+  state.options.flags |= OPT_SKINNOBACK;
   EXPECT_EQ(Run(RunPictureConversion), 0);
   imagecheck::Decoded image = imagecheck::Decode(dir.file("pic.tga"));
   ASSERT_TRUE(image.loaded);
@@ -239,9 +240,9 @@ TEST_F(PictureTest, SpriteFramesAreSavedOneByOneWithoutOutputsLine) {
       {false, {}, {testdata::MakeSpriteFrame(4, 3, -2, 1, 0)}},
       {true, {0.1f, 0.2f}, {testdata::MakeSpriteFrame(5, 2, 0, 0, 40), testdata::MakeSpriteFrame(3, 6, 1, 1, 90)}}};
   UseSprite(recipe);
-  state.skinWidth = 512;  // a skin size does not touch sprite frames
-  state.skinHeight = 512;
-  const std::string palette = state.paletteFile, sprite = state.spriteFile;
+  state.item.skinWidth = 512;  // a skin size does not touch sprite frames
+  state.item.skinHeight = 512;
+  const std::string palette = state.options.paletteFile, sprite = state.options.spriteFile;
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_EQ(said,
             ":: CONVERT SPRITE\n"
@@ -295,17 +296,17 @@ TEST_F(PictureTest, AnUnsupportedSpriteVersionIsNamed) {
   recipe.entries = {{false, {}, {testdata::MakeSpriteFrame(2, 2, 0, 0)}}};
   Bytes bytes = testdata::BuildSprite(recipe);
   testdata::PutU32(bytes, 4, 2);  // version 2
-  state.spriteFile = Write("s.spr", bytes);
-  state.baseName = dir.file("s");
+  state.options.spriteFile = Write("s.spr", bytes);
+  state.options.baseName = dir.file("s");
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(state.errorMessage, "Source sprite: sprite version unsupported");
+  EXPECT_EQ(state.outcome.errorMessage, "Source sprite: sprite version unsupported");
 }
 
 TEST_F(PictureTest, AMissingSpriteSaysSo) {
   UsePalette();
-  state.spriteFile = dir.file("absent.spr");
+  state.options.spriteFile = dir.file("absent.spr");
   EXPECT_EQ(Run(RunPictureConversion), 1);
-  EXPECT_EQ(state.errorMessage, "Source sprite: file no found");
+  EXPECT_EQ(state.outcome.errorMessage, "Source sprite: file no found");
 }
 
 TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
@@ -315,7 +316,7 @@ TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
   recipe.maxHeight = 4;
   recipe.entries = {{false, {}, {testdata::SpriteFrame{0, 0, 0, 0, {}}}}};
   UseSprite(recipe);
-  state.reportFile = dir.file("report.txt");
+  state.options.reportFile = dir.file("report.txt");
   EXPECT_EQ(Run(RunPictureConversion), 0);
   EXPECT_FALSE(testdata::FileExists(dir.file("s_0.tga")));
   EXPECT_FALSE(testdata::ReadText(dir.file("report.txt")).empty());
@@ -323,18 +324,18 @@ TEST_F(PictureTest, TheReportIsWrittenAlsoWhenNoImageIs) {
 
 TEST_F(PictureTest, TheExplosionGivesOneImagePerFrame) {
   SKIP_WITHOUT_CORPUS();
-  state.palettePack = testdata::CorpusFile("pak0.pak");
-  state.paletteFile = "gfx\\palette.lmp";
-  state.spriteFile = testdata::CorpusFile("progs/s_explod.spr");
-  state.baseName = dir.file("s_explod");
-  ASSERT_EQ(Run(RunPictureConversion), 0) << state.errorMessage;
-  const uint32_t frames = state.sprite.sheetCount + state.sprite.frameExtra;
+  state.options.palettePack = testdata::CorpusFile("pak0.pak");
+  state.options.paletteFile = "gfx\\palette.lmp";
+  state.options.spriteFile = testdata::CorpusFile("progs/s_explod.spr");
+  state.options.baseName = dir.file("s_explod");
+  ASSERT_EQ(Run(RunPictureConversion), 0) << state.outcome.errorMessage;
+  const uint32_t frames = state.item.sprite.sheetCount + state.item.sprite.frameExtra;
   ASSERT_GT(frames, 1u);
   for (uint32_t i = 0; i < frames; ++i) {
     imagecheck::Decoded image = imagecheck::Decode(dir.file("s_explod_" + std::to_string(i) + ".tga"));
     ASSERT_TRUE(image.loaded) << i;
-    EXPECT_EQ(image.width, state.sprite.frames[i].width);
-    EXPECT_EQ(image.height, state.sprite.frames[i].height);
+    EXPECT_EQ(image.width, state.item.sprite.frames[i].width);
+    EXPECT_EQ(image.height, state.item.sprite.frames[i].height);
   }
   EXPECT_FALSE(testdata::FileExists(dir.file("s_explod_" + std::to_string(frames) + ".tga")));
 }

@@ -15,11 +15,11 @@ class CommandLineTest : public testing::Test {
   int Parse(const std::vector<std::string>& args) { return ParseInto(state, args); }
   // A run of its own: the state and a table made for it.
   int ParseInto(ConverterState& run, const std::vector<std::string>& args) {
-    OptionTable options = ProgramOptions();
-    run.arguments = {"corvane"};
-    run.arguments.insert(run.arguments.end(), args.begin(), args.end());
+    OptionTable table = ProgramOptions();
+    run.options.arguments = {"corvane"};
+    run.options.arguments.insert(run.options.arguments.end(), args.begin(), args.end());
     testing::internal::CaptureStdout();
-    int result = ParseCommandLine(run, options);
+    int result = ParseCommandLine(run.options, table);
     shown_ = testing::internal::GetCapturedStdout();
     return result;
   }
@@ -43,7 +43,7 @@ TEST(OptionTable, AddOptionNormalisesAndFillsOneSlotAtATime) {
   EXPECT_EQ(table[0].value, 4);
 
   std::string second = "-bar", params = "[X]";
-  OptionHandler handler = [](ConverterState&, std::vector<std::string>&) {};
+  OptionHandler handler = [](RunOptions&, std::vector<std::string>&) {};
   AddOption(table, 1, second, handler, 1, params);
   ASSERT_EQ(table.size(), 2u);
   EXPECT_NE(table[1].handler, nullptr);
@@ -85,28 +85,28 @@ TEST(OptionTable, ProgramRegistersEighteenOptionsInUsageOrder) {
 
 TEST_F(CommandLineTest, FlagsAreSetAndAnnouncedOnce) {
   EXPECT_EQ(Parse({"-swapyz", "-REPLACE", "-swapyz"}), 0);
-  EXPECT_EQ(state.flags, OPT_SWAPYZ | OPT_REPLACE);
+  EXPECT_EQ(state.options.flags, OPT_SWAPYZ | OPT_REPLACE);
   EXPECT_EQ(shown_, ":: OPTIONS\n  Swap Y & Z coordinates\n  Always replace existing files\n");
 }
 
 TEST_F(CommandLineTest, ParametersAreTakenVerbatimEvenWhenTheyLookLikeOptions) {
   EXPECT_EQ(Parse({"-model", "-pal"}), 0);
-  EXPECT_EQ(state.modelFile, "-pal.mdl");
-  EXPECT_TRUE(state.paletteFile.empty());
+  EXPECT_EQ(state.options.modelFile, "-pal.mdl");
+  EXPECT_TRUE(state.options.paletteFile.empty());
 }
 
 TEST_F(CommandLineTest, MissingSecondParameterStillRunsTheHandler) {
-  state.skinHeight = 77;
+  state.options.skinHeight = 77;
   EXPECT_EQ(Parse({"-skinsize", "128"}), 1);
-  EXPECT_EQ(state.skinWidth, 128);
-  EXPECT_EQ(state.skinHeight, 0);
+  EXPECT_EQ(state.options.skinWidth, 128);
+  EXPECT_EQ(state.options.skinHeight, 0);
   EXPECT_EQ(shown_, "Missing parameters for: \"-skinsize\"\n");
 }
 
 TEST_F(CommandLineTest, UnknownArgumentDoesNotStopLaterOptions) {
   EXPECT_EQ(Parse({"-what", "-swap", "loose", "-frame", "X"}), 1);
-  EXPECT_EQ(state.flags, OPT_SWAP);
-  EXPECT_EQ(state.frameName, "x");
+  EXPECT_EQ(state.options.flags, OPT_SWAP);
+  EXPECT_EQ(state.options.frameName, "x");
   EXPECT_EQ(shown_, "Argument unknown: \"-what\"\n:: OPTIONS\n  Swap triangles side\nLoose parameter: \"loose\"\n");
 }
 
@@ -117,55 +117,58 @@ TEST_F(CommandLineTest, HandlersStoreWhatTheModesRead) {
   } cases[] = {
       {{"-model", "progs/x"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.modelFile, "progs\\x.mdl");
-         EXPECT_EQ(state.baseName, "x");
-         EXPECT_EQ(state.dstFile, "x.ase");
+         EXPECT_EQ(state.options.modelFile, "progs\\x.mdl");
+         EXPECT_EQ(state.options.baseName, "x");
+         EXPECT_EQ(state.options.dstFile, "x.ase");
        }},
-      {{"-dst", "out.obj", "-model", "x"}, [](const ConverterState& state) { EXPECT_EQ(state.dstFile, "out.obj"); }},
-      {{"-model", "x", "-dst", "out"}, [](const ConverterState& state) { EXPECT_EQ(state.dstFile, "out.ase"); }},
+      {{"-dst", "out.obj", "-model", "x"},
+       [](const ConverterState& state) { EXPECT_EQ(state.options.dstFile, "out.obj"); }},
+      {{"-model", "x", "-dst", "out"},
+       [](const ConverterState& state) { EXPECT_EQ(state.options.dstFile, "out.ase"); }},
       {{"-model", "a::b::c"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.modelPack, "");
-         EXPECT_EQ(state.modelFile, "");
-         EXPECT_EQ(state.dstFile, "");
+         EXPECT_EQ(state.options.modelPack, "");
+         EXPECT_EQ(state.options.modelFile, "");
+         EXPECT_EQ(state.options.dstFile, "");
        }},
       {{"-model", "pak0::progs/soldier"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.modelPack, "pak0.pak");
-         EXPECT_EQ(state.modelFile, "progs\\soldier.mdl");
+         EXPECT_EQ(state.options.modelPack, "pak0.pak");
+         EXPECT_EQ(state.options.modelFile, "progs\\soldier.mdl");
        }},
-      {{"-pal", "gfx/palette"}, [](const ConverterState& state) { EXPECT_EQ(state.paletteFile, "gfx\\palette.lmp"); }},
-      {{"-frame", "  WALK1  "}, [](const ConverterState& state) { EXPECT_EQ(state.frameName, "walk1"); }},
-      {{"-skinhint", "hint.tga"}, [](const ConverterState& state) { EXPECT_EQ(state.hintFile, "hint.tga"); }},
+      {{"-pal", "gfx/palette"},
+       [](const ConverterState& state) { EXPECT_EQ(state.options.paletteFile, "gfx\\palette.lmp"); }},
+      {{"-frame", "  WALK1  "}, [](const ConverterState& state) { EXPECT_EQ(state.options.frameName, "walk1"); }},
+      {{"-skinhint", "hint.tga"}, [](const ConverterState& state) { EXPECT_EQ(state.options.hintFile, "hint.tga"); }},
       {{"-skinsize", " 64px", "-3"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.skinWidth, 64);
-         EXPECT_EQ(state.skinHeight, -3);
+         EXPECT_EQ(state.options.skinWidth, 64);
+         EXPECT_EQ(state.options.skinHeight, -3);
        }},
-      {{"-report", "r"}, [](const ConverterState& state) { EXPECT_EQ(state.reportFile, "r.txt"); }},
+      {{"-report", "r"}, [](const ConverterState& state) { EXPECT_EQ(state.options.reportFile, "r.txt"); }},
       {{"-paklist", "pak0.pak::list"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.listPack, "pak0.pak");
-         EXPECT_EQ(state.listFile, "list.txt");
-         EXPECT_EQ(state.reportFile, "list.txt");
+         EXPECT_EQ(state.options.listPack, "pak0.pak");
+         EXPECT_EQ(state.options.listFile, "list.txt");
+         EXPECT_EQ(state.options.reportFile, "list.txt");
        }},
       {{"-pakextract", "pak0::progs/player.mdl"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.extractPack, "pak0.pak");
-         EXPECT_EQ(state.extractFile, "progs\\player.mdl");
-         EXPECT_EQ(state.baseName, "player.mdl");
+         EXPECT_EQ(state.options.extractPack, "pak0.pak");
+         EXPECT_EQ(state.options.extractFile, "progs\\player.mdl");
+         EXPECT_EQ(state.options.baseName, "player.mdl");
        }},
       {{"-sprite", "progs/s_light"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.spriteFile, "progs\\s_light.spr");
-         EXPECT_EQ(state.baseName, "s_light");
+         EXPECT_EQ(state.options.spriteFile, "progs\\s_light.spr");
+         EXPECT_EQ(state.options.baseName, "s_light");
        }},
       {{"-lump", "gfx/conback"},
        [](const ConverterState& state) {
-         EXPECT_EQ(state.lumpFile, "gfx\\conback.lmp");
-         EXPECT_EQ(state.baseName, "conback");
+         EXPECT_EQ(state.options.lumpFile, "gfx\\conback.lmp");
+         EXPECT_EQ(state.options.baseName, "conback");
        }},
-      {{"-frame", "a", "-frame", "b"}, [](const ConverterState& state) { EXPECT_EQ(state.frameName, "b"); }},
+      {{"-frame", "a", "-frame", "b"}, [](const ConverterState& state) { EXPECT_EQ(state.options.frameName, "b"); }},
   };
   for (Case& c : cases) {
     ConverterState run;
@@ -184,9 +187,9 @@ TEST_F(CommandLineTest, OutImgPicksFormatExtensionAndFlags) {
                {"JPEG", "jpg", 2, 128}, {"gif", "tga", 17, 0}, {"tga", "tga", 17, 0}};
   for (const Case& c : cases) {
     Parse({"-outimg", c.kind});
-    EXPECT_EQ(state.imageExt, c.ext) << c.kind;
-    EXPECT_EQ(state.imageFormat, c.format) << c.kind;
-    EXPECT_EQ(state.imageFlags, c.flags) << c.kind;
+    EXPECT_EQ(state.options.imageExt, c.ext) << c.kind;
+    EXPECT_EQ(state.options.imageFormat, c.format) << c.kind;
+    EXPECT_EQ(state.options.imageFlags, c.flags) << c.kind;
   }
 }
 
@@ -197,9 +200,9 @@ TEST_F(CommandLineTest, ScaleKeepsItsValueForZeroAndNonFiniteFactors) {
   } cases[] = {{"2", 2},    {"0", 2},     {"abc", 2},  {"nan", 2},       {"inf", 2},      {"-INF", 2},
                {"1e40", 2}, {"1e-60", 2}, {"0x20", 2}, {" -1.5", -1.5f}, {"3.25x", 3.25f}};
   for (const Case& c : cases) {
-    state.scale = 2;
+    state.options.scale = 2;
     Parse({"-scale", c.factor});
-    EXPECT_EQ(state.scale, c.scale) << c.factor;
+    EXPECT_EQ(state.options.scale, c.scale) << c.factor;
   }
 }
 

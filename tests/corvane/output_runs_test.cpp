@@ -104,7 +104,7 @@ TEST(OutputFailures, WithoutTheImageLibraryEveryImageFails) {
   writertest::InFolder inside(dir.path());
   writertest::StdinFeed noAnswers("");
   ConverterState state;
-  state.arguments = {"corvane", "-model", "m", "-pal", "pal", "-skinhint", "hint"};
+  state.options.arguments = {"corvane", "-model", "m", "-pal", "pal", "-skinhint", "hint"};
   RebindImageLibrary("libfreeimage-absent.so.0");
   std::string said;
   int code;

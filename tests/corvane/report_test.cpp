@@ -62,18 +62,18 @@ std::string LineStarting(const std::string& text, const std::string& prefix) {
 }
 
 void FillPalette(ConverterState& state) {
-  state.paletteFile = "gfx\\palette.lmp";
-  state.palette.brightCount = 32;
-  state.palette.shadingLevels = 64;
-  state.palette.colors = Calloc<uint32_t>(256);
-  state.palette.colors[5] = Colour(255, 128, 0);
-  state.palette.colors[9] = Colour(254, 1, 127);
-  state.palette.colors[255] = Colour(255, 255, 255);
+  state.options.paletteFile = "gfx\\palette.lmp";
+  state.item.palette.brightCount = 32;
+  state.item.palette.shadingLevels = 64;
+  state.item.palette.colors = Calloc<uint32_t>(256);
+  state.item.palette.colors[5] = Colour(255, 128, 0);
+  state.item.palette.colors[9] = Colour(254, 1, 127);
+  state.item.palette.colors[255] = Colour(255, 255, 255);
 }
 
 void FillPack(ConverterState& state, uint32_t count) {
-  state.listPack = "id1\\pak0.pak";
-  VNLPACKINFO_T& info = state.packInfo;
+  state.options.listPack = "id1\\pak0.pak";
+  VNLPACKINFO_T& info = state.item.packInfo;
   info.dirOffset = 34579;
   info.dirLength = count * 64;
   info.entryCount = count;
@@ -86,8 +86,8 @@ void FillPack(ConverterState& state, uint32_t count) {
 }
 
 void FillSprite(ConverterState& state) {
-  state.spriteFile = "progs\\s_light.spr";
-  VNLSPRITE_T& sprite = state.sprite;
+  state.options.spriteFile = "progs\\s_light.spr";
+  VNLSPRITE_T& sprite = state.item.sprite;
   sprite.spriteType = 2;
   sprite.syncType = 1;
   sprite.sheetCount = 1;
@@ -103,16 +103,16 @@ void FillSprite(ConverterState& state) {
 }
 
 void FillPicture(ConverterState& state) {
-  state.lumpFile = "gfx\\pause.lmp";
-  state.picture.width = 64;
-  state.picture.height = 32;
-  state.picture.pixels = Calloc<uint8_t>(64 * 32);
+  state.options.lumpFile = "gfx\\pause.lmp";
+  state.item.picture.width = 64;
+  state.item.picture.height = 32;
+  state.item.picture.pixels = Calloc<uint8_t>(64 * 32);
 }
 
 // Flattened frames: `groups` gives each frame's group size (0 inside or outside a group).
 void SetFrames(ConverterState& state, uint16_t frameCount, const std::vector<std::string>& names,
                const std::vector<uint8_t>& groups) {
-  VNLMODEL_T& model = state.model;
+  VNLMODEL_T& model = state.item.model;
   std::free(model.frameNames);
   std::free(model.frameGroup);
   model.frameCount = frameCount;
@@ -127,8 +127,8 @@ void SetFrames(ConverterState& state, uint16_t frameCount, const std::vector<std
 
 // A 16 x 16 skin half covered, two single frames and a group of 2.
 void FillModel(ConverterState& state) {
-  state.modelFile = "progs\\soldier.mdl";
-  VNLMODEL_T& model = state.model;
+  state.options.modelFile = "progs\\soldier.mdl";
+  VNLMODEL_T& model = state.item.model;
   model.ofsSkins = 84;
   model.ofsVertices = 152;
   model.ofsTriangles = 200;
@@ -141,7 +141,7 @@ void FillModel(ConverterState& state) {
   model.skins = Calloc<VNLPICTURE_T>(3);
   model.skins[0].width = 16;
   model.skins[0].height = 16;
-  testdata::SetSkinTriangles(state.model, testdata::LeftHalfOfSixteen());
+  testdata::SetSkinTriangles(state.item.model, testdata::LeftHalfOfSixteen());
   model.vertexCount = 5;
   model.seamCount = 1;
   SetFrames(state, 3, {"stand1", "stand2", "run1", "run2"}, {0, 0, 2, 0});
@@ -160,8 +160,8 @@ class ReportFile : public ::testing::Test {
     when.tm_min = 5;
     when.tm_sec = 3;
     SetReportTime(&when);
-    state.arguments = kArguments;
-    state.reportFile = dir.file("r.txt");
+    state.options.arguments = kArguments;
+    state.options.reportFile = dir.file("r.txt");
   }
   void TearDown() override { SetReportTime(nullptr); }
 
@@ -169,7 +169,7 @@ class ReportFile : public ::testing::Test {
   std::string Report() { return ReportOf(state); }
   std::string ReportOf(ConverterState& run) {
     ::testing::internal::CaptureStdout();
-    WriteReport(run);
+    WriteReport(run.options, run.item, run.outcome);
     ::testing::internal::GetCapturedStdout();
     return ReadText(dir.file("r.txt"));
   }
@@ -181,7 +181,7 @@ class ReportFile : public ::testing::Test {
 TEST_F(ReportFile, HeaderAloneWhenNothingWasLoaded) { EXPECT_EQ(Report(), kHeader); }
 
 TEST_F(ReportFile, CommandLineOfTheProgramAloneEndsInABlank) {
-  state.arguments = {"/usr/bin/corvane"};
+  state.options.arguments = {"/usr/bin/corvane"};
   EXPECT_EQ(LineStarting(Report(), "  Command line:"), "  Command line:    /usr/bin/corvane ");
 }
 
@@ -198,16 +198,16 @@ TEST_F(ReportFile, DateAndTimeComeFromTheClock) {
 
 TEST_F(ReportFile, EmptyNameWritesAndShowsNothing) {
   FillPalette(state);
-  state.reportFile.clear();
+  state.options.reportFile.clear();
   ::testing::internal::CaptureStdout();
-  WriteReport(state);
+  WriteReport(state.options, state.item, state.outcome);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST_F(ReportFile, ConsoleShowsTheReportName) {
   ::testing::internal::CaptureStdout();
-  WriteReport(state);
+  WriteReport(state.options, state.item, state.outcome);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  Report:  \"" + dir.file("r.txt") + "\"\n");
 }
 
@@ -237,9 +237,9 @@ TEST_F(ReportFile, PaletteSectionListsEveryEntry) {
 
 TEST_F(ReportFile, PackSectionPadsTheKeyToTheCountsDigits) {
   FillPack(state, 20);
-  std::strcpy(state.packInfo.entries[7].name, "  progs\\player.mdl ");
-  state.packInfo.entries[7].offset = 12;
-  state.packInfo.entries[7].length = 34567;
+  std::strcpy(state.item.packInfo.entries[7].name, "  progs\\player.mdl ");
+  state.item.packInfo.entries[7].offset = 12;
+  state.item.packInfo.entries[7].length = 34567;
   std::string text = Report();
   std::string expectedStart = std::string(kHeader) + Head("PACK INFOS") +
                               "  Source file:     \"id1\\pak0.pak\"\r\n"
@@ -254,7 +254,7 @@ TEST_F(ReportFile, PackSectionPadsTheKeyToTheCountsDigits) {
 
 TEST_F(ReportFile, PackNameFillingItsWholeFieldStopsThere) {
   FillPack(state, 2);
-  std::memset(state.packInfo.entries[0].name, 'a', sizeof state.packInfo.entries[0].name);
+  std::memset(state.item.packInfo.entries[0].name, 'a', sizeof state.item.packInfo.entries[0].name);
   std::string text = Report();
   EXPECT_EQ(LineStarting(text, "  Chunk[0]"), "  Chunk[0]:        \"" + std::string(64, 'a') + "\" (@0, 0 bytes long)");
 }
@@ -271,8 +271,8 @@ TEST_F(ReportFile, SpriteSection) {
 }
 
 TEST_F(ReportFile, SpriteCountsWithoutArraysListNoFrames) {
-  state.spriteFile = "progs\\s_light.spr";
-  state.sprite.sheetCount = 3;
+  state.options.spriteFile = "progs\\s_light.spr";
+  state.item.sprite.sheetCount = 3;
   std::string text = Report();
   EXPECT_EQ(LineStarting(text, "  Total frames:"), "  Total frames:    3");
   EXPECT_EQ(LineStarting(text, "  Frame["), "");
@@ -345,11 +345,11 @@ TEST_F(ReportFile, CoverageIsCutToTwoDecimals) {
   };
   for (const auto& c : cases) {
     ConverterState state;  // a run of its own
-    state.arguments = kArguments;
-    state.reportFile = dir.file("r.txt");
-    state.flags = OPT_REPLACE;
+    state.options.arguments = kArguments;
+    state.options.reportFile = dir.file("r.txt");
+    state.options.flags = OPT_REPLACE;
     FillModel(state);
-    testdata::SetSkinTriangles(state.model, c.triangles);
+    testdata::SetSkinTriangles(state.item.model, c.triangles);
     EXPECT_EQ(LineStarting(ReportOf(state), "  Skin size:"),
               std::string("  Skin size:       16x16px (") + c.shown + "% covered)");
   }
@@ -357,16 +357,16 @@ TEST_F(ReportFile, CoverageIsCutToTwoDecimals) {
 
 TEST_F(ReportFile, SkinNoBackMeasuresTheFrontHalf) {
   FillModel(state);
-  testdata::SetSkinTriangles(state.model, {testdata::SkinTriangle{{{0, 0}, {1, 0}, {0, 1}}}});
-  state.flags = OPT_SKINNOBACK;
+  testdata::SetSkinTriangles(state.item.model, {testdata::SkinTriangle{{{0, 0}, {1, 0}, {0, 1}}}});
+  state.options.flags = OPT_SKINNOBACK;
   // On the 8 x 16 grid, x / 8 + y / 16 < 1 holds 72 of 128 cells.
   EXPECT_EQ(LineStarting(Report(), "  Skin size:"), "  Skin size:       16x16px (56.25% covered)");
 }
 
 TEST_F(ReportFile, OneTexelWideSkinWithoutBackShowsZero) {
   FillModel(state);
-  state.model.skins[0].width = 1;
-  state.flags = OPT_SKINNOBACK;
+  state.item.model.skins[0].width = 1;
+  state.options.flags = OPT_SKINNOBACK;
   EXPECT_EQ(LineStarting(Report(), "  Skin size:"), "  Skin size:       1x16px (0.00% covered)");
 }
 
@@ -374,7 +374,7 @@ TEST_F(ReportFile, OneTexelWideSkinWithoutBackShowsZero) {
 // only zeros and no frame lines.
 TEST_F(ReportFile, ReleasedModelReportsZerosWithoutReadingFreedArrays) {
   FillModel(state);
-  vnlModelKill(state.model);
+  vnlModelKill(state.item.model);
   std::string text = Report();
   EXPECT_EQ(LineStarting(text, "  Frames block:"), "  Frames block:    @0, 400 bytes long");
   EXPECT_EQ(LineStarting(text, "  Skin size:"), "  Skin size:       0x0px (0.00% covered)");
@@ -405,9 +405,9 @@ TEST_F(ReportFile, OnlyLoadedRecordsGetASection) {
   };
   for (const auto& c : cases) {
     ConverterState state;  // a run of its own
-    state.arguments = kArguments;
-    state.reportFile = dir.file("r.txt");
-    state.flags = OPT_REPLACE;
+    state.options.arguments = kArguments;
+    state.options.reportFile = dir.file("r.txt");
+    state.options.flags = OPT_REPLACE;
     c.fill(state);
     std::vector<std::string> titles;
     for (const std::string& line : Lines(ReportOf(state)))
@@ -418,7 +418,7 @@ TEST_F(ReportFile, OnlyLoadedRecordsGetASection) {
 
 TEST_F(ReportFile, ReplaceBitOverwritesAnExistingReport) {
   testdata::WriteText(dir.file("r.txt"), "an old report that is longer than the header alone would be, surely\r\n");
-  state.flags = OPT_REPLACE;
+  state.options.flags = OPT_REPLACE;
   EXPECT_EQ(Report(), kHeader);
 }
 
@@ -432,7 +432,7 @@ TEST_F(ReportFile, DeclinedPromptKeepsTheOldReport) {
   dup2(answer[0], STDIN_FILENO);
   close(answer[0]);
   ::testing::internal::CaptureStdout();
-  WriteReport(state);
+  WriteReport(state.options, state.item, state.outcome);
   std::string console = ::testing::internal::GetCapturedStdout();
   dup2(savedStdin, STDIN_FILENO);
   close(savedStdin);
@@ -443,18 +443,19 @@ TEST_F(ReportFile, DeclinedPromptKeepsTheOldReport) {
 
 TEST_F(ReportFile, BackslashNameIsWrittenAtTheHostPath) {
   std::filesystem::create_directory(dir.file("sub"));
-  state.reportFile = dir.path() + "\\sub\\r.txt";
+  state.options.reportFile = dir.path() + "\\sub\\r.txt";
   Report();
   EXPECT_EQ(ReadText(dir.file("sub/r.txt")), kHeader);
 }
 
 TEST_F(ReportFile, UnwritableReportIsSaidAndCounted) {
-  state.reportFile = dir.file("missing/r.txt");
+  state.options.reportFile = dir.file("missing/r.txt");
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(WriteReport(state), 0);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  Report:  \"" + state.reportFile + "\"\n  Failed:  \"" +
-                                                          state.reportFile + "\" (No such file or directory)\n");
-  EXPECT_EQ(state.failedOutputs, 1u);
+  WriteReport(state.options, state.item, state.outcome);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  Report:  \"" + state.options.reportFile + "\"\n  Failed:  \"" +
+                                                          state.options.reportFile +
+                                                          "\" (No such file or directory)\n");
+  EXPECT_EQ(state.outcome.failedOutputs, 1u);
   EXPECT_FALSE(testdata::FileExists(dir.file("missing/r.txt")));
 }
 
@@ -502,8 +503,8 @@ TEST_F(ReportFile, LoadedModelWithAFrameGroup) {
   recipe.frames.push_back(testdata::ModelFrameEntry{true, {}, {run1, run2}});
   testdata::Bytes bytes = testdata::BuildModel(recipe);
   uint8_t* block = bytes.data();
-  ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), state.model), VNL_OK);
-  state.modelFile = "progs\\small.mdl";
+  ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), state.item.model), VNL_OK);
+  state.options.modelFile = "progs\\small.mdl";
 
   std::string text = Report();
   // 8 x 8 skin: 4 + 64 bytes; 4 vertices of 12; 2 triangles of 16; two frames of
@@ -536,12 +537,12 @@ TEST_F(ReportFile, EveryCorpusModelsBlockTableAddsUpToItsFileSize) {
     ++models;
     std::string name = entry.path().string();
     ConverterState state;  // a run of its own
-    state.arguments = kArguments;
-    state.reportFile = dir.file("r.txt");
-    state.flags = OPT_REPLACE;
+    state.options.arguments = kArguments;
+    state.options.reportFile = dir.file("r.txt");
+    state.options.flags = OPT_REPLACE;
     std::string pack, file = name;
-    ASSERT_EQ(vnlModelLoad(pack, file, state.model), VNL_OK) << name;
-    state.modelFile = file;
+    ASSERT_EQ(vnlModelLoad(pack, file, state.item.model), VNL_OK) << name;
+    state.options.modelFile = file;
 
     std::string text = ReportOf(state);
     BlockTable table;

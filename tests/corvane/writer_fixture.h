@@ -17,22 +17,22 @@
 
 namespace writertest {
 
-// Loads a model file's bytes into state.model (releasing a model loaded before).
+// Loads a model file's bytes into state.item.model (releasing a model loaded before).
 inline int32_t LoadModel(ConverterState& state, const testdata::Bytes& bytes) {
-  vnlModelKill(state.model);
+  vnlModelKill(state.item.model);
   uint8_t* block = const_cast<uint8_t*>(bytes.data());
   uint32_t length = uint32_t(bytes.size());
-  return vnlModelLoad(block, length, state.model);
+  return vnlModelLoad(block, length, state.item.model);
 }
 
 // The names the writers read, as the option handlers would have stored them.
 inline void SetNames(ConverterState& state, const std::string& dstFile, const std::string& modelFile,
                      const std::string& baseName, const std::string& frameName, const std::string& imageExt = "tga") {
-  state.dstFile = dstFile;
-  state.modelFile = modelFile;
-  state.baseName = baseName;
-  state.frameName = frameName;
-  state.imageExt = imageExt;
+  state.options.dstFile = dstFile;
+  state.options.modelFile = modelFile;
+  state.options.baseName = baseName;
+  state.item.frameName = frameName;
+  state.options.imageExt = imageExt;
 }
 
 // A loaded-looking record filled by hand, for shapes the file builder cannot
@@ -40,8 +40,8 @@ inline void SetNames(ConverterState& state, const std::string& dstFile, const st
 // come from calloc so that vnlModelKill releases them. One frame, named "base".
 inline void HandModel(ConverterState& state, uint16_t vertexCount, uint32_t seamCount, uint16_t triangleCount,
                       uint16_t skinCount, uint16_t skinExtra) {
-  vnlModelKill(state.model);
-  VNLMODEL_T& m = state.model;
+  vnlModelKill(state.item.model);
+  VNLMODEL_T& m = state.item.model;
   const uint32_t n = uint32_t(vertexCount) + seamCount;
   m.vertexCount = vertexCount;
   m.seamCount = seamCount;
