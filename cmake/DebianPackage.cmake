@@ -40,7 +40,7 @@ if(VARNEL_FILE_COMMAND)
 else()
   message(STATUS "'file' not found (Debian package file): the Debian package names the C and C++ "
                  "runtimes without versions")
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfreeimage3, libc6, libgcc-s1, libstdc++6")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfreeimage3, libspng0, libc6, libgcc-s1, libstdc++6")
   # No maintainer scripts here: a dpkg trigger refreshes the library cache.
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
 endif()

@@ -93,18 +93,16 @@ void WriteTexCoords(const GltfMesh& mesh, ChunkWriter& out) {
 }
 
 void WriteDeltas(const GltfMesh& mesh, ChunkWriter& out) {
-  for (uint32_t f = 0; f < mesh.frameTotal && out.ok; ++f)
-    for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(MorphDelta(mesh, f, i));
+  for (uint32_t f : mesh.slotFrame)
+    for (uint32_t i = 0; i < mesh.vertexTotal && out.ok; ++i) out.vec3(MorphDelta(mesh, f, i));
 }
 
 void WriteKeys(const GltfMesh& mesh, const GltfLayout& layout, ChunkWriter& out) {
   out.padTo(layout.keyTimes.offset);
-  for (uint32_t k = 0; k < mesh.longestRun; ++k) out.f32(KeyTime(k));
+  for (float time : mesh.keyTimes) out.f32(time);
   out.padTo(layout.keyWeights.offset);
-  for (uint32_t k = 0; k < mesh.longestRun; ++k) out.f32(1.0f);
-  out.padTo(layout.keyIndices.offset);
-  for (const GltfRun& run : mesh.runs)
-    for (uint32_t k = 0; k < run.count; ++k) out.u32(uint32_t(KeyWeightIndex(mesh, run, k)));
+  const uint64_t length = WeightPatternLength(mesh), period = uint64_t(mesh.frameTotal) + 1;
+  for (uint64_t i = 0; i < length && out.ok; ++i) out.f32(i % period == 0 ? 1.0f : 0.0f);
 }
 
 void WriteNormals(const GltfMesh& mesh, const GltfLayout& layout, ChunkWriter& out) {
@@ -112,8 +110,26 @@ void WriteNormals(const GltfMesh& mesh, const GltfLayout& layout, ChunkWriter& o
   for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(FrameNormal(mesh, mesh.baseFrame, i));
   if (!mesh.morphs()) return;
   out.padTo(layout.normalDeltas.offset);
-  for (uint32_t f = 0; f < mesh.frameTotal && out.ok; ++f)
-    for (uint32_t i = 0; i < mesh.vertexTotal; ++i) out.vec3(NormalDelta(mesh, f, i));
+  for (uint32_t f : mesh.slotFrame)
+    for (uint32_t i = 0; i < mesh.vertexTotal && out.ok; ++i) out.vec3(NormalDelta(mesh, f, i));
+}
+
+// Identical pictures (a skin group repeating a picture, a model whose skins are
+// alike) are stored once and shared.
+void PlaceImages(const GltfMesh& mesh, const std::vector<std::string>& images, GltfLayout& layout, Placer& place) {
+  for (uint32_t p = 0; p < mesh.pictureTotal; ++p) {
+    int64_t found = -1;
+    if (p < images.size() && !images[p].empty()) {
+      for (size_t u = 0; u < layout.imageSource.size() && found < 0; ++u)
+        if (images[layout.imageSource[u]] == images[p]) found = int64_t(u);
+      if (found < 0) {
+        found = int64_t(layout.images.size());
+        layout.images.push_back(place.next(images[p].size()));
+        layout.imageSource.push_back(p);
+      }
+    }
+    layout.imageOf.push_back(found);
+  }
 }
 
 }  // namespace
@@ -125,16 +141,14 @@ GltfLayout LayOutBuffer(const GltfMesh& mesh, const std::vector<std::string>& im
   layout.positions = place.next(uint64_t(mesh.vertexTotal) * 12);
   layout.texCoords = place.next(uint64_t(mesh.vertexTotal) * 8);
   if (mesh.morphs()) {
-    layout.deltas = place.next(uint64_t(mesh.frameTotal) * mesh.vertexTotal * 12);
-    layout.keyTimes = place.next(uint64_t(mesh.longestRun) * 4);
-    layout.keyWeights = place.next(uint64_t(mesh.longestRun) * 4);
-    layout.keyIndices = place.next(uint64_t(mesh.frameTotal) * 4);
+    layout.deltas = place.next(uint64_t(mesh.slotFrame.size()) * mesh.vertexTotal * 12);
+    layout.keyTimes = place.next(uint64_t(mesh.frameTotal) * 4);
+    layout.keyWeights = place.next(WeightPatternLength(mesh) * 4);
   }
-  for (uint32_t p = 0; p < mesh.pictureTotal; ++p)
-    layout.images.push_back(p < images.size() ? place.next(images[p].size()) : GltfSection{});
+  PlaceImages(mesh, images, layout, place);
   if (mesh.normals()) {
     layout.normals = place.next(uint64_t(mesh.vertexTotal) * 12);
-    if (mesh.morphs()) layout.normalDeltas = place.next(uint64_t(mesh.frameTotal) * mesh.vertexTotal * 12);
+    if (mesh.morphs()) layout.normalDeltas = place.next(uint64_t(mesh.slotFrame.size()) * mesh.vertexTotal * 12);
   }
   layout.total = place.end;
   return layout;
@@ -153,10 +167,10 @@ bool StreamBuffer(const GltfMesh& mesh, const std::vector<std::string>& images, 
     WriteDeltas(mesh, out);
     WriteKeys(mesh, layout, out);
   }
-  for (size_t p = 0; p < layout.images.size(); ++p) {
-    if (layout.images[p].length == 0) continue;
-    out.padTo(layout.images[p].offset);
-    out.bytes(images[p].data(), images[p].size());
+  for (size_t u = 0; u < layout.images.size(); ++u) {
+    out.padTo(layout.images[u].offset);
+    const std::string& png = images[layout.imageSource[u]];
+    out.bytes(png.data(), png.size());
   }
   if (mesh.normals()) WriteNormals(mesh, layout, out);
   out.padTo(layout.total);

@@ -3,6 +3,8 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "gltf_extras.h"
+
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -18,8 +20,8 @@ enum : int {
 
 const char* const kVariants = "KHR_materials_variants";
 
-// Buffer views by index: the mesh's three, the animation data's four, then the images.
-enum : int { kIndicesView, kPositionsView, kTexCoordsView, kDeltasView, kTimesView, kOnesView, kKeysView };
+// Buffer views by index: the mesh's three, the animation data's three, then the images.
+enum : int { kIndicesView, kPositionsView, kTexCoordsView, kDeltasView, kTimesView, kWeightsView };
 // Accessors by index: the mesh's three, one per morph target, then two per animation.
 enum : uint64_t { kIndicesAccessor, kPositionsAccessor, kTexCoordsAccessor, kFirstDeltaAccessor };
 
@@ -46,10 +48,8 @@ Json BufferViews(const GltfMesh& mesh, const GltfLayout& layout) {
     views.push_back(View(layout.deltas, kArrayBuffer, 12));
     views.push_back(View(layout.keyTimes));
     views.push_back(View(layout.keyWeights));
-    views.push_back(View(layout.keyIndices));
   }
-  for (const GltfSection& image : layout.images)
-    if (image.length > 0) views.push_back(View(image));
+  for (const GltfSection& image : layout.images) views.push_back(View(image));
   // The normals come last, so that a model without them keeps every other index.
   if (mesh.normals()) {
     views.push_back(View(layout.normals, kArrayBuffer));
@@ -69,21 +69,25 @@ Json BoundedVec3(int view, uint64_t byteOffset, uint32_t count, const GltfBounds
   return accessor;
 }
 
-// A run's key times share one view; its weights are a sparse accessor (zeros but
-// for one 1 per key), so the file grows with the frames, not with their square.
+// A run's key times and its weights (dense: Godot 3 reads no sparse accessor
+// without a buffer view) are windows into the two shared views.
 Json AnimationAccessor(const GltfMesh& mesh, const GltfRun& run, bool weights) {
-  if (!weights)
-    return Json{
-        {"bufferView", kTimesView}, {"componentType", kFloat},          {"count", run.count},
-        {"type", "SCALAR"},         {"min", Json::array({KeyTime(0)})}, {"max", Json::array({KeyTime(run.count - 1)})}};
-  Json sparse{{"count", run.count},
-              {"indices",
-               {{"bufferView", kKeysView}, {"byteOffset", uint64_t(run.first) * 4}, {"componentType", kUnsignedInt}}},
-              {"values", {{"bufferView", kOnesView}}}};
-  return Json{{"componentType", kFloat},
-              {"count", uint64_t(run.count) * mesh.frameTotal},
-              {"type", "SCALAR"},
-              {"sparse", std::move(sparse)}};
+  if (!weights) {
+    Json accessor{{"bufferView", kTimesView}};
+    if (run.first > 0) accessor["byteOffset"] = uint64_t(run.first) * 4;
+    accessor["componentType"] = kFloat;
+    accessor["count"] = run.count;
+    accessor["type"] = "SCALAR";
+    accessor["min"] = Json::array({mesh.keyTimes[run.first]});
+    accessor["max"] = Json::array({mesh.keyTimes[run.first + run.count - 1]});
+    return accessor;
+  }
+  Json accessor{{"bufferView", kWeightsView}};
+  if (WeightWindow(mesh, run) > 0) accessor["byteOffset"] = WeightWindow(mesh, run) * 4;
+  accessor["componentType"] = kFloat;
+  accessor["count"] = uint64_t(run.count) * mesh.frameTotal;
+  accessor["type"] = "SCALAR";
+  return accessor;
 }
 
 uint64_t PlainAccessorCount(const GltfMesh& mesh) {
@@ -98,11 +102,10 @@ uint64_t AccessorCount(const GltfMesh& mesh) {
   return NormalAccessor(mesh) + 1 + (mesh.morphs() ? mesh.frameTotal : 0);
 }
 
+int FirstImageView(const GltfMesh& mesh) { return mesh.morphs() ? kWeightsView + 1 : kTexCoordsView + 1; }
+
 int NormalView(const GltfMesh& mesh, const GltfLayout& layout) {
-  int view = mesh.morphs() ? kKeysView + 1 : kTexCoordsView + 1;
-  for (const GltfSection& image : layout.images)
-    if (image.length > 0) ++view;
-  return view;
+  return FirstImageView(mesh) + int(layout.images.size());
 }
 
 Json NormalAccessorJson(const GltfMesh& mesh, const GltfLayout& layout, uint64_t k) {
@@ -110,7 +113,8 @@ Json NormalAccessorJson(const GltfMesh& mesh, const GltfLayout& layout, uint64_t
   if (k == 0)
     return Json{{"bufferView", view}, {"componentType", kFloat}, {"count", mesh.vertexTotal}, {"type", "VEC3"}};
   Json accessor{{"bufferView", view + 1}};
-  if (k > 1) accessor["byteOffset"] = (k - 1) * mesh.vertexTotal * 12;
+  const uint64_t slot = mesh.frameSlot[k - 1];
+  if (slot > 0) accessor["byteOffset"] = slot * mesh.vertexTotal * 12;
   accessor["componentType"] = kFloat;
   accessor["count"] = mesh.vertexTotal;
   accessor["type"] = "VEC3";
@@ -133,7 +137,8 @@ Json Accessor(const GltfMesh& mesh, const GltfLayout& layout, uint64_t index) {
   if (index >= PlainAccessorCount(mesh)) return NormalAccessorJson(mesh, layout, index - NormalAccessor(mesh));
   const uint64_t frame = index - kFirstDeltaAccessor;
   if (frame < mesh.frameTotal)
-    return BoundedVec3(kDeltasView, frame * mesh.vertexTotal * 12, mesh.vertexTotal, mesh.deltas[frame]);
+    return BoundedVec3(kDeltasView, mesh.frameSlot[frame] * uint64_t(mesh.vertexTotal) * 12, mesh.vertexTotal,
+                       mesh.deltas[frame]);
   const uint64_t k = index - FirstAnimationAccessor(mesh);
   return AnimationAccessor(mesh, mesh.runs[k / 2], k % 2 == 1);
 }
@@ -162,17 +167,17 @@ std::string MaterialName(const std::string& baseName, uint32_t picture) {
   return Latin1ToUtf8(baseName) + "_" + std::to_string(picture);
 }
 
-// One material per skin picture, textured where its image is in the buffer.
+// One material per skin picture, textured where its image is in the buffer;
+// pictures alike share their image and its texture.
 void AddMaterials(Json& document, const GltfMesh& mesh, const GltfLayout& layout, const std::string& baseName) {
   Json materials = Json::array(), textures = Json::array(), images = Json::array();
-  int view = mesh.morphs() ? kKeysView + 1 : kTexCoordsView + 1;
+  for (size_t u = 0; u < layout.images.size(); ++u) {
+    images.push_back(Json{{"bufferView", FirstImageView(mesh) + int(u)}, {"mimeType", "image/png"}});
+    textures.push_back(Json{{"sampler", 0}, {"source", u}});
+  }
   for (uint32_t p = 0; p < mesh.pictureTotal; ++p) {
     Json pbr{{"metallicFactor", 0}};
-    if (layout.images[p].length > 0) {
-      images.push_back(Json{{"bufferView", view++}, {"mimeType", "image/png"}});
-      textures.push_back(Json{{"sampler", 0}, {"source", images.size() - 1}});
-      pbr = Json{{"baseColorTexture", {{"index", textures.size() - 1}}}, {"metallicFactor", 0}};
-    }
+    if (layout.imageOf[p] >= 0) pbr = Json{{"baseColorTexture", {{"index", layout.imageOf[p]}}}, {"metallicFactor", 0}};
     materials.push_back(Json{{"name", MaterialName(baseName, p)}, {"pbrMetallicRoughness", std::move(pbr)}});
   }
   if (materials.empty()) return;
@@ -180,7 +185,8 @@ void AddMaterials(Json& document, const GltfMesh& mesh, const GltfLayout& layout
   if (textures.empty()) return;
   document["textures"] = std::move(textures);
   document["images"] = std::move(images);
-  document["samplers"] = Json::array({Json{{"magFilter", kNearest}}});
+  // Texels stay sharp near and far, as the game draws them.
+  document["samplers"] = Json::array({Json{{"magFilter", kNearest}, {"minFilter", kNearest}}});
 }
 
 // With several skins, each picture is a variant a viewer can switch to.
@@ -212,13 +218,18 @@ Json Primitive(const GltfMesh& mesh) {
   return primitive;
 }
 
-Json MeshJson(const GltfMesh& mesh, Json primitive, const std::string& baseName) {
+Json MeshJson(const GltfMesh& mesh, const GltfLayout& layout, Json primitive, const std::string& baseName) {
   Json meshJson{{"name", Latin1ToUtf8(baseName)}, {"primitives", Json::array({std::move(primitive)})}};
-  if (!mesh.morphs()) return meshJson;
-  meshJson["weights"] = Json(std::vector<int>(mesh.frameTotal, 0));
-  Json names = Json::array();
-  for (const std::string& name : mesh.frameNames) names.push_back(Latin1ToUtf8(name));
-  meshJson["extras"] = Json{{"targetNames", std::move(names)}};
+  Json extras = Json::object();
+  if (mesh.morphs()) {
+    meshJson["weights"] = Json(std::vector<int>(mesh.frameTotal, 0));
+    Json names = Json::array();
+    for (const std::string& name : mesh.frameNames) names.push_back(Latin1ToUtf8(name));
+    extras["targetNames"] = std::move(names);
+  }
+  Json quake = QuakeExtras(mesh, layout);
+  if (!quake.is_null()) extras["quake"] = std::move(quake);
+  if (!extras.empty()) meshJson["extras"] = std::move(extras);
   return meshJson;
 }
 
@@ -265,7 +276,7 @@ std::string GltfJson(const GltfMesh& mesh, const GltfLayout& layout, const std::
   document["nodes"] = Json::array({Json{{"name", Latin1ToUtf8(baseName)}, {"mesh", 0}}});
   Json primitive = Primitive(mesh);
   AddVariants(document, primitive, mesh, baseName);
-  document["meshes"] = Json::array({MeshJson(mesh, std::move(primitive), baseName)});
+  document["meshes"] = Json::array({MeshJson(mesh, layout, std::move(primitive), baseName)});
   AddMaterials(document, mesh, layout, baseName);
   document["bufferViews"] = BufferViews(mesh, layout);
   Json buffer{{"byteLength", layout.total}};

@@ -1,8 +1,11 @@
 #include "gltf_mesh.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
+#include <utility>
 
 #include "model_frame.h"
 
@@ -14,6 +17,17 @@ constexpr size_t kNameSize = 16;
 // handedness. This turns the one into the other (a rotation, so the winding stays),
 // and an importer that turns Y up back into Z up gets the game's axes again.
 VNLVEC3_T ToGltfAxes(const VNLVEC3_T& p) { return VNLVEC3_T{p.x, p.z, -p.y}; }
+
+// Stored group intervals are times since the group began, each past the one
+// before; any others (zero, falling, not a number) cannot key an animation.
+bool Rising(const float* intervals, uint32_t count) {
+  float last = 0;
+  for (uint32_t k = 0; k < count; ++k) {
+    if (!(intervals[k] > last) || !std::isfinite(intervals[k])) return false;
+    last = intervals[k];
+  }
+  return true;
+}
 
 void Widen(GltfBounds& bounds, const VNLVEC3_T& p, bool first) {
   const float values[3] = {p.x, p.y, p.z};
@@ -43,12 +57,70 @@ std::vector<std::string> FrameNames(const VNLMODEL_T& model, uint32_t frameTotal
   return names;
 }
 
+// A frame's bytes: its positions, and its stored vertices when normals come from them.
+struct FrameBytes {
+  const char* positions;
+  size_t positionBytes;
+  const char* stored;
+  size_t storedBytes;
+};
+
+FrameBytes BytesOf(const GltfMesh& mesh, uint32_t f) {
+  const size_t count = mesh.vertexTotal;
+  FrameBytes bytes{reinterpret_cast<const char*>(mesh.model->frameVertices + uint64_t(f) * count),
+                   count * sizeof(VNLVEC3_T), nullptr, 0};
+  if (mesh.stored != nullptr) {
+    bytes.stored = reinterpret_cast<const char*>(mesh.stored->frameVertices + uint64_t(f) * mesh.stored->vertexCount);
+    bytes.storedBytes = size_t(mesh.stored->vertexCount) * sizeof(VNLTRIVERTEX_T);
+  }
+  return bytes;
+}
+
+// Eight bytes a step: a frame's hash costs little beside writing it.
+uint64_t HashOf(const FrameBytes& bytes) {
+  uint64_t hash = 0;
+  for (const auto& [data, size] : {std::pair{bytes.positions, bytes.positionBytes}, {bytes.stored, bytes.storedBytes}})
+    for (size_t i = 0; i < size; i += 8) {
+      uint64_t word = 0;
+      std::memcpy(&word, data + i, std::min<size_t>(8, size - i));
+      hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+      hash ^= hash >> 29;
+    }
+  return hash;
+}
+
+bool Alike(const FrameBytes& a, const FrameBytes& b) {
+  return std::memcmp(a.positions, b.positions, a.positionBytes) == 0 &&
+         (a.storedBytes == 0 || std::memcmp(a.stored, b.stored, a.storedBytes) == 0);
+}
+
+// Models often repeat a pose (a held frame, placeholder animations): a repeated
+// frame's morph target reads the data of its first occurrence.
+void ShareAlikeFrames(GltfMesh& mesh) {
+  std::unordered_map<uint64_t, std::vector<uint32_t>> byHash;
+  mesh.frameSlot.resize(mesh.frameTotal);
+  for (uint32_t f = 0; f < mesh.frameTotal; ++f) {
+    const FrameBytes bytes = BytesOf(mesh, f);
+    std::vector<uint32_t>& seen = byHash[HashOf(bytes)];
+    uint32_t slot = uint32_t(mesh.slotFrame.size());
+    for (uint32_t earlier : seen)
+      if (Alike(BytesOf(mesh, mesh.slotFrame[earlier]), bytes)) slot = earlier;
+    if (slot == mesh.slotFrame.size()) {
+      mesh.slotFrame.push_back(f);
+      seen.push_back(slot);
+    }
+    mesh.frameSlot[f] = slot;
+  }
+}
+
 void MeasureFrames(GltfMesh& mesh) {
   for (uint32_t i = 0; i < mesh.vertexTotal; ++i) Widen(mesh.basePositions, BasePosition(mesh, i), i == 0);
   if (!mesh.morphs()) return;
+  ShareAlikeFrames(mesh);
   mesh.deltas.resize(mesh.frameTotal);
-  for (uint32_t f = 0; f < mesh.frameTotal; ++f)
+  for (uint32_t f : mesh.slotFrame)
     for (uint32_t i = 0; i < mesh.vertexTotal; ++i) Widen(mesh.deltas[f], MorphDelta(mesh, f, i), i == 0);
+  for (uint32_t f = 0; f < mesh.frameTotal; ++f) mesh.deltas[f] = mesh.deltas[mesh.slotFrame[mesh.frameSlot[f]]];
 }
 
 // Seam copies share their stored vertex's normal.
@@ -56,7 +128,7 @@ void AttachStored(const GltfInput& input, GltfMesh& mesh) {
   const VNLMODELDATA_T* stored = input.stored;
   const VNLMODEL_T& model = *mesh.model;
   if (stored == nullptr || stored->frameVertices == nullptr || stored->vertexCount != model.vertexCount ||
-      stored->frameCount != mesh.frameTotal || model.seamIndex == nullptr)
+      stored->frameCount != mesh.frameTotal || model.seamIndex == nullptr || stored->frameIntervals == nullptr)
     return;
   mesh.fileVertex.resize(mesh.vertexTotal);
   for (uint32_t i = 0; i < mesh.vertexTotal; ++i) mesh.fileVertex[i] = i < model.vertexCount ? i : 0;
@@ -67,6 +139,23 @@ void AttachStored(const GltfInput& input, GltfMesh& mesh) {
   mesh.stored = stored;
 }
 
+// Group sizes per flattened frame, from the stored entries when there, else from
+// the record (whose byte holds groups of up to 255 frames).
+std::vector<uint32_t> GroupSizes(const GltfMesh& mesh) {
+  std::vector<uint32_t> sizes(mesh.frameTotal, 0);
+  if (mesh.stored != nullptr && mesh.stored->frameEntrySize != nullptr) {
+    uint64_t f = 0;
+    for (uint32_t e = 0; e < mesh.stored->frameEntryCount && f < mesh.frameTotal; ++e) {
+      const uint32_t size = mesh.stored->frameEntrySize[e];
+      if (size > 0) sizes[f] = size;
+      f += size > 0 ? size : 1;
+    }
+  } else if (mesh.model->frameGroup != nullptr) {
+    for (uint32_t f = 0; f < mesh.frameTotal; ++f) sizes[f] = mesh.model->frameGroup[f];
+  }
+  return sizes;
+}
+
 }  // namespace
 
 std::string FrameStem(const std::string& name) {
@@ -75,18 +164,32 @@ std::string FrameStem(const std::string& name) {
   return name.substr(0, end);
 }
 
-std::vector<GltfRun> AnimationRuns(const std::vector<std::string>& names) {
+std::vector<GltfRun> AnimationRuns(const std::vector<std::string>& names, const std::vector<uint32_t>& groupSize) {
   std::vector<GltfRun> runs;
   std::string stem;
+  uint64_t groupEnd = 0;  // the frames before it belong to the group being read
   for (uint32_t f = 0; f < names.size(); ++f) {
-    std::string next = FrameStem(names[f]);
-    if (runs.empty() || next != stem) {
+    const uint32_t size = f < groupSize.size() ? groupSize[f] : 0;
+    const std::string next = FrameStem(names[f]);
+    const bool startsGroup = size > 0 && f >= groupEnd;
+    if (startsGroup || (f >= groupEnd && (runs.empty() || runs.back().group || next != stem))) {
       stem = next;
-      runs.push_back(GltfRun{stem.empty() ? names[f] : stem, f, 0});
+      runs.push_back(GltfRun{stem.empty() ? names[f] : stem, f, 0, startsGroup});
+      if (startsGroup) groupEnd = uint64_t(f) + size;
     }
     ++runs.back().count;
   }
   return runs;
+}
+
+std::vector<float> KeyTimes(const std::vector<GltfRun>& runs, uint32_t frameTotal, const float* intervals) {
+  std::vector<float> times(frameTotal, 0.0f);
+  for (const GltfRun& run : runs) {
+    const bool own = run.group && intervals != nullptr && Rising(intervals + run.first, run.count);
+    for (uint32_t k = 0; k < run.count && run.first + k < frameTotal; ++k)
+      times[run.first + k] = own ? (k == 0 ? 0.0f : intervals[run.first + k - 1]) : float(double(k) / 10.0);
+  }
+  return times;
 }
 
 bool DescribeMesh(const GltfInput& input, GltfMesh& mesh) {
@@ -103,6 +206,7 @@ bool DescribeMesh(const GltfInput& input, GltfMesh& mesh) {
   mesh.frameTotal = uint32_t(frameTotal);
   mesh.pictureTotal = model.skins != nullptr ? uint32_t(model.skinCount) + model.skinExtra : 0;
   mesh.baseFrame = input.baseFrame;
+  mesh.positionsMoved = input.positionsMoved;
   if (!TrianglesInRange(model, mesh.vertexTotal, mesh.wideIndices)) return false;
 
   // Texel centres as the game samples them: the coordinates span the skin picture
@@ -114,11 +218,13 @@ bool DescribeMesh(const GltfInput& input, GltfMesh& mesh) {
     mesh.halfTexelV = 0.5 / double(model.skins[0].height);
   }
 
-  mesh.frameNames = FrameNames(model, mesh.frameTotal);
-  if (mesh.morphs()) mesh.runs = AnimationRuns(mesh.frameNames);
-  for (const GltfRun& run : mesh.runs) mesh.longestRun = std::max(mesh.longestRun, run.count);
-  MeasureFrames(mesh);
   AttachStored(input, mesh);
+  mesh.frameNames = FrameNames(model, mesh.frameTotal);
+  if (mesh.morphs()) {
+    mesh.runs = AnimationRuns(mesh.frameNames, GroupSizes(mesh));
+    mesh.keyTimes = KeyTimes(mesh.runs, mesh.frameTotal, mesh.stored ? mesh.stored->frameIntervals : nullptr);
+  }
+  MeasureFrames(mesh);
   return true;
 }
 

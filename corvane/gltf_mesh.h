@@ -10,11 +10,12 @@
 #include "gltf_writer.h"
 #include "varnel/varnel.h"
 
-// Consecutive frames that share a name stem: one animation.
+// One animation: a frame group, or consecutive single frames that share a name stem.
 struct GltfRun {
   std::string name;  // the stem, or the first frame's whole name when the stem is empty
   uint32_t first = 0;
   uint32_t count = 0;
+  bool group = false;  // a frame group of the file, never merged with its neighbours
 };
 
 struct GltfBounds {
@@ -34,11 +35,16 @@ struct GltfMesh {
   double halfTexelV = 0;
   std::vector<std::string> frameNames;  // the stored bytes, up to the first zero
   std::vector<GltfRun> runs;            // empty for a model of one frame
+  std::vector<float> keyTimes;          // per frame: its key's time in its run, in seconds
   GltfBounds basePositions;
   std::vector<GltfBounds> deltas;  // one per frame when there are morph targets
-  uint32_t longestRun = 0;
+  // Frames alike (positions and stored normals) are stored once: per frame the
+  // index of its data among the stored ones, and per stored one its first frame.
+  std::vector<uint32_t> frameSlot;
+  std::vector<uint32_t> slotFrame;
   const VNLMODELDATA_T* stored = nullptr;  // null unless it matches the record
   std::vector<uint32_t> fileVertex;        // per vertex: the stored vertex it copies
+  bool positionsMoved = false;             // see GltfInput
 
   bool normals() const { return stored != nullptr; }
 
@@ -51,8 +57,12 @@ bool DescribeMesh(const GltfInput& input, GltfMesh& mesh);
 
 // A name less its trailing digits: "run12" gives "run".
 std::string FrameStem(const std::string& name);
-// The runs of consecutive names sharing a stem, in order.
-std::vector<GltfRun> AnimationRuns(const std::vector<std::string>& names);
+// The runs of consecutive names sharing a stem, in order; a frame group (groupSize
+// per frame: the group's frame count at its first frame, else 0) is a run of its own.
+std::vector<GltfRun> AnimationRuns(const std::vector<std::string>& names, const std::vector<uint32_t>& groupSize = {});
+// Per frame, its key's time: 0.1 s apart in a run; in a frame group with stored
+// `intervals` (per frame, rising) a frame starts where the one before it ends.
+std::vector<float> KeyTimes(const std::vector<GltfRun>& runs, uint32_t frameTotal, const float* intervals);
 
 // Vertex i of the base frame, in glTF's axes.
 VNLVEC3_T BasePosition(const GltfMesh& mesh, uint32_t i);

@@ -1,5 +1,6 @@
 #include "gltf_output.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -8,6 +9,7 @@
 #include "console.h"
 #include "gltf_writer.h"
 #include "images.h"
+#include "indexed_png.h"
 #include "model_frame.h"
 #include "output.h"
 #include "text_rules.h"
@@ -38,25 +40,48 @@ const VNLMODEL_T* ModelToWrite(const RunOptions& options, const ItemState& item,
   return &copy;
 }
 
-// Every skin picture as a PNG, halved with -skinnoback as the saved images are.
-// None without -pal: the materials then carry no texture. A picture that cannot
-// be coloured or encoded leaves its material untextured, and `failure` says why.
+// The palette's 256 colours as the skin images get them (through the colormap's
+// first row when the palette has one): the embedded skins' PLTE.
+std::vector<uint32_t> SkinColours(const VNLPALETTE_T& palette) {
+  std::vector<uint8_t> indices(256);
+  for (size_t i = 0; i < indices.size(); ++i) indices[i] = uint8_t(i);
+  const VNLPICTURE_T strip{256, 1, indices.data()};
+  int32_t level = 0;
+  uint32_t* colours = vnlPictureToRGB(strip, palette, level);
+  std::vector<uint32_t> list;
+  if (colours != nullptr) list.assign(colours, colours + 256);
+  std::free(colours);
+  return list;
+}
+
+bool SamePixels(const VNLPICTURE_T& a, const VNLPICTURE_T& b) {
+  return a.width == b.width && a.height == b.height && a.pixels != nullptr && b.pixels != nullptr &&
+         std::equal(a.pixels, a.pixels + size_t(a.width) * a.height, b.pixels);
+}
+
+// Every skin picture as an indexed PNG, halved with -skinnoback as the saved
+// images are; a picture like an earlier one is not encoded twice. None without
+// -pal: the materials then carry no texture. A picture that cannot be coloured or
+// encoded leaves every material untextured, and `failure` says why.
 std::vector<std::string> SkinPngs(const RunOptions& options, const ItemState& item, std::string& failure) {
   std::vector<std::string> pngs;
   const VNLMODEL_T& model = item.model;
   if (options.paletteFile.empty() || model.skins == nullptr) return pngs;
   const size_t count = size_t(model.skinCount) + model.skinExtra;
+  const std::vector<uint32_t> colours = SkinColours(item.palette);
+  const bool halve = (options.flags & OPT_SKINNOBACK) != 0;
   for (size_t i = 0; i < count && failure.empty(); ++i) {
-    const VNLPICTURE_T& picture = model.skins[i];
-    int32_t level = 0;
-    uint32_t* pixels = vnlPictureToRGB(picture, item.palette, level);
+    size_t earlier = 0;
+    while (earlier < i && !SamePixels(model.skins[earlier], model.skins[i])) ++earlier;
     std::string png;
-    if (pixels == nullptr)
+    const VNLPICTURE_T& picture = model.skins[i];
+    // As for the skin images: a picture that gives no colours is said alike.
+    if (colours.empty() || picture.pixels == nullptr || picture.width == 0 || picture.height == 0)
       failure = kNoColoursReason;
+    else if (earlier < i)
+      png = pngs[earlier];
     else
-      EncodePng(pixels, int32_t(picture.width), int32_t(picture.height), (options.flags & OPT_SKINNOBACK) != 0, png,
-                failure);
-    std::free(pixels);
+      EncodeIndexedPng(picture, colours.data(), halve, png, failure);
     pngs.push_back(std::move(png));
   }
   if (!failure.empty()) pngs.assign(count, "");  // all or none: no half-dressed model
@@ -72,6 +97,7 @@ GltfInput InputOf(const RunOptions& options, const ItemState& item, const VNLMOD
   input.baseName = options.baseName;
   input.skinImages = std::move(pngs);
   input.frontHalfOnly = (options.flags & OPT_SKINNOBACK) != 0;
+  input.positionsMoved = (options.flags & OPT_SWAPYZ) != 0 || (options.scale != 0 && options.scale != 1);
   return input;
 }
 

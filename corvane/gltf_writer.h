@@ -30,6 +30,9 @@ struct GltfInput {
   // The skin coordinates address the front half of the skin only (-skinnoback): a
   // texel is then twice as wide in coordinates.
   bool frontHalfOnly = false;
+  // The positions left the stored lattice on the way (-scale, -swapyz): the stored
+  // scale and origin no longer describe them and are not written.
+  bool positionsMoved = false;
 };
 
 enum class GltfResult {

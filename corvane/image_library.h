@@ -32,7 +32,6 @@ constexpr int32_t kImageFormatPng = 13;    // FIF_PNG
 constexpr int32_t kImageFormatTarga = 17;  // FIF_TARGA
 constexpr int32_t kImageFlagsNone = 0;
 constexpr int32_t kPngDefaultCompression = 6;  // PNG_Z_DEFAULT_COMPRESSION
-constexpr int32_t kPngFastestCompression = 1;  // PNG_Z_BEST_SPEED
 constexpr int32_t kJpegGoodQuality = 128;      // JPEG_QUALITYGOOD
 
 // The shared library bound by default (Debian's runtime package).

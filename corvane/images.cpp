@@ -146,28 +146,6 @@ void SavePicture(const RunOptions& options, RunOutcome& outcome, const std::stri
   std::free(pixels);
 }
 
-bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
-               std::string& failure) {
-  const ImageLibrary* fi = ImageLibraryOrSayWhy();
-  const int32_t imageWidth = halve ? width / 2 : width;
-  if (fi == nullptr)
-    failure = "FreeImage is not available";
-  else if (pixels == nullptr || imageWidth < 1 || height < 1)
-    failure = "the picture has no pixels";
-  else if (int64_t(width) * 4 > std::numeric_limits<int>::max())
-    failure = "the picture is too wide";
-  if (!failure.empty()) return false;
-  ImageBitmap* bitmap = MakeBitmap(*fi, pixels, width, imageWidth, height, imageWidth, height);
-  if (bitmap == nullptr) {
-    failure = "FreeImage could not make the bitmap";
-    return false;
-  }
-  // glTF embeds PNG at the fastest compression: the encode is part of every run's
-  // time, and a skin of flat palette colours still packs well at that level.
-  auto keep = [&png](const uint8_t* bytes, uint32_t size) { png.assign(reinterpret_cast<const char*>(bytes), size); };
-  return EncodeBitmap(*fi, bitmap, kImageFormatPng, kPngFastestCompression, keep, failure);
-}
-
 const ImageKind& ImageKindNamed(const std::string& name) {
   const std::string wanted = LowerAscii(name);
   for (const ImageKind& kind : kImageKinds)

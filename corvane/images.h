@@ -23,10 +23,6 @@ extern const char kNoColoursReason[];
 // its failure.
 void SavePicture(const RunOptions& options, RunOutcome& outcome, const std::string& name, const VNLPICTURE_T& picture,
                  const VNLPALETTE_T& palette, int32_t level, int32_t newWidth, int32_t newHeight, bool halve);
-// The PNG file's bytes of `pixels` (as for SaveImage, never rescaled) into `png`,
-// encoded by FreeImage in memory. False with `failure` when it cannot be made.
-bool EncodePng(const uint32_t* pixels, int32_t width, int32_t height, bool halve, std::string& png,
-               std::string& failure);
 // An image format -outimg offers.
 struct ImageKind {
   const char* extension;  // the file ending, lower case, without its dot

@@ -79,12 +79,24 @@ void SayLimit(const EngineLimit& limit, uint32_t count) {
                 std::to_string(limit.limit) + " " + limit.engine + " loads");
 }
 
+// Texels of the colours the engine draws unlit, whatever the light.
+uint64_t FullbrightTexels(const VNLMODELDATA_T& m) {
+  constexpr uint8_t kFirstFullbright = 224;
+  uint64_t count = 0;
+  const uint64_t texels = uint64_t(m.skinWidth) * m.skinHeight;
+  for (uint32_t k = 0; k < m.skinCount; ++k)
+    for (uint64_t i = 0; i < texels; ++i) count += m.skins[k].pixels[i] >= kFirstFullbright ? 1 : 0;
+  return count;
+}
+
 void SayWritten(const VNLMODELDATA_T& m, const std::vector<VNLVEC3_T>& wanted) {
   uint32_t seam = 0;
   for (uint32_t i = 0; i < m.vertexCount; ++i) seam += m.skinVertices[i].onSeam != 0 ? 1 : 0;
   ValueLine("  Counts:", std::to_string(m.vertexCount) + " vertices (" + std::to_string(seam) + " on the seam), " +
                              std::to_string(m.triangleCount) + " triangles, " + std::to_string(m.frameCount) +
                              " frames, " + std::to_string(m.skinCount) + " skins");
+  ValueLine("  Skins:", std::to_string(m.skinWidth) + " x " + std::to_string(m.skinHeight) + ", " +
+                            std::to_string(FullbrightTexels(m)) + " fullbright texels");
   ValueLine("  Lattice:", Shown(m.scale.x) + " " + Shown(m.scale.y) + " " + Shown(m.scale.z) + " per step");
   ValueLine("  Rounding:",
             wanted.empty() ? std::string("none (stored positions kept)") : Shown(LargestError(m, wanted)) + " at most");
@@ -115,7 +127,8 @@ void WriteMdl(const RunOptions& options, const ItemState& item, RunOutcome& outc
   VNLMODELDATA_T source = item.stored;
   // A factor of 0 or 1 changes nothing (as for the other outputs): the stored
   // vertices are then written as they are, byte for byte.
-  std::vector<VNLVEC3_T> wanted;
+  // A glTF source was put on a lattice when it was read: its positions say how far.
+  std::vector<VNLVEC3_T> wanted = item.sourcePositions;
   if (std::isfinite(options.scale) && options.scale != 0.0f && options.scale != 1.0f) {
     wanted = ScaledPositions(source, options.scale);
     source.framePositions = wanted.data();

@@ -6,6 +6,9 @@
 #include <cstdlib>
 
 #include "console.h"
+#if CORVANE_GLTF_SOURCES
+#include "gltf_source.h"
+#endif
 #include "model_writers.h"
 #include "modes.h"
 #include "report.h"
@@ -24,6 +27,41 @@ int RefuseDestination(const RunOptions& options, RunOutcome& outcome, const std:
                                  "\" is a glTF file, and this corvane was built without glTF output");
   return FailWith(outcome, "Model output: \"" + PrintableName(typed) + "\" is not a model format corvane writes (" +
                                WrittenModelEndings() + ")");
+}
+
+bool IsGltfSource(const std::string& name) {
+  const size_t dot = name.find_last_of(".\\/");
+  if (dot == std::string::npos || name[dot] != '.') return false;
+  const std::string ending = LowerAscii(name.substr(dot));
+  return ending == ".glb" || ending == ".gltf";
+}
+
+// The source as a model record and as stored: an .mdl read twice (the second read
+// only for the writers that take it), a glTF file read once and made an .mdl.
+int LoadSource(const RunOptions& options, ItemState& item, RunOutcome& outcome) {
+  if (IsGltfSource(options.modelFile)) {
+#if CORVANE_GLTF_SOURCES
+    return LoadGltfSource(options, item, outcome);
+#else
+    return FailWith(outcome, "Source model: \"" + PrintableName(options.modelFile) +
+                                 "\" is a glTF file, and this corvane was built without glTF sources");
+#endif
+  }
+  // The loaders clean the names they are handed: they get copies. A batch may
+  // have read the member already.
+  std::string pack = options.modelPack, file = options.modelFile;
+  uint8_t* const& held = item.sourceBytes.data;
+  int32_t code =
+      held != nullptr ? vnlModelLoad(held, item.sourceBytes.size, item.model) : vnlModelLoad(pack, file, item.model);
+  if (code != 0) return FailWith(outcome, "Source model: ", code);
+  // Without the second read the glTF only lacks normals and header values.
+  const ModelWriter* writer = ModelWriterFor(options.dstFile);
+  if (writer != nullptr && writer->readsStored &&
+      (held != nullptr
+           ? vnlModelDataLoad(held, item.sourceBytes.size, &item.stored)
+           : vnlModelDataLoadFile(options.modelPack.c_str(), options.modelFile.c_str(), &item.stored)) != VNL_OK)
+    vnlModelDataKill(&item.stored);
+  return 0;
 }
 
 std::string FrameNameAt(const VNLMODEL_T& model, size_t index) {
@@ -139,20 +177,8 @@ void SwapFrameYZ(VNLMODEL_T& model, const std::string& frameName) {
 int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& outcome) {
   if (!options.dstRefused.empty()) return RefuseDestination(options, outcome, options.dstRefused);
   SectionLine(":: SOURCES");
-  // The loaders clean the names they are handed: they get copies.
-  std::string pack = options.modelPack, file = options.modelFile;
-  uint8_t* const& held = item.sourceBytes.data;
-  int32_t code =
-      held != nullptr ? vnlModelLoad(held, item.sourceBytes.size, item.model) : vnlModelLoad(pack, file, item.model);
-  if (code != 0) return FailWith(outcome, "Source model: ", code);
-  // A second read of what the first one accepted, for the writers that take it;
-  // without it the glTF only lacks normals and header values.
+  if (LoadSource(options, item, outcome) != 0) return 1;
   const ModelWriter* writer = ModelWriterFor(options.dstFile);
-  if (writer != nullptr && writer->readsStored &&
-      (held != nullptr
-           ? vnlModelDataLoad(held, item.sourceBytes.size, &item.stored)
-           : vnlModelDataLoadFile(options.modelPack.c_str(), options.modelFile.c_str(), &item.stored)) != VNL_OK)
-    vnlModelDataKill(&item.stored);
 
   ChooseFrame(options, item);
   DefaultSkinSize(options, item);
@@ -162,7 +188,7 @@ int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& o
 
   if (!options.paletteFile.empty()) {
     ValueLine("  Palette:", options.paletteFile);
-    code = LoadPalette(options, item);
+    const int32_t code = LoadPalette(options, item);
     if (code != 0) return FailWith(outcome, "Palette: ", code);
   }
   const std::string source =
@@ -177,7 +203,8 @@ int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& o
 
   SectionLine(":: OUTPUTS");
   WriteModelFile(options, item, outcome);
-  if (!options.paletteFile.empty()) WriteSkinImages(options, item, outcome);
+  const bool skinsEmbedded = writer != nullptr && writer->embedsSkins && (options.flags & OPT_OUTIMG) == 0;
+  if (!options.paletteFile.empty() && !skinsEmbedded) WriteSkinImages(options, item, outcome);
   if (!options.hintFile.empty() && item.skinWidth >= 1 && item.skinHeight >= 1) BuildSkinHint(options, item, outcome);
   if (!options.reportFile.empty()) WriteReport(options, item, outcome);
   return 0;

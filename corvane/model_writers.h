@@ -25,6 +25,7 @@ struct ModelWriter {
   // Null in a build without it (glTF without the JSON library): the name is known, and refused.
   void (*write)(const RunOptions& options, const ItemState& item, RunOutcome& outcome);
   bool readsStored;  // takes the model as stored (item.stored) besides the model record
+  bool embedsSkins;  // the file holds the skins: image files only when -outimg asks
   bool finiteOnly;   // stores positions, and the differences between frames, as bounded floats
 };
 

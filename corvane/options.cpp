@@ -36,7 +36,8 @@ std::string DefaultModelEnding() {
 }
 
 void OnModel(RunOptions& options, std::vector<std::string>& p) {
-  SplitPackedName(p[0], options.modelPack, options.modelFile, ".mdl");
+  // A glTF source keeps its ending; any other name is taken for an alias model.
+  SplitPackedName(p[0], options.modelPack, options.modelFile, ".mdl .glb .gltf");
   options.baseName = BaseNameOf(options.modelFile);
   // An explicit -dst, before or after, wins; a bare ".ase" would be no name at all.
   if (options.dstFile.empty() && !options.baseName.empty()) options.dstFile = options.baseName + DefaultModelEnding();
@@ -76,7 +77,10 @@ void OnSkinSize(RunOptions& options, std::vector<std::string>& p) {
   options.skinHeight = ReadInteger(p[1]);
 }
 
-void OnOutputImage(RunOptions& options, std::vector<std::string>& p) { UseImageKind(options, ImageKindNamed(p[0])); }
+void OnOutputImage(RunOptions& options, std::vector<std::string>& p) {
+  UseImageKind(options, ImageKindNamed(p[0]));
+  options.flags |= OPT_OUTIMG;
+}
 
 void OnReport(RunOptions& options, std::vector<std::string>& p) {
   std::string pack;

@@ -19,6 +19,7 @@ ItemState::~ItemState() { ReleaseRecords(*this); }
 void ReleaseRecords(ItemState& item) {
   vnlModelKill(item.model);
   vnlModelDataKill(&item.stored);
+  item.sourcePositions.clear();
   vnlPaletteKill(item.palette);
   vnlPackInfoKill(item.packInfo);
   vnlSpriteKill(item.sprite);

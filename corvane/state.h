@@ -26,6 +26,8 @@ constexpr uint32_t OPT_INVH = 2;
 constexpr uint32_t OPT_SKINNOBACK = 4;
 constexpr uint32_t OPT_REPLACE = 8;
 constexpr uint32_t OPT_SWAPYZ = 16;
+// Set by -outimg: a glTF destination, which embeds the skins, then saves them as files too.
+constexpr uint32_t OPT_OUTIMG = 32;
 
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";
@@ -87,6 +89,9 @@ struct ItemState {
   int extractFolder = -1;
   VNLMODEL_T model{};
   VNLMODELDATA_T stored{};  // the same model as stored: normal indices, header values, intervals
+  // A glTF source's positions (game axes, stored vertex by vertex, frame after frame)
+  // before they were put on the lattice; empty for other sources.
+  std::vector<VNLVEC3_T> sourcePositions;
   VNLPALETTE_T palette{};
   VNLPACKINFO_T packInfo{};
   VNLSPRITE_T sprite{};

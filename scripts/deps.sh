@@ -2,18 +2,19 @@
 # Installs the Debian packages of a set when they are missing.
 #
 # usage: scripts/deps.sh [demo|test]
-#   demo  what building corvane and running it needs: a compiler, CMake, and
-#         FreeImage's runtime (opened when the first image is written)
+#   demo  what building corvane and running it needs: a compiler, CMake,
+#         FreeImage's runtime (opened when the first image is written) and
+#         libspng's (the glTF writer's PNG encoder, linked)
 #   test  that, plus what the test suite, the install test, the benchmarks and
-#         the fuzz targets use, with the JSON library of the glTF
-#         writer (the default); also the Khronos glTF validator (npm) into the
-#         user's cache folder, and the clients that the client tests run: Godot 3,
-#         Chromium with three.js and playwright-core (npm, into the cache folder
-#         too), the game engine with its QuakeC compiler (and Python, which
-#         drives that test), and Xvfb
+#         the fuzz targets use, with the JSON library of the glTF writer and
+#         tinygltf and libspng of the glTF sources (the default); also the
+#         Khronos glTF validator (npm) into the user's cache folder, and the
+#         clients that the client tests run: Godot 3, Chromium with three.js
+#         and playwright-core (npm, into the cache folder too), the game engine
+#         with its QuakeC compiler (and Python, which drives that test), and Xvfb
 set -eu
-DEMO="build-essential cmake libfreeimage3"
-TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev"
+DEMO="build-essential cmake libfreeimage3 libspng0"
+TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev libtinygltf-dev libspng-dev"
 CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth python3"
 SET="${1:-test}"
 case "$SET" in

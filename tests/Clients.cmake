@@ -2,17 +2,25 @@
 # engine) on what corvane writes. scripts/deps.sh test installs the clients; each
 # script exits 77 with its reason when one is missing, which CTest counts as a skip.
 
-# Godot 3 refuses weight animations kept in sparse accessors without a buffer
-# view; the test asserts every corpus model imports, so it stays off until the
-# glTF writer keeps those animations dense.
-option(VARNEL_GODOT_IMPORT_TEST "Run the Godot 3 import test on every corpus model" OFF)
 add_test(NAME Clients.GodotImportsEveryCorpusModel
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/godot/import.sh $<TARGET_FILE:corvane> ${VARNEL_CORPUS_DIR})
 set_tests_properties(Clients.GodotImportsEveryCorpusModel PROPERTIES
   TIMEOUT 900 RUN_SERIAL TRUE SKIP_RETURN_CODE 77 LABELS clients)
-if(NOT VARNEL_GODOT_IMPORT_TEST)
-  set_tests_properties(Clients.GodotImportsEveryCorpusModel PROPERTIES DISABLED TRUE)
+
+# three.js in headless Chromium: every corpus model loads with smooth normals and
+# its animation moves between two screenshots.
+if(DEFINED ENV{XDG_CACHE_HOME})
+  set(BROWSER_CACHE_HOME "$ENV{XDG_CACHE_HOME}")
+else()
+  set(BROWSER_CACHE_HOME "$ENV{HOME}/.cache")
 endif()
+set(VARNEL_BROWSER_PACKAGES_DIR "${BROWSER_CACHE_HOME}/varnel/browser" CACHE PATH
+  "Folder where npm installed three and playwright-core")
+add_test(NAME Clients.ThreeJsShowsEveryCorpusModel
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/browser/run.sh $<TARGET_FILE:corvane> ${VARNEL_CORPUS_DIR}
+          ${VARNEL_BROWSER_PACKAGES_DIR})
+set_tests_properties(Clients.ThreeJsShowsEveryCorpusModel PROPERTIES
+  TIMEOUT 900 RUN_SERIAL TRUE SKIP_RETURN_CODE 77 LABELS clients)
 
 # The game engine (QuakeSpasm as a client under Xvfb, software GL, no network
 # socket) loads and draws every corpus model corvane writes, and the corpus

@@ -1,7 +1,7 @@
 #include "gltf_check.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <spng.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "files.h"
+#include "indexed_png.h"
 
 namespace gltfcheck {
 
@@ -121,76 +122,52 @@ std::vector<uint32_t> Document::integers(int index) const {
   return ReadIntegers(*this, accessor, accessor["count"].get<size_t>());
 }
 
-namespace {
-
-struct Bitmap;
-
-// The few FreeImage calls that encode a PNG into memory, bound at run time.
-struct Encoder {
-  Bitmap* (*FromRawBits)(uint8_t*, int, int, int, unsigned, unsigned, unsigned, unsigned, int) = nullptr;
-  Bitmap* (*To24Bits)(Bitmap*) = nullptr;
-  void* (*OpenMemory)(uint8_t*, uint32_t) = nullptr;
-  int (*SaveToMemory)(int, Bitmap*, void*, int) = nullptr;
-  int (*AcquireMemory)(void*, uint8_t**, uint32_t*) = nullptr;
-  void (*CloseMemory)(void*) = nullptr;
-  void (*Unload)(Bitmap*) = nullptr;
-  bool ready = false;
-};
-
-template <typename Function>
-bool Bind(void* handle, const char* name, Function& out) {
-  out = reinterpret_cast<Function>(dlsym(handle, name));
-  return out != nullptr;
+std::vector<std::string> SkinPngs(const VNLMODEL_T& model, const VNLPALETTE_T& palette) {
+  std::vector<std::string> pngs;
+  for (uint32_t p = 0; p < uint32_t(model.skinCount) + model.skinExtra; ++p) {
+    std::string png, failure;
+    EXPECT_TRUE(EncodeIndexedPng(model.skins[p], palette.colors, false, png, failure)) << failure;
+    pngs.push_back(png);
+  }
+  return pngs;
 }
 
-const Encoder& TheEncoder() {
-  static Encoder encoder = [] {
-    Encoder e;
-    void* handle = dlopen("libfreeimage.so.3", RTLD_NOW | RTLD_LOCAL);
-    e.ready = handle != nullptr && Bind(handle, "FreeImage_ConvertFromRawBits", e.FromRawBits) &&
-              Bind(handle, "FreeImage_ConvertTo24Bits", e.To24Bits) &&
-              Bind(handle, "FreeImage_OpenMemory", e.OpenMemory) &&
-              Bind(handle, "FreeImage_SaveToMemory", e.SaveToMemory) &&
-              Bind(handle, "FreeImage_AcquireMemory", e.AcquireMemory) &&
-              Bind(handle, "FreeImage_CloseMemory", e.CloseMemory) && Bind(handle, "FreeImage_Unload", e.Unload);
-    return e;
-  }();
-  return encoder;
-}
-
-std::string EncodePng(uint32_t* pixels, int width, int height) {
-  const Encoder& fi = TheEncoder();
-  constexpr int kPng = 13;
-  std::string png;
-  Bitmap* wide = fi.FromRawBits(reinterpret_cast<uint8_t*>(pixels), width, height, width * 4, 32, 0x00FF0000,
-                                0x0000FF00, 0x000000FF, 1);
-  Bitmap* flat = wide ? fi.To24Bits(wide) : nullptr;
-  void* memory = fi.OpenMemory(nullptr, 0);
-  uint8_t* data = nullptr;
-  uint32_t size = 0;
-  if (flat && memory && fi.SaveToMemory(kPng, flat, memory, 0) && fi.AcquireMemory(memory, &data, &size))
-    png.assign(reinterpret_cast<const char*>(data), size);
-  if (memory) fi.CloseMemory(memory);
-  if (flat) fi.Unload(flat);
-  if (wide) fi.Unload(wide);
+Png DecodePng(const std::string& bytes) {
+  Png png;
+  // The header's colour type, read from the bytes themselves: 8-byte signature,
+  // IHDR length and name, width, height, bit depth, colour type.
+  if (bytes.size() > 25) png.colourType = uint8_t(bytes[25]);
+  spng_ctx* context = spng_ctx_new(0);
+  spng_ihdr header{};
+  spng_plte palette{};
+  size_t size = 0;
+  bool ok = context != nullptr && spng_set_png_buffer(context, bytes.data(), bytes.size()) == 0 &&
+            spng_get_ihdr(context, &header) == 0 && spng_get_plte(context, &palette) == 0 &&
+            spng_decoded_image_size(context, SPNG_FMT_PNG, &size) == 0;
+  if (ok) {
+    png.pixels.resize(size);
+    ok = spng_decode_image(context, png.pixels.data(), size, SPNG_FMT_PNG, 0) == 0;
+  }
+  if (ok) {
+    png.width = header.width;
+    png.height = header.height;
+    png.bitDepth = header.bit_depth;
+    for (uint32_t i = 0; i < palette.n_entries; ++i)
+      png.palette.push_back(0xFF000000u | uint32_t(palette.entries[i].red) << 16 |
+                            uint32_t(palette.entries[i].green) << 8 | palette.entries[i].blue);
+  }
+  spng_ctx_free(context);
+  png.ok = ok;
   return png;
 }
 
-}  // namespace
-
-std::vector<std::string> SkinPngs(const VNLMODEL_T& model, const VNLPALETTE_T& palette) {
-  std::vector<std::string> pngs;
-  if (!TheEncoder().ready) return pngs;
-  for (uint32_t p = 0; p < uint32_t(model.skinCount) + model.skinExtra; ++p) {
-    int32_t level = -1;
-    uint32_t* rgb = vnlPictureToRGB(model.skins[p], palette, level);
-    EXPECT_NE(rgb, nullptr);
-    if (rgb == nullptr) return {};
-    pngs.push_back(EncodePng(rgb, int(model.skins[p].width), int(model.skins[p].height)));
-    std::free(rgb);
-    EXPECT_FALSE(pngs.back().empty()) << "FreeImage made no PNG";
+std::vector<std::string> EmbeddedImages(const Document& doc) {
+  std::vector<std::string> images;
+  for (const nlohmann::json& image : doc.json.value("images", nlohmann::json::array())) {
+    const nlohmann::json& view = doc.json["bufferViews"][image["bufferView"].get<size_t>()];
+    images.push_back(ViewBytes(doc, view, 0, view["byteLength"].get<size_t>()));
   }
-  return pngs;
+  return images;
 }
 
 std::map<std::string, std::string> Validate(const std::vector<std::string>& files, std::string& why) {

@@ -31,9 +31,20 @@ struct Document {
 // Reads a .glb's header and chunks; `ok` false (and a test failure) when malformed.
 Document ReadGlb(const std::string& bytes);
 
-// Each skin picture of the record through the palette, as PNG bytes (FreeImage);
-// empty when FreeImage is missing.
+// Each skin picture of the record as the indexed PNG the program embeds.
 std::vector<std::string> SkinPngs(const VNLMODEL_T& model, const VNLPALETTE_T& palette);
+
+// A PNG file decoded as stored: for an indexed one, its indices and its PLTE.
+struct Png {
+  bool ok = false;
+  uint8_t colourType = 0;  // from the header's bytes
+  uint32_t width = 0, height = 0, bitDepth = 0;
+  std::vector<uint8_t> pixels;    // one byte per pixel for 8-bit indexed
+  std::vector<uint32_t> palette;  // 0xFFRRGGBB per PLTE entry
+};
+Png DecodePng(const std::string& bytes);
+// The bytes of every image of the document, in the order of its images array.
+std::vector<std::string> EmbeddedImages(const Document& doc);
 
 // One line per file from the validator script: file -> "errors E warnings W ...",
 // with its error and warning lines after it. Empty map when node or the validator

@@ -45,14 +45,27 @@ void ExpectValid(const std::vector<std::string>& files) {
     EXPECT_EQ(reports[file].rfind("errors 0 warnings 0 ", 0), 0u) << file << ": " << reports[file];
 }
 
-size_t Pictures(const std::string& mdl) {
+// Each skin picture of the model, decoded from the image its material shows,
+// holds the model's own palette indices.
+void ExpectSkinIndices(const Document& doc, const std::string& mdl) {
   VNLMODEL_T model{};
   testdata::Bytes bytes = testdata::ReadFile(mdl);
   uint8_t* block = bytes.data();
-  EXPECT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), model), 0) << mdl;
-  size_t pictures = size_t(model.skinCount) + model.skinExtra;
+  ASSERT_EQ(vnlModelLoad(block, uint32_t(bytes.size()), model), 0) << mdl;
+  const std::vector<std::string> images = gltfcheck::EmbeddedImages(doc);
+  const size_t pictures = size_t(model.skinCount) + model.skinExtra;
+  ASSERT_EQ(doc.json["materials"].size(), pictures) << mdl;
+  for (size_t p = 0; p < pictures; ++p) {
+    const size_t texture = doc.json["materials"][p]["pbrMetallicRoughness"]["baseColorTexture"]["index"];
+    const size_t image = doc.json["textures"][texture]["source"];
+    ASSERT_LT(image, images.size());
+    const gltfcheck::Png png = gltfcheck::DecodePng(images[image]);
+    const VNLPICTURE_T& skin = model.skins[p];
+    EXPECT_TRUE(png.ok && png.colourType == 3) << mdl << " skin " << p;
+    EXPECT_EQ(png.pixels, std::vector<uint8_t>(skin.pixels, skin.pixels + size_t(skin.width) * skin.height))
+        << mdl << " skin " << p;
+  }
   vnlModelKill(model);
-  return pictures;
 }
 
 TEST(GltfRuns, EveryCorpusModelAsGlbAndGltfIsValidWithEverySkinEmbedded) {
@@ -69,8 +82,8 @@ TEST(GltfRuns, EveryCorpusModelAsGlbAndGltfIsValidWithEverySkinEmbedded) {
       ASSERT_EQ(run.code, 0) << run.out;
       files.push_back(dir.file(stem + ending));
     }
-    EXPECT_EQ(ReadGlbFile(dir.file(stem + ".glb")).json["images"].size(), Pictures(entry.path().string())) << stem;
-    EXPECT_TRUE(testdata::FileExists(dir.file(stem + "_0.tga"))) << stem;  // the skins are still saved
+    ExpectSkinIndices(ReadGlbFile(dir.file(stem + ".glb")), entry.path().string());
+    EXPECT_FALSE(testdata::FileExists(dir.file(stem + "_0.tga"))) << stem;  // inside the file already
   }
   ASSERT_GT(files.size(), 10u);
   ExpectValid(files);
@@ -140,6 +153,10 @@ TEST(GltfRuns, FrameSwapScaleAndHalfSkinActOnEveryFrame) {
   const std::string png = doc.bin.substr(view.value("byteOffset", size_t(0)), view["byteLength"].get<size_t>());
   ASSERT_GT(png.size(), 24u);
   EXPECT_EQ(png.substr(12, 12), std::string("IHDR\0\0\0\x08\0\0\0\x08", 12));  // 8 x 8: the front half
+  // The positions are off the stored lattice: its scale and origin are left out.
+  const json& quake = doc.json["meshes"][0]["extras"]["quake"];
+  EXPECT_FALSE(quake.contains("scale") || quake.contains("origin"));
+  EXPECT_EQ(quake["frameEntrySize"], json::array({3, 0, 0, 0}));
 }
 
 TEST(GltfRuns, ExistingFilesAreAskedAboutAndANoToEitherKeepsTheOldPair) {
@@ -249,15 +266,41 @@ TEST(GltfRuns, PositionsThatAreNotFiniteNumbersAreRefusedWithTheirCause) {
   }
 }
 
-// Asked for skins that cannot be made: the model is still written, untextured,
-// and its failure line says why.
-TEST(GltfRuns, WithoutTheImageLibraryTheGlbIsUntexturedAndCountsAsFailed) {
+// The skins are inside a .glb already: files of them only with -outimg. The run
+// needs no image library at all then, and never loads it.
+TEST(GltfRuns, SkinFilesOnlyWithOutimgAndNoImageLibraryLoaded) {
+  testdata::TempDir dir;
+  WriteSources(dir, gltfcheck::GroupedModel());
+  const std::string libraries = dir.file("libraries.txt");
+  std::string output;
+  // The loader's own account of the libraries it opens goes to the file.
+  ASSERT_EQ(testdata::RunCommand("cd '" + dir.path() + "' && LD_DEBUG=libs LD_DEBUG_OUTPUT='" + libraries + "' '" +
+                                     CORVANE_BIN + "' -model m -pal pal -dst m.glb",
+                                 &output, true),
+            0)
+      << output;
+  std::string opened;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    if (entry.path().filename().string().rfind("libraries.txt", 0) == 0) opened += testdata::ReadText(entry.path());
+  EXPECT_NE(opened.find("libvarnel"), std::string::npos) << "no loader account";
+  EXPECT_EQ(opened.find("libfreeimage"), std::string::npos);
+  EXPECT_FALSE(testdata::FileExists(dir.file("m_0.tga")));
+  EXPECT_EQ(ReadGlbFile(dir.file("m.glb")).json["images"].size(), 3u);
+
+  RunResult run = RunCorvane(dir.path(), {"-model", "m", "-pal", "pal", "-dst", "m.gltf", "-outimg", "png"});
+  ASSERT_EQ(run.code, 0) << run.out;
+  for (const char* name : {"m_0.png", "m_1.png", "m_2.png"}) EXPECT_TRUE(testdata::FileExists(dir.file(name))) << name;
+}
+
+// Without the image library the skins are still embedded; only the image files
+// asked for with -outimg fail, each with its reason.
+TEST(GltfRuns, WithoutTheImageLibraryTheGlbKeepsItsSkinsAndOnlyImageFilesFail) {
   testdata::TempDir dir;
   WriteSources(dir, gltfcheck::OneFrameModel());
   writertest::InFolder inside(dir.path());
   writertest::StdinFeed noAnswers("");
   ConverterState state;
-  state.options.arguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb"};
+  state.options.arguments = {"corvane", "-model", "m", "-pal", "pal", "-dst", "m.glb", "-outimg", "tga"};
   RebindImageLibrary("libfreeimage-absent.so.0");
   std::string said;
   int code;
@@ -268,15 +311,16 @@ TEST(GltfRuns, WithoutTheImageLibraryTheGlbIsUntexturedAndCountsAsFailed) {
   }
   RebindImageLibrary(kImageLibraryName);
   EXPECT_EQ(code, 1);
-  EXPECT_EQ(corvane_test::Count(said, "  Images are not written: FreeImage is not available ("), 1u) << said;
-  EXPECT_NE(said.find("  Failed:  \"m.glb\" (written without its skins: FreeImage is not available)\n"
-                      "  Picture: \"m_0.tga\"\n  Failed:  \"m_0.tga\" (FreeImage is not available)\n"
-                      "!!ERROR!! 2 outputs were not written\n"),
+  EXPECT_NE(said.find("  Model:   \"m.glb\"\n  Images are not written: FreeImage is not available ("),
+            std::string::npos)
+      << said;
+  EXPECT_NE(said.find("  Picture: \"m_0.tga\"\n  Failed:  \"m_0.tga\" (FreeImage is not available)\n"
+                      "!!ERROR!! 1 output was not written\n"),
             std::string::npos)
       << said;
   Document doc = ReadGlbFile(dir.file("m.glb"));
   EXPECT_TRUE(doc.ok);
-  EXPECT_FALSE(doc.json.contains("images"));
+  EXPECT_EQ(doc.json["images"].size(), 1u);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "big_model.h"
 #include "builders.h"
 #include "gltf_check.h"
+#include "gltf_mesh.h"
+#include "indexed_png.h"
 #include "writer_fixture.h"
 
 namespace {
@@ -57,6 +59,29 @@ TEST(GltfDocument, EveryFrameIsANamedMorphTargetInFileOrder) {
   EXPECT_EQ(doc.floats(targets[0]["POSITION"]), std::vector<float>(15, 0.0f));  // the base frame itself
 }
 
+// A repeated pose (same positions, same normals) is stored once; each frame keeps
+// its own morph target. A frame alike in position but not in normals is not shared.
+TEST(GltfDocument, FramesAlikeShareTheirMorphData) {
+  testdata::ModelRecipe recipe = gltfcheck::GroupedModel();
+  recipe.frames[2].frames[0].positions = recipe.frames[1].frames[0].positions;  // pain2 as pain1
+  recipe.frames[3].frames[0].positions = recipe.frames[1].frames[0].positions;  // death too, but
+  recipe.frames[3].frames[0].normals = {7, 7, 7, 7};                            // with other normals
+  LoadedModel model(testdata::BuildModel(recipe), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& targets = Primitive(doc)["targets"];
+  auto offset = [&](size_t frame, const char* attribute) {
+    return doc.json["accessors"][targets[frame][attribute].get<size_t>()].value("byteOffset", uint64_t(0));
+  };
+  const uint64_t frameBytes = 5 * 12;  // four vertices and a seam copy
+  EXPECT_EQ(offset(4, "POSITION"), offset(3, "POSITION"));
+  EXPECT_EQ(offset(4, "NORMAL"), offset(3, "NORMAL"));
+  EXPECT_EQ(offset(5, "POSITION"), 4 * frameBytes);
+  EXPECT_EQ(doc.floats(targets[4]["POSITION"]), doc.floats(targets[3]["POSITION"]));
+  const size_t deltasView = doc.json["accessors"][targets[0]["POSITION"].get<size_t>()]["bufferView"];
+  EXPECT_EQ(doc.json["bufferViews"][deltasView]["byteLength"], 5 * frameBytes);
+}
+
 TEST(GltfDocument, AnimationsRunOverNameStemsWithKeysATenthOfASecondApart) {
   LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), {});
   Document doc = Read(model);
@@ -77,6 +102,53 @@ TEST(GltfDocument, AnimationsRunOverNameStemsWithKeysATenthOfASecondApart) {
     for (size_t k = 0; k < times[a].size(); ++k) expected[k * 6 + first[a] + k] = 1.0f;
     EXPECT_EQ(doc.floats(sampler["output"]), expected) << names[a];
   }
+  // Dense: Godot 3 takes a sparse accessor without a buffer view for view 0.
+  for (const json& accessor : doc.json["accessors"]) EXPECT_FALSE(accessor.contains("sparse"));
+}
+
+// A frame group's frames start where the one before ends (its intervals count
+// from the group's start); a group is its own animation even where the stem goes on.
+TEST(GltfDocument, AFrameGroupIsKeyedAtItsOwnIntervals) {
+  testdata::ModelRecipe recipe = gltfcheck::GroupedModel();
+  recipe.frames[0].intervals = {0.25f, 0.5f, 1.25f};
+  recipe.frames[1].frames[0].name = "walk4";
+  LoadedModel model(testdata::BuildModel(recipe), {});
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& animations = doc.json["animations"];
+  ASSERT_EQ(animations.size(), 4u);
+  const std::vector<std::pair<std::string, std::vector<float>>> expected = {
+      {"walk", {0.0f, 0.25f, 0.5f}}, {"walk", {0.0f}}, {"pain", {0.0f}}, {"death", {0.0f}}};
+  for (size_t a = 0; a < expected.size(); ++a) {
+    EXPECT_EQ(animations[a]["name"], expected[a].first) << a;
+    const size_t input = animations[a]["samplers"][0]["input"];
+    EXPECT_EQ(doc.floats(int(input)), expected[a].second) << a;
+    EXPECT_EQ(doc.json["accessors"][input]["max"][0].get<float>(), expected[a].second.back()) << a;
+  }
+  const std::vector<float> pain = doc.floats(animations[2]["samplers"][0]["output"]);
+  EXPECT_EQ(pain, (std::vector<float>{0, 0, 0, 0, 1, 0}));
+}
+
+// Key times per frame; a group whose intervals do not rise (0.1 each, as some
+// tools write them) cannot time an animation and keeps 0.1 s keys.
+TEST(GltfDocument, KeyTimesFollowRisingGroupIntervalsOnly) {
+  const std::vector<std::string> names = {"a1", "a2", "a3", "b1", "b2", "c"};
+  const std::vector<uint32_t> groups = {3, 0, 0, 2, 0, 0};
+  const std::vector<GltfRun> runs = AnimationRuns(names, groups);
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_TRUE(runs[0].group && runs[1].group && !runs[2].group);
+  struct Case {
+    std::vector<float> intervals;
+    std::vector<float> times;
+  };
+  const Case cases[] = {
+      {{0.5f, 1.0f, 2.0f, 0.3f, 0.4f, 0.0f}, {0.0f, 0.5f, 1.0f, 0.0f, 0.3f, 0.0f}},
+      {{0.1f, 0.1f, 0.1f, 0.3f, 0.3f, 0.0f}, {0.0f, 0.1f, 0.2f, 0.0f, 0.1f, 0.0f}},
+      {{0.5f, -1.0f, 2.0f, 0.0f, 0.4f, 0.0f}, {0.0f, 0.1f, 0.2f, 0.0f, 0.1f, 0.0f}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(KeyTimes(runs, 6, c.intervals.data()), c.times);
+  EXPECT_EQ(KeyTimes(runs, 6, nullptr), (std::vector<float>{0.0f, 0.1f, 0.2f, 0.0f, 0.1f, 0.0f}));
+  EXPECT_EQ(AnimationRuns(names).size(), 3u);  // without groups: by stem, as ever
 }
 
 // Table normal 5 is the game's up, 0 is (-0.525731, 0, 0.850651): in glTF's axes
@@ -173,14 +245,14 @@ TEST(GltfDocument, AModelOfOneFrameIsAPlainMesh) {
   Document doc = Read(model);
   ASSERT_TRUE(doc.ok);
   EXPECT_FALSE(Primitive(doc).contains("targets"));
-  EXPECT_FALSE(doc.json["meshes"][0].contains("extras"));
+  EXPECT_FALSE(doc.json["meshes"][0]["extras"].contains("targetNames"));
+  EXPECT_EQ(doc.json["meshes"][0]["extras"]["quake"]["frameNames"], json::array({"base"}));
   EXPECT_FALSE(doc.json["meshes"][0].contains("weights"));
   EXPECT_FALSE(doc.json.contains("animations"));
 }
 
 TEST(GltfDocument, EverySkinPictureIsAMaterialWithItsPngAndAVariant) {
   LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), testdata::DistinctPalette());
-  if (model.pngs.empty()) GTEST_SKIP() << "no FreeImage to encode skins";
   Document doc = Read(model);
   ASSERT_TRUE(doc.ok);
   ASSERT_EQ(doc.json["materials"].size(), 3u);
@@ -194,7 +266,7 @@ TEST(GltfDocument, EverySkinPictureIsAMaterialWithItsPngAndAVariant) {
     const json& view = doc.json["bufferViews"][image["bufferView"].get<size_t>()];
     EXPECT_EQ(doc.bin.substr(view["byteOffset"], view["byteLength"]), model.pngs[p]) << "image " << p;
   }
-  EXPECT_EQ(doc.json["samplers"][0]["magFilter"], 9728);  // nearest
+  EXPECT_EQ(doc.json["samplers"][0], json({{"magFilter", 9728}, {"minFilter", 9728}}));  // nearest, near and far
   EXPECT_EQ(Primitive(doc)["material"], 0);
   EXPECT_EQ(doc.json["extensionsUsed"], json::array({"KHR_materials_variants"}));
   EXPECT_EQ(doc.json["extensions"]["KHR_materials_variants"]["variants"].size(), 3u);
@@ -207,6 +279,118 @@ TEST(GltfDocument, EverySkinPictureIsAMaterialWithItsPngAndAVariant) {
   EXPECT_EQ(plain.json["materials"].size(), 3u);
   EXPECT_FALSE(plain.json.contains("textures") || plain.json.contains("images"));
   EXPECT_FALSE(plain.json["materials"][0]["pbrMetallicRoughness"].contains("baseColorTexture"));
+}
+
+// A skin group that repeats a picture, and a second skin like the first: each
+// distinct picture is stored once, and every material that shows it shares it.
+TEST(GltfDocument, IdenticalPicturesShareOneImage) {
+  testdata::ModelRecipe recipe = gltfcheck::GroupedModel();
+  const testdata::Bytes first = recipe.skins[0].pictures[0];
+  recipe.skins[1].pictures = {testdata::SkinPixels(recipe, 40), first, testdata::SkinPixels(recipe, 40)};
+  LoadedModel model(testdata::BuildModel(recipe), testdata::DistinctPalette());
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  ASSERT_EQ(doc.json["images"].size(), 2u);
+  ASSERT_EQ(doc.json["textures"].size(), 2u);
+  EXPECT_EQ(doc.json["meshes"][0]["extras"]["quake"]["skinImages"], json::array({0, 1, 0, 1}));
+  std::vector<size_t> shown;
+  for (const json& material : doc.json["materials"])
+    shown.push_back(material["pbrMetallicRoughness"]["baseColorTexture"]["index"]);
+  EXPECT_EQ(shown, (std::vector<size_t>{0, 1, 0, 1}));
+  EXPECT_EQ(gltfcheck::EmbeddedImages(doc), (std::vector<std::string>{model.pngs[0], model.pngs[1]}));
+}
+
+// Every pixel's palette index comes back from the embedded PNG, and its PLTE is
+// the palette.
+TEST(GltfDocument, EmbeddedSkinsAreIndexedPngsOfTheSkinsIndices) {
+  LoadedModel model(testdata::BuildModel(gltfcheck::GroupedModel()), testdata::DistinctPalette());
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const std::vector<std::string> images = gltfcheck::EmbeddedImages(doc);
+  ASSERT_EQ(images.size(), 3u);
+  for (size_t p = 0; p < images.size(); ++p) {
+    const gltfcheck::Png png = gltfcheck::DecodePng(images[p]);
+    ASSERT_TRUE(png.ok) << p;
+    EXPECT_EQ(png.colourType, 3) << p;
+    EXPECT_EQ(png.bitDepth, 8u);
+    EXPECT_EQ(png.palette, std::vector<uint32_t>(model.palette.colors, model.palette.colors + 256));
+    const VNLPICTURE_T& skin = model.model.skins[p];
+    ASSERT_EQ(png.width * png.height, skin.width * skin.height);
+    EXPECT_EQ(png.pixels, std::vector<uint8_t>(skin.pixels, skin.pixels + skin.width * skin.height)) << p;
+  }
+  // The front half only: each row's left half.
+  std::string half, failure;
+  ASSERT_TRUE(EncodeIndexedPng(model.model.skins[2], model.palette.colors, true, half, failure)) << failure;
+  const gltfcheck::Png front = gltfcheck::DecodePng(half);
+  ASSERT_EQ(front.width, 8u);
+  for (uint32_t y = 0; y < front.height; ++y)
+    EXPECT_EQ(front.pixels[y * 8 + 7], model.model.skins[2].pixels[y * 16 + 7]) << y;
+  VNLPICTURE_T empty{};
+  EXPECT_FALSE(EncodeIndexedPng(empty, model.palette.colors, false, half, failure));
+  EXPECT_EQ(failure, "the picture has no pixels");
+}
+
+// mesh.extras.quake: every header value and entry as stored, so that the model
+// file can be written back from the glTF alone.
+TEST(GltfDocument, ExtrasHoldEveryStoredValueOfTheModel) {
+  testdata::ModelRecipe recipe = gltfcheck::GroupedModel();
+  recipe.scale[0] = 0.5f, recipe.scale[1] = 0.25f, recipe.scale[2] = 0.1f;
+  recipe.origin[0] = -8, recipe.origin[1] = 4, recipe.origin[2] = 1.5f;
+  recipe.eye[0] = 1, recipe.eye[1] = 2, recipe.eye[2] = 3;
+  recipe.radius = 33.5f;
+  recipe.size = 3.25f;
+  recipe.flags = 8;
+  recipe.syncType = 1;
+  recipe.frames[0].intervals = {0.1f, 0.2f, 0.3f};
+  recipe.frames[0].box = {1, 2, 3, 4, 200, 201, 202, 5};
+  recipe.frames[3].frames[0].box = {9, 8, 7, 6, 99, 98, 97, 96};
+  recipe.skins[1].intervals = {0.5f, 0.75f};
+  LoadedModel model(testdata::BuildModel(recipe), testdata::DistinctPalette());
+  Document doc = Read(model);
+  ASSERT_TRUE(doc.ok);
+  const json& quake = doc.json["meshes"][0]["extras"]["quake"];
+  const json defaultBox = {0, 0, 0, 0, 255, 255, 255, 255};
+  json frameBoxes = json::array();
+  for (int f = 0; f < 5; ++f) frameBoxes.insert(frameBoxes.end(), defaultBox.begin(), defaultBox.end());
+  frameBoxes.insert(frameBoxes.end(), {9, 8, 7, 6, 99, 98, 97, 96});
+  json entryBoxes = {1, 2, 3, 4, 200, 201, 202, 5};
+  entryBoxes.insert(entryBoxes.end(), frameBoxes.begin() + 24, frameBoxes.end());
+  const std::vector<std::pair<std::string, json>> expected = {
+      {"version", 1},
+      {"scale", {0.5, 0.25, 0.1}},
+      {"origin", {-8, 4, 1.5}},
+      {"eye", {1, 2, 3}},
+      {"radius", 33.5},
+      {"size", 3.25},
+      {"flags", 8},
+      {"syncType", 1},
+      {"skinWidth", 16},
+      {"skinHeight", 8},
+      {"vertexCount", 4},
+      {"skinVertices", {1, 0, 4, 0, 6, 1, 0, 4, 7, 0, 2, 0}},
+      {"faces", {1, 0, 1, 2, 0, 0, 3, 1, 1, 0, 2, 3, 1, 1, 3, 2}},
+      {"frameEntrySize", {3, 0, 0, 0}},
+      {"frameEntryBox", entryBoxes},
+      {"frameBoxes", frameBoxes},
+      {"frameIntervals", {0.1, 0.2, 0.3, 0, 0, 0}},
+      {"frameNames", {"walk1", "walk2", "walk3", "pain1", "pain2", "death"}},
+      {"skinEntrySize", {0, 2}},
+      {"skinIntervals", {0, 0.5, 0.75}},
+      {"skinImages", {0, 1, 2}},
+  };
+  for (const auto& [key, value] : expected) EXPECT_EQ(quake[key], value) << key;
+  EXPECT_EQ(quake.size(), expected.size());
+
+  // Positions moved off the stored lattice: the scale and origin no longer hold.
+  GltfInput moved = model.input("g");
+  moved.positionsMoved = true;
+  const json movedQuake = gltfcheck::ReadGlb(GlbOf(moved)).json["meshes"][0]["extras"]["quake"];
+  EXPECT_FALSE(movedQuake.contains("scale") || movedQuake.contains("origin"));
+  EXPECT_EQ(movedQuake["eye"], quake["eye"]);
+  // Without the stored record there is nothing to keep.
+  GltfInput bare = model.input("g");
+  bare.stored = nullptr;
+  EXPECT_FALSE(gltfcheck::ReadGlb(GlbOf(bare)).json["meshes"][0]["extras"].contains("quake"));
 }
 
 TEST(GltfDocument, GltfNamesItsBinaryFileAndHoldsWhatTheGlbHolds) {
