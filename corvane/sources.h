@@ -25,6 +25,7 @@ struct SourceMatch {
   std::string refusal;
   VNLPACKENTRY_T entry{};  // a pack member's entry, so that it loads without reading the directory again
   bool inPack = false;
+  std::string hostPath;  // a disk file whose name the loaders would clean into another: read by this path
 };
 
 // The members of `packName` that match `pattern`, in pack order; a member whose
@@ -33,7 +34,8 @@ struct SourceMatch {
 bool ExpandPackPattern(std::string packName, const std::string& pattern, std::vector<SourceMatch>& matches,
                        std::string& failure);
 // The files that match `pattern` on the disk, in name order. Folders reached
-// through a symbolic link are not walked.
+// through a symbolic link are not walked; a folder that cannot be read is kept
+// as a match with its refusal, and the walk goes on.
 void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& matches);
 
 // The path below the current folder that a stored member name extracts to, "\"
@@ -42,8 +44,10 @@ void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& mat
 std::string PathInsideFolder(const std::string& memberName);
 // Creates the folders of `path` ("\" separators, relative) below the current
 // folder, one level at a time, refusing any level that is a symbolic link or not
-// a folder, and refuses a last level that is a symbolic link. False with `failure`.
-bool MakeFoldersInside(const std::string& path, std::string& failure);
+// a folder. The folder the last level goes in, open (the caller closes it), or
+// -1 with `failure`. What is written there is written relative to it, so that a
+// folder swapped for a link meanwhile leads nowhere else.
+int OpenFoldersInside(const std::string& path, std::string& failure);
 // Creates the missing folders above the file `name` ("\" separators), following
 // links as the user's own paths may. False with `failure`.
 bool MakeFoldersAbove(const std::string& name, std::string& failure);

@@ -168,6 +168,36 @@ TEST(OutputConsent, ALinkKeepsPointingAtItsTargetWhichIsAskedAboutAndWritten) {
   EXPECT_EQ(Entries(dir.file("real")), (std::set<std::string>{"t.ase"}));
 }
 
+// In a folder anyone may write to and only owners clear (/tmp), a link is
+// followed only when it belongs to the user or to the folder's owner: another
+// user's link would have root replace a file that user cannot touch.
+TEST(OutputConsent, ALinkOfAnotherUserInASharedFolderIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "a link of another user needs root to be made (lchown)";
+  const uid_t self = geteuid(), nobody = 65534;
+  const struct {
+    uid_t linkOwner, folderOwner;
+    bool followed;
+  } cases[] = {{self, self, true}, {nobody, self, false}, {nobody, nobody, true}};
+  for (const auto& item : cases) {
+    testdata::TempDir dir;
+    WriteModelAndPalette(dir);
+    testdata::WriteText(dir.file("secret"), "root only");
+    ASSERT_EQ(chmod(dir.file("secret").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("shared"));
+    ASSERT_EQ(chmod(dir.file("shared").c_str(), 01777), 0);
+    ASSERT_EQ(chown(dir.file("shared").c_str(), item.folderOwner, item.folderOwner), 0);
+    std::filesystem::create_symlink("../secret", dir.file("shared/m.ase"));
+    ASSERT_EQ(lchown(dir.file("shared/m.ase").c_str(), item.linkOwner, item.linkOwner), 0);
+    RunResult run = RunCorvane(dir.path(), {"-model", "m", "-dst", "shared/m.ase", "-replace"});
+    const std::string secret = testdata::ReadText(dir.file("secret"));
+    EXPECT_EQ(run.code, item.followed ? 0 : 1) << item.linkOwner << run.out;
+    EXPECT_EQ(secret == "root only", !item.followed) << item.linkOwner << " " << item.folderOwner;
+    EXPECT_EQ(Count(run.after, "\"shared/m.ase\" (a symbolic link of another user in a shared folder is not followed)"),
+              item.followed ? 0u : 1u)
+        << run.out;
+  }
+}
+
 TEST(OutputConsent, ALinkToNothingOrToAFolderIsAFailureNeverReplaced) {
   struct Case {
     const char* target;
