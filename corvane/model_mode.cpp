@@ -203,7 +203,6 @@ int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& o
 
   SectionLine(":: OUTPUTS");
   WriteModelFile(options, item, outcome);
-  const ModelWriter* writer = ModelWriterFor(options.dstFile);
   const bool skinsEmbedded = writer != nullptr && writer->embedsSkins && (options.flags & OPT_OUTIMG) == 0;
   if (!options.paletteFile.empty() && !skinsEmbedded) WriteSkinImages(options, item, outcome);
   if (!options.hintFile.empty() && item.skinWidth >= 1 && item.skinHeight >= 1) BuildSkinHint(options, item, outcome);
