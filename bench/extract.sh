@@ -1,8 +1,9 @@
 #!/bin/sh
-# The CPU cost of extracting a whole pack of one-byte members, for growing counts:
-#   corvane -pakextract 'PAK::**'
-# A batch that reads the pack's directory once costs about linearly in the count;
-# reading it again for every member made it quadratic.
+# The CPU cost of a batch over a whole pack, for growing counts:
+#   corvane -pakextract 'PAK::**'                           one-byte members
+#   corvane -lump 'PAK::l/**' -pal PAK::gfx/palette.lmp     1 x 1 pictures to images
+# A batch that reads the pack's directory once (and its palette's once) costs
+# about linearly in the count; reading them again for every item made it quadratic.
 #
 # usage: bench/extract.sh [COUNT...]   (default 4000 16000 100000)
 #   BUILD_DIR   build folder (default build/ under the project)
@@ -34,6 +35,24 @@ with open(path, "wb") as f:
 PY
 }
 
+# A pack of a palette and COUNT 1 x 1 picture lumps l/NNN/xNNNNNN.lmp.
+make_lump_pack() {
+  python3 - "$1" "$2" <<'PY'
+import struct, sys
+path, count = sys.argv[1], int(sys.argv[2])
+members = [("gfx/palette.lmp", bytes(range(256)) * 3)]
+members += [("l/%03d/x%06d.lmp" % (i // 1000, i), struct.pack("<II", 1, 1) + bytes([i % 256])) for i in range(count)]
+data, directory, offset = b"", b"", 12
+for name, blob in members:
+    directory += struct.pack("<56sII", name.encode(), offset, len(blob))
+    data += blob
+    offset += len(blob)
+with open(path, "wb") as f:
+    f.write(b"PACK" + struct.pack("<II", offset, len(directory)) + data + directory)
+PY
+}
+
+echo "extraction"
 printf '%10s %12s %12s\n' members "user s" "system s"
 for count in "$@"; do
   make_pack "$work/p$count.pak" "$count"
@@ -42,6 +61,20 @@ for count in "$@"; do
     { echo "extraction of $count members failed" >&2; exit 1; }
   written=$(find "$work/out" -type f | wc -l)
   [ "$written" -eq "$count" ] || { echo "$count members: $written files written" >&2; exit 1; }
+  read -r user system <"$work/time"
+  printf '%10s %12s %12s\n' "$count" "$user" "$system"
+done
+
+echo "lumps to images"
+printf '%10s %12s %12s\n' lumps "user s" "system s"
+for count in "$@"; do
+  rm -f "$work/p$count.pak"
+  make_lump_pack "$work/l$count.pak" "$count"
+  rm -rf "$work/out" && mkdir "$work/out"
+  (cd "$work/out" && /usr/bin/time -f '%U %S' -o "$work/time" "$corvane" -lump "../l$count.pak::l/**" \
+    -pal "../l$count.pak::gfx/palette.lmp" >/dev/null) || { echo "the batch of $count lumps failed" >&2; exit 1; }
+  written=$(find "$work/out" -type f | wc -l)
+  [ "$written" -eq "$count" ] || { echo "$count lumps: $written files written" >&2; exit 1; }
   read -r user system <"$work/time"
   printf '%10s %12s %12s\n' "$count" "$user" "$system"
 done

@@ -3,9 +3,15 @@
 // item, whose records are released before the next item.
 #include "batch.h"
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 
 #include "console.h"
 #include "model_writers.h"
@@ -81,11 +87,16 @@ bool OptionsForItem(const RunOptions& patterns, ModeKind kind, const std::string
       failure = "no file name is left once the climbing parts are dropped";
       return false;
     }
-    return MakeFoldersInside(options.baseName, failure);
+    return true;
   }
   // A WAD2 lump's name has no ending to drop.
   const bool wadLump = kind == ModeKind::Lump && IsWadName(options.lumpPack);
   options.baseName = PrintableName(wadLump ? name : BaseNameOf(name));
+  // "progs/...mdl" would put "*/x.obj" in the folder above.
+  if (options.baseName.empty() || options.baseName == "." || options.baseName == "..") {
+    failure = "its base name \"" + options.baseName + "\" cannot name a file";
+    return false;
+  }
   options.dstFile = NameForItem(patterns.dstFile, options.baseName);
   options.reportFile = NameForItem(patterns.reportFile, options.baseName);
   options.hintFile = NameForItem(patterns.hintFile, options.baseName);
@@ -100,16 +111,72 @@ std::string JoinedNames(const std::vector<std::string>& names, const char* glue)
   return joined;
 }
 
+// A pack member's bytes, read by its directory entry; none when they cannot be
+// read, and then the mode loads by name and says why as a single run would.
+HeldBytes ReadMember(const std::string& pack, const VNLPACKENTRY_T& entry) {
+  HeldBytes held;
+  if (vnlPackEntryLoad(pack.c_str(), &entry, &held.data, &held.size) == VNL_OK && held.size > 0) return held;
+  std::free(held.data);
+  return {};
+}
+
+// A disk file whose name the loaders would clean into another, read by the
+// name that matched; false with `failure`.
+bool ReadByHostPath(const std::string& path, HeldBytes& held, std::string& failure) {
+  if (!ReadHostFile(path, held.data, held.size, failure)) return false;
+  if (held.size > 0) return true;
+  failure = "the file is empty";
+  return false;
+}
+
+// The palette member, read once for the run (with the ending its loader would
+// give a name without one).
+HeldBytes ReadPaletteAhead(const RunOptions& options) {
+  if (options.palettePack.empty() || options.paletteFile.empty()) return {};
+  std::string pack = options.palettePack, name = options.paletteFile, ending = ".lmp";
+  vnlForceType(name, ending);
+  HeldBytes held;
+  if (vnlPackFileLoad(pack, name, held.data, held.size) == VNL_OK && held.size > 0) return held;
+  std::free(held.data);
+  return {};
+}
+
+// What an item holds besides its records: its member's bytes, its open folder.
+struct ItemHold {
+  ItemState& item;
+  ~ItemHold() {
+    std::free(item.sourceBytes.data);
+    item.sourceBytes = {};
+    if (item.extractFolder >= 0) close(item.extractFolder);
+    item.extractFolder = -1;
+  }
+};
+
+// Readies `item` for `match`: its member's bytes, the folder it is extracted
+// into. False with `failure`.
+bool PrepareItem(const RunOptions& options, ModeKind kind, const SourceMatch& match, ItemState& item,
+                 std::string& failure) {
+  if (kind == ModeKind::PackExtract) {
+    if (match.inPack) item.extractEntry = &match.entry;
+    item.extractFolder = OpenFoldersInside(options.baseName, failure);
+    return item.extractFolder >= 0;
+  }
+  if (match.inPack) item.sourceBytes = ReadMember(SourcePack(options, kind), match.entry);
+  return match.hostPath.empty() || ReadByHostPath(match.hostPath, item.sourceBytes, failure);
+}
+
 // Runs one item with its console lines held back, its records released at the
 // end; the reasons it failed, or none.
-std::vector<std::string> RunItem(const RunOptions& patterns, RunOutcome& outcome, ModeKind kind,
-                                 const SourceMatch& match) {
+std::vector<std::string> RunItem(const RunOptions& patterns, const HeldBytes& palette, RunOutcome& outcome,
+                                 ModeKind kind, const SourceMatch& match) {
   std::vector<std::string> reasons;
   std::string failure = match.refusal;
   RunOptions options;
   if (!failure.empty() || !OptionsForItem(patterns, kind, match.name, options, failure)) return {failure};
   ItemState item;
-  if (kind == ModeKind::PackExtract && match.inPack) item.extractEntry = &match.entry;
+  const ItemHold hold{item};
+  item.paletteBytes = palette;
+  if (!PrepareItem(options, kind, match, item, failure)) return {failure};
   ConsoleQuiet(true);
   const int result = RunMode(kind, options, item, outcome);
   ConsoleQuiet(false);
@@ -204,6 +271,7 @@ int RunBatch(const RunOptions& options, RunOutcome& outcome) {
 
   SectionLine(":: ITEMS");
   KeepFreedMemoryForTheNextItem();
+  const HeldBytes palette = ReadPaletteAhead(options);
   outcome.journal.refusesRepeats = true;
   std::vector<std::string> failed;
   const Progress progress;
@@ -211,7 +279,7 @@ int RunBatch(const RunOptions& options, RunOutcome& outcome) {
     progress.Show(i, matches.size(), matches[i].name);
     outcome.journal.written.clear();
     outcome.journal.failures.clear();
-    const std::vector<std::string> reasons = RunItem(patterns, outcome, kind, matches[i]);
+    const std::vector<std::string> reasons = RunItem(patterns, palette, outcome, kind, matches[i]);
     const std::vector<std::string>& written = outcome.journal.written;
     progress.Erase();
     const std::string shown = "\"" + PrintableName(matches[i].name) + "\"";
@@ -223,6 +291,8 @@ int RunBatch(const RunOptions& options, RunOutcome& outcome) {
       failed.push_back(shown + " (" + why + ")");
     }
   }
+
+  std::free(palette.data);
 
   SectionLine(":: SUMMARY");
   ConsoleLine("  " + std::to_string(matches.size() - failed.size()) + " converted, " + std::to_string(failed.size()) +

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "gltf_extras.h"
+#include "text_rules.h"
 
 namespace {
 
@@ -234,21 +235,6 @@ Json MeshJson(const GltfMesh& mesh, const GltfLayout& layout, Json primitive, co
 }
 
 }  // namespace
-
-std::string Latin1ToUtf8(const std::string& bytes) {
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (char c : bytes) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      text.push_back(c);
-    } else {
-      text.push_back(char(0xC0 | (byte >> 6)));
-      text.push_back(char(0x80 | (byte & 0x3F)));
-    }
-  }
-  return text;
-}
 
 std::string UriOfFileName(const std::string& name) {
   static const char kHex[] = "0123456789ABCDEF";

@@ -13,9 +13,6 @@
 std::string GltfJson(const GltfMesh& mesh, const GltfLayout& layout, const std::string& baseName,
                      const std::string& bufferUri);
 
-// The game's 8-bit names as JSON text: each byte is the Latin-1 character of its
-// value, so every name is valid UTF-8 and its bytes can be told back.
-std::string Latin1ToUtf8(const std::string& bytes);
 // A file name as a relative URI: bytes outside the unreserved set become %XX.
 std::string UriOfFileName(const std::string& name);
 

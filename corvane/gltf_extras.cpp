@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gltf_document.h"
+#include "text_rules.h"
 
 namespace {
 

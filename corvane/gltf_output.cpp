@@ -105,12 +105,12 @@ GltfSink SinkTo(Output& out) {
   return [&out](const char* data, size_t size) { return AppendOutput(out, data, size); };
 }
 
-// Publishes the written output, or says why it was not written. A refused write
-// has already said its failure.
-bool Conclude(Output& out, GltfResult result) {
+// True when the write was done; else says why it was not (a refused write has
+// already said its failure) and gives the output up.
+bool WriteDone(Output& out, GltfResult result) {
   switch (result) {
     case GltfResult::Written:
-      return PublishOutput(out);
+      return true;
     case GltfResult::NotAModel:
       FailOutput(out, "the model holds nothing to write");
       return false;
@@ -155,7 +155,8 @@ void WriteGlbModel(const RunOptions& options, const ItemState& item, RunOutcome&
   std::vector<VNLVEC3_T> turned;
   const VNLMODEL_T* model = ModelToWrite(options, item, baseFrame, copy, turned);
   const GltfInput input = InputOf(options, item, model, baseFrame, SkinPngs(options, item, skinFailure));
-  if (Conclude(out, WriteGlb(input, SinkTo(out)))) SayMissingSkins(outcome, options.dstFile, skinFailure);
+  if (WriteDone(out, WriteGlb(input, SinkTo(out))) && PublishOutput(out))
+    SayMissingSkins(outcome, options.dstFile, skinFailure);
 }
 
 void WriteGltfModel(const RunOptions& options, const ItemState& item, RunOutcome& outcome) {
@@ -177,31 +178,28 @@ void WriteGltfModel(const RunOptions& options, const ItemState& item, RunOutcome
   const bool binExisted = OutputExists(binName);
   if (!ConfirmReplace(options, outcome, binName)) return;
 
+  // Both files are made and written before either is published, so that a
+  // failure of either leaves the old pair as it was and no new file.
   const std::string binFailed = "its buffer \"" + PrintableName(HostPath(binName)) + "\" was not written";
-  Output bin;
+  Output bin, document;
   const OpenResult opened = OpenOutput(options, outcome, bin, binName, binExisted);
   if (opened != OpenResult::Ready) {
     if (opened == OpenResult::Failed) FailOutput(outcome, gltfName, binFailed);
     return;
   }
+  if (OpenOutput(options, outcome, document, gltfName, gltfExisted) != OpenResult::Ready) return;
   std::string skinFailure;
   VNLMODEL_T copy{};
   std::vector<VNLVEC3_T> turned;
   const VNLMODEL_T* model = ModelToWrite(options, item, baseFrame, copy, turned);
   const GltfInput input = InputOf(options, item, model, baseFrame, SkinPngs(options, item, skinFailure));
-  // The JSON comes first and is small beside the buffer: it waits until the
-  // buffer it describes is in place.
-  std::string json;
-  auto keepJson = [&json](const char* data, size_t size) {
-    json.append(data, size);
-    return true;
-  };
-  if (!Conclude(bin, WriteGltf(input, WithoutFolder(binName), keepJson, SinkTo(bin)))) {
+  if (!WriteDone(bin, WriteGltf(input, WithoutFolder(binName), SinkTo(document), SinkTo(bin)))) {
     if (bin.failed) FailOutput(outcome, gltfName, binFailed);
     return;
   }
-  Output document;
-  if (OpenOutput(options, outcome, document, gltfName, gltfExisted) == OpenResult::Ready &&
-      FinishOutput(document, json))
+  // The buffer is placed first: a reader never finds the new document without it.
+  if (PublishPair(bin, document))
     SayMissingSkins(outcome, gltfName, skinFailure);
+  else if (bin.failed)
+    FailOutput(outcome, gltfName, binFailed);
 }

@@ -46,21 +46,30 @@ int32_t SeeThroughFor(const RunOptions& options, Made made, const std::string& n
 
 std::string StemOf(const std::string& file) { return std::filesystem::path(HostPath(file)).stem().string(); }
 
+// The bytes of one matched file: by the path it was found at when the loaders
+// would clean its name into another; false with `failure`.
+bool ReadImageBytes(const SourceMatch& match, uint8_t*& block, uint32_t& length, std::string& failure) {
+  if (match.hostPath.empty()) {
+    std::string noPack, name = match.name;
+    const int32_t code = vnlPackFileLoad(noPack, name, block, length);
+    if (code != VNL_OK) vnlErrorString(code, failure);
+    return code == VNL_OK;
+  }
+  if (!ReadHostFile(match.hostPath, block, length, failure)) return false;
+  if (length == 0) failure = "the file is empty";
+  return length > 0;
+}
+
 // Reads, decodes and maps one image; false with `failure`.
-bool ReadImage(const RunOptions& options, const VNLPALETTE_T& palette, Made made, const std::string& file,
+bool ReadImage(const RunOptions& options, const VNLPALETTE_T& palette, Made made, const SourceMatch& match,
                Indexed& image, std::string& failure) {
-  std::string noPack, name = file;
+  const std::string& file = match.name;
   uint8_t* block = nullptr;
   uint32_t length = 0;
-  const int32_t code = vnlPackFileLoad(noPack, name, block, length);
   std::vector<uint32_t> colours;
   int32_t width = 0, height = 0;
-  bool decoded = false;
-  if (code != VNL_OK) {
-    vnlErrorString(code, failure);
-  } else {
-    decoded = DecodeImage(block, length, colours, width, height, failure);
-  }
+  const bool decoded =
+      ReadImageBytes(match, block, length, failure) && DecodeImage(block, length, colours, width, height, failure);
   std::free(block);
   if (!decoded) return false;
   image.file = file;
@@ -157,7 +166,7 @@ std::vector<SourceMatch> ImageSources(const std::string& pattern) {
   if (HasWildcard(pattern))
     ExpandDiskPattern(pattern, matches);
   else if (!pattern.empty() && OutputExists(pattern))
-    matches.push_back({pattern, ""});
+    matches.push_back(SourceMatch{pattern, "", {}, false, ""});
   return matches;
 }
 
@@ -186,7 +195,7 @@ int RunImageConversion(const RunOptions& options, ItemState& item, RunOutcome& o
   std::set<std::string> folded;
   for (size_t i = 0; i < matches.size(); ++i) {
     std::string failure = matches[i].refusal;
-    if (!failure.empty() || !ReadImage(options, item.palette, made, matches[i].name, images[i], failure))
+    if (!failure.empty() || !ReadImage(options, item.palette, made, matches[i], images[i], failure))
       return FailOn(outcome, matches[i].name, failure);
     const std::string refusal = made == Made::Wad ? WadRefusal(options, images[i], folded) : "";
     if (!refusal.empty()) return FailOn(outcome, matches[i].name, refusal);

@@ -1,6 +1,7 @@
 // Model conversion: load a model (and a palette), pick the frame, apply the
 // requested operations, then write the model file, the skins, the hint and the report.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -46,14 +47,19 @@ int LoadSource(const RunOptions& options, ItemState& item, RunOutcome& outcome) 
                                  "\" is a glTF file, and this corvane was built without glTF sources");
 #endif
   }
-  // The loaders clean the names they are handed: they get copies.
+  // The loaders clean the names they are handed: they get copies. A batch may
+  // have read the member already.
   std::string pack = options.modelPack, file = options.modelFile;
-  int32_t code = vnlModelLoad(pack, file, item.model);
+  uint8_t* const& held = item.sourceBytes.data;
+  int32_t code =
+      held != nullptr ? vnlModelLoad(held, item.sourceBytes.size, item.model) : vnlModelLoad(pack, file, item.model);
   if (code != 0) return FailWith(outcome, "Source model: ", code);
   // Without the second read the glTF only lacks normals and header values.
   const ModelWriter* writer = ModelWriterFor(options.dstFile);
   if (writer != nullptr && writer->readsStored &&
-      vnlModelDataLoadFile(options.modelPack.c_str(), options.modelFile.c_str(), &item.stored) != VNL_OK)
+      (held != nullptr
+           ? vnlModelDataLoad(held, item.sourceBytes.size, &item.stored)
+           : vnlModelDataLoadFile(options.modelPack.c_str(), options.modelFile.c_str(), &item.stored)) != VNL_OK)
     vnlModelDataKill(&item.stored);
   return 0;
 }
@@ -89,6 +95,45 @@ void DefaultSkinSize(const RunOptions& options, ItemState& item) {
   int32_t height = int32_t(std::min<uint32_t>(skin.height, INT32_MAX));
   if (item.skinHeight < 1) item.skinHeight = height;
   if (item.skinWidth < 1) item.skinWidth = (options.flags & OPT_SKINNOBACK) ? width / 2 : width;
+}
+
+bool Finite(double x, double y, double z) {
+  return std::isfinite(float(x)) && std::isfinite(float(y)) && std::isfinite(float(z));
+}
+
+// The name of a frame holding a position that is not a finite number, or that
+// differs from the chosen frame's by more than a float holds (a morph target);
+// "" when there is none. -swapyz has turned the chosen frame only.
+std::string FrameNotFinite(const RunOptions& options, const ItemState& item) {
+  const VNLMODEL_T& model = item.model;
+  if (model.frameVertices == nullptr) return "";
+  const uint64_t stride = uint64_t(model.vertexCount) + model.seamCount;
+  const uint64_t frames = uint64_t(model.frameCount) + model.frameExtra;
+  const uint64_t base = vnlFrameOffset(model, item.frameName);
+  if (base + stride > stride * frames) return "";
+  const bool turned = (options.flags & OPT_SWAPYZ) != 0;
+  for (uint64_t frame = 0; frame < frames; ++frame)
+    for (uint64_t i = 0; i < stride; ++i) {
+      const VNLVEC3_T& p = model.frameVertices[frame * stride + i];
+      VNLVEC3_T b = model.frameVertices[base + i];
+      if (turned) std::swap(b.y, b.z);
+      if (!Finite(p.x, p.y, p.z) || !Finite(double(p.x) - b.x, double(p.y) - b.y, double(p.z) - b.z))
+        return model.frameNames != nullptr ? FrameNameAt(model, size_t(frame)) : std::to_string(frame);
+    }
+  return "";
+}
+
+// A glTF file with such numbers has bounds no reader accepts: it is refused
+// before anything is written. `cause` names what made them.
+bool RefuseNotFinite(const RunOptions& options, const ItemState& item, RunOutcome& outcome, const std::string& cause) {
+  const ModelWriter* writer = ModelWriterFor(options.dstFile);
+  if (writer == nullptr || !writer->finiteOnly) return false;
+  const std::string frame = FrameNotFinite(options, item);
+  if (frame.empty()) return false;
+  FailWith(outcome, cause + " gives frame \"" + PrintableName(frame) +
+                        "\" positions that are not finite numbers, which \"" + PrintableName(options.dstFile) +
+                        "\" cannot hold");
+  return true;
 }
 
 void ApplyOperations(const RunOptions& options, ItemState& item) {
@@ -133,6 +178,7 @@ int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& o
   if (!options.dstRefused.empty()) return RefuseDestination(options, outcome, options.dstRefused);
   SectionLine(":: SOURCES");
   if (LoadSource(options, item, outcome) != 0) return 1;
+  const ModelWriter* writer = ModelWriterFor(options.dstFile);
 
   ChooseFrame(options, item);
   DefaultSkinSize(options, item);
@@ -142,19 +188,21 @@ int RunModelConversion(const RunOptions& options, ItemState& item, RunOutcome& o
 
   if (!options.paletteFile.empty()) {
     ValueLine("  Palette:", options.paletteFile);
-    std::string pack = options.palettePack, file = options.paletteFile;
-    const int32_t code = vnlPaletteLoad(pack, file, item.palette);
+    const int32_t code = LoadPalette(options, item);
     if (code != 0) return FailWith(outcome, "Palette: ", code);
   }
+  const std::string source =
+      "Source model: \"" + PrintableName(NameAsRead(options.modelPack, options.modelFile)) + "\"";
+  if (RefuseNotFinite(options, item, outcome, source)) return 1;
   if (options.scale != 0) {
     ValueLabel("  Rescale:");
     ConsoleLine(ShownFactor(options.scale));
     vnlModelScale(item.model, options.scale);
+    if (RefuseNotFinite(options, item, outcome, "Rescale: the factor" + ShownFactor(options.scale))) return 1;
   }
 
   SectionLine(":: OUTPUTS");
   WriteModelFile(options, item, outcome);
-  const ModelWriter* writer = ModelWriterFor(options.dstFile);
   const bool skinsEmbedded = writer != nullptr && writer->embedsSkins && (options.flags & OPT_OUTIMG) == 0;
   if (!options.paletteFile.empty() && !skinsEmbedded) WriteSkinImages(options, item, outcome);
   if (!options.hintFile.empty() && item.skinWidth >= 1 && item.skinHeight >= 1) BuildSkinHint(options, item, outcome);

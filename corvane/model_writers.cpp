@@ -10,15 +10,15 @@
 namespace {
 
 constexpr ModelWriter kModelWriters[] = {
-    {".ase", WriteAse, false, false},    {".obj", WriteObj, false, false},
+    {".ase", WriteAse, false, false, false},   {".obj", WriteObj, false, false, false},
 #if CORVANE_GLTF
-    {".glb", WriteGlbModel, true, true}, {".gltf", WriteGltfModel, true, true},
+    {".glb", WriteGlbModel, true, true, true}, {".gltf", WriteGltfModel, true, true, true},
 #else
     // Built without the JSON library: the names are known, and refused with the reason.
-    {".glb", nullptr, false, false},
-    {".gltf", nullptr, false, false},
+    {".glb", nullptr, false, false, false},
+    {".gltf", nullptr, false, false, false},
 #endif
-    {".mdl", WriteMdl, true, false},
+    {".mdl", WriteMdl, true, false, false},
 };
 
 }  // namespace

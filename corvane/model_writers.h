@@ -26,6 +26,7 @@ struct ModelWriter {
   void (*write)(const RunOptions& options, const ItemState& item, RunOutcome& outcome);
   bool readsStored;  // takes the model as stored (item.stored) besides the model record
   bool embedsSkins;  // the file holds the skins: image files only when -outimg asks
+  bool finiteOnly;   // stores positions, and the differences between frames, as bounded floats
 };
 
 // The writer of `name` by its ending (whatever its case), or null.

@@ -4,8 +4,11 @@
 //
 // Names are cleaned with "\" separators; they become "/" here, where they meet
 // the file system. A name that is a symbolic link keeps the link: the file it
-// points to is asked about and written. The bytes go to a temporary file in the
-// target's folder, which becomes the target only once complete:
+// points to is asked about and written, unless the link lies in a folder anyone
+// may write to and belongs neither to the user nor to the folder's owner. The
+// target's folder is opened once; the bytes go to a temporary file created in
+// it, which becomes the target only once complete, all relative to that folder
+// (a folder renamed or swapped for a link meanwhile changes nothing):
 // - an existing file is replaced by a rename, after the temporary file reached
 //   the disk (fsync), and keeps its permission bits;
 // - a new file is published by a rename that refuses to replace; a file that
@@ -25,8 +28,8 @@
 // Two verbs record a failure of an output: FailOutput, on the output in flight or
 // on the name of one that was never opened.
 //
-// One output is in flight at a time: a writer publishes or abandons an output
-// before it opens the next.
+// At most two outputs are in flight at a time (a pair published together): a
+// writer publishes or abandons them before it opens the next.
 #ifndef CORVANE_OUTPUT_H
 #define CORVANE_OUTPUT_H
 
@@ -40,8 +43,11 @@
 struct Output {
   std::string name;                     // as the user gave it, with "\" separators
   std::string target;                   // the file written: the host path, or where its link points
-  std::string temporary;                // the temporary file beside the target
+  std::string leaf;                     // the target's name in its folder
+  std::string temporary;                // the temporary file's name in the target's folder
+  int folder = -1;                      // the target's folder, open while the output is in flight
   int fd = -1;                          // the temporary file, open while the output is in flight
+  int slot = -1;                        // where the signal handler finds the temporary file
   bool replacing = false;               // an existing file is to be replaced, with the user's consent
   bool failed = false;                  // its failure line was said
   uint32_t keptMode = 0;                // the permission bits the file gets
@@ -69,7 +75,8 @@ bool OutputExists(const std::string& name);
 // until a new one replaces it whole.
 bool ConfirmReplace(const RunOptions& options, RunOutcome& outcome, const std::string& fileName);
 
-// True in a run of many items when an earlier item already published `name`.
+// True in a run of many items when an earlier item already published the file
+// `name` leads to (the same file, whatever the name).
 bool OutputWrittenEarlier(const RunOutcome& outcome, const std::string& name);
 
 // How OpenOutput ended.
@@ -85,12 +92,20 @@ enum class OpenResult {
 // several files.
 OpenResult OpenOutput(const RunOptions& options, RunOutcome& outcome, Output& out, const std::string& name,
                       bool agreed = false);
+// The same for the output `name` ("\" separators, for its lines) whose file is
+// its last level in the open folder `folder`: a symbolic link there is refused.
+OpenResult OpenOutputIn(const RunOptions& options, RunOutcome& outcome, Output& out, int folder,
+                        const std::string& name);
 // Appends `size` bytes. False once a write failed: the failure is said and
 // counted, the temporary file removed, and later calls do nothing.
 bool AppendOutput(Output& out, const void* data, size_t size);
 // Makes the complete temporary file the target. False when it was not published
 // (a failure, said and counted, or a No to a file that appeared meanwhile).
 bool PublishOutput(Output& out);
+// Publishes two complete outputs as one: both are checked before either takes
+// its place, and when the second cannot, the first is taken back (the old file
+// it replaced returns). False when neither was published; the failure is said.
+bool PublishPair(Output& first, Output& second);
 // Removes the temporary file without a word (a writer that gives up, a No).
 void AbandonOutput(Output& out);
 // Gives the output up with `reason` on its failure line, and counts it.
@@ -109,6 +124,9 @@ inline bool WriteOutput(const RunOptions& options, RunOutcome& outcome, const st
                         const std::string& text) {
   return WriteOutput(options, outcome, name, text.data(), text.size());
 }
+// The same in the open folder `folder` (see OpenOutputIn).
+bool WriteOutputIn(const RunOptions& options, RunOutcome& outcome, int folder, const std::string& name,
+                   const void* data, size_t size);
 // The closing error text for `count` outputs not written: "1 output was not
 // written", "3 outputs were not written".
 std::string UnwrittenOutputsText(uint32_t count);

@@ -24,8 +24,9 @@ struct FreeBlock {
 
 // One member in the making: its stored name and the file's bytes.
 struct PackPart {
-  std::string file;    // the disk file, "\" separators
-  std::string member;  // the stored name, "/" separators
+  std::string file;      // the disk file, "\" separators
+  std::string member;    // the stored name, "/" separators
+  std::string hostPath;  // set when the loaders would clean the file's name into another
   std::unique_ptr<uint8_t, FreeBlock> bytes;
   uint32_t length = 0;
 };
@@ -70,6 +71,7 @@ bool CollectParts(const RunOptions& options, RunOutcome& outcome, const std::vec
     if (SameFile(match.name, options.dstTyped)) continue;  // an older copy of the pack being made
     PackPart part;
     part.file = match.name;
+    part.hostPath = match.hostPath;
     part.member = match.name.substr(match.name.compare(0, fixed.size(), fixed) == 0 ? fixed.size() : 0);
     for (char& c : part.member)
       if (c == '\\') c = '/';
@@ -83,8 +85,15 @@ bool CollectParts(const RunOptions& options, RunOutcome& outcome, const std::vec
 
 bool ReadParts(RunOutcome& outcome, std::vector<PackPart>& parts) {
   for (PackPart& part : parts) {
-    std::string noPack, file = part.file;
     uint8_t* block = nullptr;
+    if (!part.hostPath.empty()) {
+      std::string failure;
+      const bool read = ReadHostFile(part.hostPath, block, part.length, failure);
+      part.bytes.reset(block);
+      if (!read) return FailWith(outcome, "Pack create: \"" + PrintableName(part.file) + "\": " + failure) == 0;
+      continue;
+    }
+    std::string noPack, file = part.file;
     const int32_t code = vnlPackFileLoad(noPack, file, block, part.length);
     part.bytes.reset(block);
     if (code == VNL_EMPTY_FILE) continue;  // an empty member is a member all the same

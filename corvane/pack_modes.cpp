@@ -39,7 +39,10 @@ int RunPackExtract(const RunOptions& options, ItemState& item, RunOutcome& outco
   }
   ValueLine("  Source:", options.extractPack);
   ValueLine("  Extract:", NameAsRead(options.extractPack, options.extractFile));
-  WriteOutput(options, outcome, options.baseName, data, size);
+  if (item.extractFolder >= 0)
+    WriteOutputIn(options, outcome, item.extractFolder, options.baseName, data, size);
+  else
+    WriteOutput(options, outcome, options.baseName, data, size);
   std::free(data);
   vnlPackInfoKill(item.packInfo);
   return 0;

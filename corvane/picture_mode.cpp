@@ -71,23 +71,28 @@ int RunPictureConversion(const RunOptions& options, ItemState& item, RunOutcome&
     return FailWith(outcome, "Palette: you must specify a palette file to convert pictures");
 
   ValueLine("  Palette:", options.paletteFile);
-  // The loaders clean the names they are handed: they get copies.
-  std::string pack = options.palettePack, file = options.paletteFile;
-  int32_t code = vnlPaletteLoad(pack, file, item.palette);
+  int32_t code = LoadPalette(options, item);
   if (code != VNL_OK) return FailWith(outcome, "Palette: ", code);
   ValueLine("  Source:", sprite ? options.spriteFile : options.lumpFile);
 
+  // The loaders clean the names they are handed: they get copies.
+  std::string pack = sprite ? options.spritePack : options.lumpPack;
+  std::string file = sprite ? options.spriteFile : options.lumpFile;
+  uint8_t* const& held = item.sourceBytes.data;
   if (sprite) {
-    pack = options.spritePack, file = options.spriteFile;
-    code = vnlSpriteLoad(pack, file, item.sprite);
+    code = held != nullptr ? vnlSpriteLoad(held, item.sourceBytes.size, item.sprite)
+                           : vnlSpriteLoad(pack, file, item.sprite);
     if (code != VNL_OK) return FailWith(outcome, "Source sprite: ", code);
     const VNLSPRITE_T& loaded = item.sprite;
     const uint64_t frameCount = uint64_t(loaded.sheetCount) + loaded.frameExtra;
     for (uint64_t i = 0; loaded.frames != nullptr && i < frameCount; ++i)
       ConvertPicture(options, item, outcome, loaded.frames[i], options.baseName + "_" + std::to_string(i), nullptr);
   } else {
-    pack = options.lumpPack, file = options.lumpFile;
-    code = IsWadName(pack) ? LoadWadPicture(pack, file, item.picture) : vnlPictureLoad(pack, file, item.picture);
+    if (IsWadName(pack))
+      code = LoadWadPicture(pack, file, item.picture);
+    else
+      code = held != nullptr ? vnlPictureLoad(held, item.sourceBytes.size, item.picture)
+                             : vnlPictureLoad(pack, file, item.picture);
     if (code != VNL_OK) return FailWith(outcome, "Source lump: ", code);
     ConvertPicture(options, item, outcome, item.picture, options.baseName, ":: OUTPUTS");
   }

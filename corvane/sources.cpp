@@ -2,6 +2,7 @@
 // files on the disk; the safe folders of an extraction into folders.
 #include "sources.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,7 +137,8 @@ bool ExpandWadPattern(const std::string& wadName, const std::string& pattern, st
   for (uint32_t i = 0; i < info.entryCount; ++i) {
     const std::string name = info.entries[i].name;
     if (wanted.empty() || !MatchPattern(wanted, LowerAscii(name))) continue;
-    SourceMatch match{name, ""};
+    SourceMatch match;
+    match.name = name;
     if (name.empty())
       match.refusal = "a lump without a name";
     else if (!seen.insert(LowerAscii(name)).second)
@@ -163,7 +165,10 @@ bool ExpandPackPattern(std::string packName, const std::string& pattern, std::ve
   for (uint32_t i = 0; i < info.entryCount; ++i) {
     const std::string name = TrimmedName(info.entries[i].name);
     if (wanted.empty() || !MatchPattern(wanted, name)) continue;
-    SourceMatch match{name, "", info.entries[i], true};
+    SourceMatch match;
+    match.name = name;
+    match.entry = info.entries[i];
+    match.inPack = true;
     if (name.empty())
       match.refusal = "a member without a name";
     else if (!seen.insert(name).second)
@@ -188,6 +193,73 @@ std::string PatternFolder(const std::string& pattern, size_t* depthOut, size_t* 
   return fixed;
 }
 
+namespace {
+
+// A walk of the disk below one folder: what matches, and each folder that cannot be read.
+struct DiskWalk {
+  std::string pattern;  // cleaned
+  bool anyDepth = false;
+  size_t below = 0;  // the levels a match has below the walked folder, without "**"
+  std::vector<SourceMatch> found;
+};
+
+// The loaders clean a name (blanks trimmed around its levels, "\" a separator):
+// a file named otherwise is read by the name that matched instead.
+bool NameSurvivesCleaning(const std::string& level) {
+  return level.find('\\') == std::string::npos && TrimBlanks(level) == level;
+}
+
+// The entries of the folder `host`; false with errno when it cannot be read whole.
+bool ReadFolder(const std::string& host, std::vector<std::string>& names) {
+  DIR* folder = opendir(host.c_str());
+  if (folder == nullptr) return false;
+  errno = 0;
+  while (const dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+    errno = 0;
+  }
+  const int error = errno;
+  closedir(folder);
+  errno = error;
+  return error == 0;
+}
+
+// Walks the folder `host`, shown as `shown` ("" or ending with "\\"), `depth`
+// levels below the first; a folder is read whole and closed before the next, so
+// that the depth costs no descriptors. `renamed`: a level above has a name the
+// loaders would clean into another.
+void WalkFolder(DiskWalk& walk, const std::string& host, const std::string& shown, size_t depth, bool renamed) {
+  std::vector<std::string> names;
+  if (!ReadFolder(host, names)) {
+    if (depth == 0 && errno == ENOENT) return;  // nothing there: nothing matches
+    const std::string folder = shown.empty() ? "." : shown.substr(0, shown.size() - 1);
+    SourceMatch failed;
+    failed.name = folder;
+    failed.refusal = std::string("the folder cannot be read: ") + std::strerror(errno);
+    walk.found.push_back(failed);
+    return;
+  }
+  for (const std::string& name : names) {
+    const std::string path = host + "/" + name;
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) continue;
+    if (S_ISDIR(info.st_mode)) {  // not one reached through a link
+      if (walk.anyDepth || depth + 1 < walk.below)
+        WalkFolder(walk, path, shown + name + "\\", depth + 1, renamed || !NameSurvivesCleaning(name));
+      continue;
+    }
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    SourceMatch match;
+    match.name = shown + name;
+    if (!MatchPattern(walk.pattern, match.name)) continue;
+    if (renamed || !NameSurvivesCleaning(name)) match.hostPath = path;
+    walk.found.push_back(match);
+  }
+}
+
+}  // namespace
+
 void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& matches) {
   std::string cleaned = pattern;
   vnlCleanPath(cleaned, 1);
@@ -196,26 +268,53 @@ void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& mat
   size_t depth = 0, levelCount = 0;
   const std::string fixed = PatternFolder(pattern, &depth, &levelCount);
   if (depth == levelCount) return;
-  const bool anyDepth = cleaned.find("**") != std::string::npos;
-  const size_t below = levelCount - depth;
 
-  namespace fs = std::filesystem;
-  std::string host = fixed.empty() ? "." : fixed;
+  DiskWalk walk;
+  walk.pattern = cleaned;
+  walk.anyDepth = cleaned.find("**") != std::string::npos;
+  walk.below = levelCount - depth;
+  std::string host = fixed.empty() ? "." : fixed.substr(0, fixed.size() - (fixed.size() > 1 ? 1 : 0));
   std::replace(host.begin(), host.end(), '\\', '/');
-  std::error_code error;
-  std::vector<std::string> names;
-  fs::recursive_directory_iterator walk(host, fs::directory_options::skip_permission_denied, error), end;
-  for (; !error && walk != end; walk.increment(error)) {
-    if (!anyDepth && size_t(walk.depth()) + 1 >= below) walk.disable_recursion_pending();
-    std::error_code kindError;
-    if (!walk->is_regular_file(kindError)) continue;
-    std::string relative = walk->path().lexically_relative(host).generic_string();
-    std::replace(relative.begin(), relative.end(), '/', '\\');
-    const std::string name = fixed + relative;
-    if (MatchPattern(cleaned, name)) names.push_back(name);
+  WalkFolder(walk, host, fixed, 0, false);
+  std::sort(walk.found.begin(), walk.found.end(),
+            [](const SourceMatch& a, const SourceMatch& b) { return a.name < b.name; });
+  matches.insert(matches.end(), walk.found.begin(), walk.found.end());
+}
+
+bool ReadHostFile(const std::string& path, uint8_t*& data, uint32_t& size, std::string& failure) {
+  data = nullptr;
+  size = 0;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info;
+  bool ok = fd >= 0 && fstat(fd, &info) == 0;
+  if (ok && uint64_t(info.st_size) > UINT32_MAX) {
+    failure = "the file is larger than 4 GiB";
+    ok = false;
+  } else if (ok && info.st_size > 0) {
+    size = uint32_t(info.st_size);
+    data = static_cast<uint8_t*>(std::calloc(size, 1));
+    uint32_t got = 0;
+    while (data != nullptr && got < size) {
+      const ssize_t done = read(fd, data + got, size - got);
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) break;
+      got += uint32_t(done);
+    }
+    ok = data != nullptr && got == size;
+    if (!ok)
+      failure = std::string("the file cannot be read: ") + std::strerror(data == nullptr ? ENOMEM
+                                                                         : errno         ? errno
+                                                                                         : EIO);
+  } else if (!ok) {
+    failure = std::string("the file cannot be read: ") + std::strerror(errno);
   }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) matches.push_back({name, ""});
+  if (fd >= 0) close(fd);
+  if (!ok) {
+    std::free(data);
+    data = nullptr;
+    size = 0;
+  }
+  return ok;
 }
 
 std::string PathInsideFolder(const std::string& memberName) {
@@ -231,38 +330,31 @@ std::string PathInsideFolder(const std::string& memberName) {
   return path;
 }
 
-bool MakeFoldersInside(const std::string& path, std::string& failure) {
+int OpenFoldersInside(const std::string& path, std::string& failure) {
   const std::vector<std::string> levels = SplitLevels(path);
   int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) {
     failure = std::string("the current folder: ") + std::strerror(errno);
-    return false;
+    return -1;
   }
   std::string walked;
-  bool ok = true;
-  for (size_t i = 0; ok && i + 1 < levels.size(); ++i) {
+  for (size_t i = 0; i + 1 < levels.size(); ++i) {
     walked += (walked.empty() ? "" : "/") + levels[i];
     const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     int inner = openat(folder, levels[i].c_str(), flags);
     if (inner < 0 && errno == ENOENT && (mkdirat(folder, levels[i].c_str(), 0777) == 0 || errno == EEXIST))
       inner = openat(folder, levels[i].c_str(), flags);
+    const int error = errno;
+    close(folder);
     if (inner < 0) {
-      const bool inTheWay = errno == ELOOP || errno == ENOTDIR;
+      const bool inTheWay = error == ELOOP || error == ENOTDIR;
       failure =
-          "folder \"" + walked + "\": " + (inTheWay ? "a symbolic link or a file stands there" : std::strerror(errno));
-      ok = false;
-    } else {
-      close(folder);
-      folder = inner;
+          "folder \"" + walked + "\": " + (inTheWay ? "a symbolic link or a file stands there" : std::strerror(error));
+      return -1;
     }
+    folder = inner;
   }
-  struct stat info {};
-  if (ok && fstatat(folder, levels.back().c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
-    failure = "a symbolic link stands there";
-    ok = false;
-  }
-  close(folder);
-  return ok;
+  return folder;
 }
 
 bool MakeFoldersAbove(const std::string& name, std::string& failure) {

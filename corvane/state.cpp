@@ -40,3 +40,10 @@ int FailWith(RunOutcome& outcome, const std::string& prefix, int32_t code) {
   if (message.empty()) message = "error " + std::to_string(code);
   return FailWith(outcome, prefix + message);
 }
+
+int32_t LoadPalette(const RunOptions& options, ItemState& item) {
+  uint8_t* const& held = item.paletteBytes.data;
+  if (held != nullptr) return vnlPaletteLoad(held, item.paletteBytes.size, item.palette);
+  std::string pack = options.palettePack, file = options.paletteFile;  // the library cleans the names
+  return vnlPaletteLoad(pack, file, item.palette);
+}

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "varnel/varnel.h"
@@ -74,6 +75,12 @@ inline std::string NameAsRead(const std::string& pack, const std::string& file) 
 enum class ModeKind { PackList, PackCreate, Image, PackExtract, Sprite, Lump, Model };
 ModeKind ChosenMode(const RunOptions& options);
 
+// A pack member's bytes read ahead by a batch, which frees them (library memory).
+struct HeldBytes {
+  uint8_t* data = nullptr;
+  uint32_t size = 0;
+};
+
 struct ItemState {
   // The frame the writers write: the one asked for as the model names it, else the first.
   std::string frameName;
@@ -82,6 +89,11 @@ struct ItemState {
   int32_t skinHeight = 0;
   // The directory entry of the member to extract, when a batch read the directory once.
   const VNLPACKENTRY_T* extractEntry = nullptr;
+  // Read ahead by a batch, so that no item reads a pack's directory again: the
+  // item's own member (a model, sprite or picture) and the run's palette member.
+  HeldBytes sourceBytes, paletteBytes;
+  // The folder a batch extracts the member into, checked and open; -1 outside one.
+  int extractFolder = -1;
   VNLMODEL_T model{};
   VNLMODELDATA_T stored{};  // the same model as stored: normal indices, header values, intervals
   // A glTF source's positions (game axes, stored vertex by vertex, frame after frame)
@@ -103,9 +115,9 @@ struct ItemState {
 // The output module's record of the run's outputs: what was written and what
 // failed, for whoever runs the conversion to read (the batch, item by item).
 struct OutputJournal {
-  std::vector<std::string> written;   // printable names, in the order they were published
-  std::vector<std::string> failures;  // "name: reason"
-  std::set<std::string> published;    // host paths of every output published in the run
+  std::vector<std::string> written;                   // printable names, in the order they were published
+  std::vector<std::string> failures;                  // "name: reason"
+  std::set<std::pair<uint64_t, uint64_t>> published;  // device and inode of every file published in the run
   // Set by a run of many items: a name already published is refused, so that one
   // item does not replace what another wrote.
   bool refusesRepeats = false;
@@ -129,6 +141,10 @@ struct ConverterState {
 
 // Releases the library records (a mode that is done with them, the end of a run).
 void ReleaseRecords(ItemState& item);
+
+// Loads the run's palette into item.palette: from the bytes a batch read ahead,
+// or by its name.
+int32_t LoadPalette(const RunOptions& options, ItemState& item);
 
 // Records `text` as the run's failure; returns 1, a mode's failed result.
 int FailWith(RunOutcome& outcome, const std::string& text);

@@ -91,4 +91,21 @@ inline std::string BaseNameOf(const std::string& path) {
   return name.size() > 4 ? name.substr(0, name.size() - 4) : "";
 }
 
+// The game's 8-bit names as JSON text: each byte is the Latin-1 character of its
+// value, so every name is valid UTF-8 and its bytes can be told back.
+inline std::string Latin1ToUtf8(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (char c : bytes) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      text.push_back(c);
+    } else {
+      text.push_back(char(0xC0 | (byte >> 6)));
+      text.push_back(char(0x80 | (byte & 0x3F)));
+    }
+  }
+  return text;
+}
+
 #endif

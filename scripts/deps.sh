@@ -5,7 +5,8 @@
 #   demo  what building corvane and running it needs: a compiler, CMake,
 #         FreeImage's runtime (opened when the first image is written) and
 #         libspng's (the glTF writer's PNG encoder, linked)
-#   test  that, plus what the test suite, the install test, the benchmarks and
+#   test  that, plus what the test suite, the install tests (C, libc++ and
+#         Python consumers), the format check, the benchmarks and
 #         the fuzz targets use, with the JSON library of the glTF writer and
 #         tinygltf and libspng of the glTF sources (the default); also the
 #         Khronos glTF validator (npm) into the user's cache folder, and the
@@ -14,7 +15,7 @@
 #         with its QuakeC compiler (and Python, which drives that test), and Xvfb
 set -eu
 DEMO="build-essential cmake libfreeimage3 libspng0"
-TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev libtinygltf-dev libspng-dev"
+TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev libtinygltf-dev libspng-dev clang-format libc++-dev python3 git"
 CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth python3"
 SET="${1:-test}"
 case "$SET" in

@@ -1,16 +1,21 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs the whole test suite twice: once as
-# shipped, once with AddressSanitizer + UndefinedBehaviorSanitizer (leaks fail).
+# Installs what is missing, checks the format, builds with warnings as errors, and
+# runs the whole test suite twice: once as shipped, once with AddressSanitizer +
+# UndefinedBehaviorSanitizer (leaks fail).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
 jobs="$(nproc)"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
+# Every tracked C and C++ file as clang-format (with the root's .clang-format) leaves it.
+git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVARNEL_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DVARNEL_SANITIZE=ON -DVARNEL_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DVARNEL_SANITIZE=ON -DVARNEL_BUILD_BENCH=OFF \
+  -DVARNEL_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 # The install and package tests take the shipped build; they run in the first pass.
 # intercept_tls_get_addr=0: with Debian 12's glibc, the leak checker's tracking of

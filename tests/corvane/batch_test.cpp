@@ -1,8 +1,15 @@
 // Wildcard sources: every match through its single-item mode, one line per item,
 // the summary, the exit code, and extraction of many members into folders.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "builders.h"
 #include "corvane_run.h"
@@ -277,6 +284,144 @@ TEST(BatchExtract, ControlBytesOfMemberNamesBecomeQuestionMarksInFileNames) {
   EXPECT_EQ(run.code, 0) << run.out;
   EXPECT_TRUE(testdata::FileExists(models.file("ru?n.obj"))) << run.out;
   EXPECT_FALSE(testdata::FileExists(models.file("ru\x1bn.obj")));
+}
+
+// Files named like the run's temporaries anywhere below `folder`.
+size_t TemporariesBelow(const std::string& folder) {
+  size_t count = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    count += entry.path().filename().string().rfind(".corvane-", 0) == 0;
+  return count;
+}
+
+// While thousands of members are extracted, another process keeps swapping the
+// folder they go to for a link leading out: nothing lands outside, and no
+// temporary file is left anywhere.
+TEST(BatchExtract, AFolderSwappedForALinkDuringTheRunLeadsNowhereElse) {
+  testdata::TempDir dir;
+  for (const char* folder : {"work", "work/d", "outside"}) ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0777), 0);
+  ASSERT_EQ(symlink("../outside", dir.file("work/link").c_str()), 0);
+  std::vector<PackMember> members;
+  for (int i = 0; i < 3000; ++i) members.push_back({"d/m" + std::to_string(i) + ".bin", Bytes300(i)});
+  WritePack(dir, "p.pak", members);
+  const std::string folder = dir.file("work/d"), link = dir.file("work/link");
+  if (renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) != 0)
+    GTEST_SKIP() << "this file system cannot exchange two names: " << std::strerror(errno);
+  renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE);
+  const pid_t swapper = fork();
+  ASSERT_GE(swapper, 0);
+  if (swapper == 0) {
+    for (;;) {
+      renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE);
+      usleep(50);
+    }
+  }
+  RunResult run = RunCorvane(dir.file("work"), {"-pakextract", "../p.pak::**"});
+  kill(swapper, SIGKILL);
+  waitpid(swapper, nullptr, 0);
+  struct stat info {};
+  if (lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+    renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.file("outside"))) << run.out.substr(run.out.size() - 300);
+  EXPECT_EQ(TemporariesBelow(dir.path()), 0u);
+  const size_t written = size_t(std::distance(std::filesystem::directory_iterator(folder), {}));
+  EXPECT_GT(written, 0u) << run.out.substr(0, 2000);  // some members went in between the swaps
+  EXPECT_NE(run.after.find(std::to_string(written) + " converted"), std::string::npos) << written;
+}
+
+// A base name that names no file ("progs/...mdl" has "..") fails its item, and
+// two names of one file are one output ("o/x.obj" and "p/x.obj" through a link).
+TEST(BatchRuns, BaseNamesThatNameNoFileFailAndOneFileIsOneOutput) {
+  testdata::TempDir dir;
+  for (const char* folder : {"sub", "sub/o"}) ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0777), 0);
+  ASSERT_EQ(symlink("o", dir.file("sub/p").c_str()), 0);
+  WritePack(dir, "p.pak",
+            {{"progs/...mdl", Model(1)},
+             {"progs/..mdl", Model(2)},
+             {"progs/.mdl", Model(3)},
+             {"progs/o.mdl", Model(4)},
+             {"progs/p.mdl", Model(5)}});
+  RunResult run = RunCorvane(dir.path(), {"-model", "p.pak::progs/*.mdl", "-dst", "sub/*/x.obj", "-replace"});
+  EXPECT_EQ(run.code, 1) << run.out;
+  for (const char* base : {"..", ".", ""})
+    EXPECT_NE(run.after.find("failed: its base name \"" + std::string(base) + "\" cannot name a file"),
+              std::string::npos)
+        << base << run.out;
+  EXPECT_NE(run.after.find("\"progs\\p.mdl\" failed: sub/p/x.obj: an earlier item wrote that name"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.after.find("1 converted, 4 failed"), std::string::npos) << run.out;
+  for (const char* wrong : {"x.obj", "x.mtl", "sub/x.obj", "sub/x.mtl"})
+    EXPECT_FALSE(testdata::FileExists(dir.file(wrong))) << wrong;
+  EXPECT_TRUE(testdata::FileExists(dir.file("sub/o/x.obj")));
+}
+
+// Runs corvane as `nobody` when the tests run as root (whom no folder keeps
+// out), else as the user running them. False when there is no such user.
+bool RunAsAnyoneButRoot(const std::string& folder, const std::vector<std::string>& args, RunResult& result) {
+  if (geteuid() != 0) {
+    result = RunCorvane(folder, args);
+    return true;
+  }
+  const passwd* nobody = getpwnam("nobody");
+  int pipeEnds[2];
+  if (nobody == nullptr || pipe(pipeEnds) != 0) return false;
+  const uid_t uid = nobody->pw_uid;
+  const gid_t gid = nobody->pw_gid;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipeEnds[0]);
+    if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(1);
+    const RunResult run = RunCorvane(folder, args);
+    const std::string text = std::to_string(run.code) + "\n" + run.after;
+    _exit(write(pipeEnds[1], text.data(), text.size()) == ssize_t(text.size()) ? 0 : 1);
+  }
+  close(pipeEnds[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(got));
+  close(pipeEnds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.find('\n') == std::string::npos) return false;
+  result.code = std::stoi(text.substr(0, text.find('\n')));
+  result.after = result.out = text.substr(text.find('\n') + 1);
+  return true;
+}
+
+// A folder the walk cannot read fails as an item with its reason; the walk goes
+// on to the folders after it.
+TEST(BatchRuns, AFolderTheDiskWalkCannotReadFailsAndTheWalkGoesOn) {
+  testdata::TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  for (const char* folder : {"in", "in/locked", "in/z"}) ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0777), 0);
+  for (const char* name : {"in/a.mdl", "in/locked/b.mdl", "in/z/z.mdl"}) testdata::WriteFile(dir.file(name), Model(1));
+  ASSERT_EQ(chmod(dir.file("in/locked").c_str(), 0), 0);
+  RunResult run;
+  const bool ran = RunAsAnyoneButRoot(dir.path(), {"-model", "in/**.mdl", "-dst", "*.obj"}, run);
+  chmod(dir.file("in/locked").c_str(), 0777);
+  ASSERT_TRUE(ran) << "no user \"nobody\" to run as";
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_NE(run.after.find("  \"in\\locked\" failed: the folder cannot be read: Permission denied\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.after.find("2 converted, 1 failed"), std::string::npos) << run.out;
+  EXPECT_TRUE(testdata::FileExists(dir.file("z.obj")));
+}
+
+// Disk names the loaders would read as others (a "\\" is a separator to them,
+// blanks around a level are trimmed) are read by the name that matched.
+TEST(BatchRuns, DiskNamesWithABackslashOrBlanksAroundAreLoadedAsTheyMatched) {
+  const struct {
+    const char* file;
+    const char* written;
+  } cases[] = {{"in/a\\b.mdl", "b.obj"}, {"in/ lead.mdl", " lead.obj"}, {"in/ sub/c.mdl", "c.obj"}};
+  testdata::TempDir dir;
+  for (const char* folder : {"in", "in/ sub"}) ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0777), 0);
+  for (const auto& item : cases) ASSERT_TRUE(testdata::WriteFile(dir.file(item.file), Model(1))) << item.file;
+  RunResult run = RunCorvane(dir.path(), {"-model", "in/**", "-dst", "*.obj"});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.after.find("3 converted, 0 failed"), std::string::npos) << run.out;
+  for (const auto& item : cases) EXPECT_TRUE(testdata::FileExists(dir.file(item.written))) << item.written << run.out;
 }
 
 TEST(BatchProgress, ShownOnATerminalOnly) {

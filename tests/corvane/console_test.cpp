@@ -141,9 +141,14 @@ TEST(AskChoice, PromptIsOneLineWhenNotOnATerminal) {
 }
 
 TEST(WaitKey, ReturnsAtOnceWhenStdinIsNoTerminal) {
-  StdinFrom input("", true);  // nothing ever arrives, and the pipe stays open
+  StdinFrom input("k", true);  // a key is there, and the pipe stays open
+  testing::internal::CaptureStdout();
   WaitKey();
-  SUCCEED();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  // The key is still there for whoever reads next: the wait took nothing.
+  char key = 0;
+  EXPECT_EQ(read(STDIN_FILENO, &key, 1), 1);
+  EXPECT_EQ(key, 'k');
 }
 
 // ---- ConfirmReplace in-process ----
@@ -292,30 +297,16 @@ TEST(UnanswerablePrompt, StdinThatCannotAnswerSaysNoAtOnce) {
 
 // Runs corvane in `folder` with `keys` as stdin, stdout a pipe whose reader is
 // already gone and stderr the file "errors"; returns the wait status.
-int RunIntoClosedPipe(const std::string& folder, std::vector<std::string> args, const std::string& keys) {
+int RunIntoClosedPipe(const std::string& folder, const std::vector<std::string>& args, const std::string& keys) {
   testdata::WriteText(folder + "/keys", keys);
   int fds[2];
   if (pipe(fds) != 0) return -1;
   close(fds[0]);
-  args.insert(args.begin(), CORVANE_BIN);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  argv.push_back(nullptr);
-  pid_t child = fork();
-  if (child == 0) {
-    signal(SIGPIPE, SIG_DFL);
-    int in = open((folder + "/keys").c_str(), O_RDONLY);
-    int errors = open((folder + "/errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (chdir(folder.c_str()) != 0 || in < 0 || errors < 0) _exit(99);
-    dup2(in, STDIN_FILENO);
-    dup2(errors, STDERR_FILENO);
-    dup2(fds[1], STDOUT_FILENO);
-    execv(CORVANE_BIN, argv.data());
-    _exit(98);
-  }
-  close(fds[1]);
-  int status = -1;
-  waitpid(child, &status, 0);
+  const int in = open((folder + "/keys").c_str(), O_RDONLY | O_CLOEXEC);
+  const int errors = open((folder + "/errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int status = in < 0 || errors < 0 ? -1 : corvane_test::SpawnCorvane(folder, args, in, fds[1], errors);
+  for (int fd : {in, errors, fds[1]})
+    if (fd >= 0) close(fd);
   return status;
 }
 

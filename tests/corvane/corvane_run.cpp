@@ -1,6 +1,12 @@
 #include "corvane_run.h"
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include "builders.h"
+
+extern char** environ;
 
 namespace corvane_test {
 
@@ -12,12 +18,6 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-std::string CommandLine(const std::vector<std::string>& args) {
-  std::string command = Quote(CORVANE_BIN);
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  return command;
-}
-
 std::string DropBanner(const std::string& out) {
   const std::string banner = ExpectedBanner();
   return out.compare(0, banner.size(), banner) == 0 ? out.substr(banner.size()) : "";
@@ -25,22 +25,70 @@ std::string DropBanner(const std::string& out) {
 
 }  // namespace
 
-RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& args, const std::string& input,
-                     bool closedInput) {
-  std::string feed = closedInput ? "" : "printf '%s' " + Quote(input) + " | ";
-  std::string tail = closedInput ? " < /dev/null" : "";
+std::string CorvaneCommand(const std::vector<std::string>& args) {
+  std::string command = Quote(CORVANE_BIN);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  return command;
+}
+
+RunResult RunCorvaneWith(const std::string& folder, const Launch& launch) {
+  const std::string feed = launch.closedInput ? "" : "printf '%s' " + Quote(launch.input) + " | ";
+  const std::string tail = launch.closedInput ? " < /dev/null" : "";
+  const std::string environment = launch.environment.empty() ? "" : launch.environment + " ";
   RunResult result;
-  result.code =
-      testdata::RunCommand("cd " + Quote(folder) + " && " + feed + CommandLine(args) + tail, &result.out, true);
+  result.code = testdata::RunCommand("cd " + Quote(folder) + " && { " + launch.before + " " + feed + environment +
+                                         CorvaneCommand(launch.args) + tail + " " + launch.redirect + "; }",
+                                     &result.out, true);
   result.after = DropBanner(result.out);
   return result;
+}
+
+int SpawnCorvane(const std::string& folder, const std::vector<std::string>& args, int in, int out, int err,
+                 struct rusage* usage) {
+  std::vector<std::string> words = args;
+  words.insert(words.begin(), CORVANE_BIN);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const int streams[] = {in, out, err};
+  for (int target = 0; target < 3; ++target)
+    if (streams[target] >= 0) posix_spawn_file_actions_adddup2(&actions, streams[target], target);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, CORVANE_BIN, &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  int status = -1;
+  struct rusage own {};
+  if (wait4(pid, &status, 0, usage != nullptr ? usage : &own) != pid) return -1;
+  return status;
+}
+
+RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& args, const std::string& input,
+                     bool closedInput) {
+  Launch launch;
+  launch.args = args;
+  launch.input = input;
+  launch.closedInput = closedInput;
+  return RunCorvaneWith(folder, launch);
 }
 
 RunResult RunCorvaneOnTerminal(const std::string& folder, const std::vector<std::string>& args,
                                const std::string& input, const std::string& redirect) {
   // `script` gives the program a terminal for stdin and stdout and copies what it
   // is typed from its own stdin. The keys come after a pause, once the prompt waits.
-  std::string inner = "cd " + Quote(folder) + " && stty cols 80 && " + CommandLine(args) + " " + redirect;
+  std::string inner = "cd " + Quote(folder) + " && stty cols 80 && " + CorvaneCommand(args) + " " + redirect;
   std::string command =
       "(sleep 1; printf '%s' " + Quote(input) + "; sleep 1) | script -qefc " + Quote(inner) + " /dev/null";
   RunResult result;
@@ -51,7 +99,7 @@ RunResult RunCorvaneOnTerminal(const std::string& folder, const std::vector<std:
 int RunCorvaneOnIdleTerminal(const std::string& folder, const std::vector<std::string>& args,
                              const std::string& redirect) {
   // script's stdin stays open (an end would reach the program as a key) and silent.
-  std::string inner = "cd " + Quote(folder) + " && " + CommandLine(args) + " " + redirect;
+  std::string inner = "cd " + Quote(folder) + " && " + CorvaneCommand(args) + " " + redirect;
   return testdata::RunCommand("{ sleep 6 2>/dev/null & } | timeout 4 script -qefc " + Quote(inner) +
                               " /dev/null >/dev/null");
 }
@@ -59,7 +107,7 @@ int RunCorvaneOnIdleTerminal(const std::string& folder, const std::vector<std::s
 RunResult RunCorvaneRedirected(const std::string& folder, const std::vector<std::string>& args,
                                const std::string& redirect) {
   RunResult result;
-  result.code = testdata::RunCommand("cd " + Quote(folder) + " && timeout 10 " + CommandLine(args) + " " + redirect,
+  result.code = testdata::RunCommand("cd " + Quote(folder) + " && timeout 10 " + CorvaneCommand(args) + " " + redirect,
                                      &result.out, true);
   result.after = DropBanner(result.out);
   return result;

@@ -1,7 +1,12 @@
 // Runs the built corvane binary as a process, the way a user would: in a working
-// folder of the test's own, with stdin from a pipe (or /dev/null).
+// folder of the test's own, with stdin from a pipe (or /dev/null). Every test that
+// runs the real program starts it here: through the shell (RunCorvaneWith and the
+// forms over it, CorvaneCommand for shell text of a test's own) or directly
+// (SpawnCorvane, for what a shell cannot give).
 #ifndef TESTS_CORVANE_CORVANE_RUN_H
 #define TESTS_CORVANE_CORVANE_RUN_H
+
+#include <sys/resource.h>
 
 #include <string>
 #include <vector>
@@ -15,6 +20,27 @@ struct RunResult {
   std::string out;    // stdout and stderr, merged
   std::string after;  // `out` without the five banner lines (empty if they are wrong)
 };
+
+// How a run through the shell is started.
+struct Launch {
+  std::vector<std::string> args;
+  std::string input;         // fed through a pipe
+  bool closedInput = false;  // stdin is /dev/null instead
+  std::string environment;   // "NAME=value ..." for the program alone
+  std::string before;        // shell text run first in the same shell ("ulimit -f 8;")
+  std::string redirect;      // shell text after the command line ("<&-", ">/dev/full")
+};
+// Runs `launch` in `folder`; stdout and stderr merged into `out`.
+RunResult RunCorvaneWith(const std::string& folder, const Launch& launch);
+// The binary and `args`, quoted for the shell: for tests that start it from shell
+// text of their own (in the background, on a terminal).
+std::string CorvaneCommand(const std::vector<std::string>& args);
+// Starts the binary without a shell in `folder`, with the descriptors `in`, `out`
+// and `err` as its stdin, stdout and stderr (-1 keeps the test's own) and SIGPIPE
+// at its default; waits, and returns the wait status (-1 when it did not start),
+// with the child's own resource use in `usage` when given.
+int SpawnCorvane(const std::string& folder, const std::vector<std::string>& args, int in, int out, int err,
+                 struct rusage* usage = nullptr);
 
 // `input` is fed through a pipe; when `closedInput`, stdin is /dev/null instead.
 RunResult RunCorvane(const std::string& folder, const std::vector<std::string>& args, const std::string& input = "",

@@ -4,7 +4,6 @@
 // takes on a quiet machine, sanitizers included) but far below the old costs.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,8 +16,6 @@
 #include "costly_inputs.h"
 #include "files.h"
 #include "pack_builder.h"
-
-extern char** environ;
 
 namespace {
 
@@ -52,27 +49,17 @@ uint64_t FolderBytes(const std::string& folder, size_t* files) {
 
 // Runs corvane in `folder` (stdin and stdout on /dev/null) and measures that
 // child alone: its CPU time and peak memory from wait4, the bytes it left behind.
-Cost RunMeasured(const TempDir& folder, std::vector<std::string> args) {
+Cost RunMeasured(const TempDir& folder, const std::vector<std::string>& args) {
   size_t inputs = 0;
   const uint64_t before = FolderBytes(folder.path(), &inputs);
-  args.insert(args.begin(), CORVANE_BIN);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.path().c_str());
-  pid_t pid = 0;
   Cost cost;
-  const int spawned = posix_spawn(&pid, CORVANE_BIN, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return cost;
-  int status = 0;
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int out = open("/dev/null", O_WRONLY | O_CLOEXEC);
   struct rusage usage {};
-  if (wait4(pid, &status, 0, &usage) != pid) return cost;
+  const int status = in < 0 || out < 0 ? -1 : corvane_test::SpawnCorvane(folder.path(), args, in, out, -1, &usage);
+  for (int fd : {in, out})
+    if (fd >= 0) close(fd);
+  if (status == -1) return cost;
   cost.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   cost.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                     double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;

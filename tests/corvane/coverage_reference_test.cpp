@@ -155,12 +155,12 @@ TEST_F(CoverageReference, EveryCorpusModelKeepsItsFigure) {
   for (auto& entry : std::filesystem::recursive_directory_iterator(testdata::CorpusDir())) {
     if (!entry.is_regular_file() || entry.path().extension() != ".mdl") continue;
     testdata::Bytes bytes = testdata::ReadFile(entry.path().string());
-    ConverterState state;  // one run per model
-    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), state.item.model), VNL_OK) << entry.path();
-    const int32_t width = int32_t(state.item.model.skins[0].width), height = int32_t(state.item.model.skins[0].height);
-    EXPECT_EQ(SkinCoverage(state.item.model, width, height), ReferenceCoverage(state.item.model, width, height))
+    ConverterState run;  // one run per model
+    ASSERT_EQ(vnlModelLoad(bytes.data(), uint32_t(bytes.size()), run.item.model), VNL_OK) << entry.path();
+    const int32_t width = int32_t(run.item.model.skins[0].width), height = int32_t(run.item.model.skins[0].height);
+    EXPECT_EQ(SkinCoverage(run.item.model, width, height), ReferenceCoverage(run.item.model, width, height))
         << entry.path();
-    EXPECT_EQ(SkinCoverage(state.item.model, width / 2, height), ReferenceCoverage(state.item.model, width / 2, height))
+    EXPECT_EQ(SkinCoverage(run.item.model, width / 2, height), ReferenceCoverage(run.item.model, width / 2, height))
         << entry.path();
     ++models;
   }

@@ -586,10 +586,10 @@ TEST_F(SwapFrameYZTest, UnknownFrameSwapsTheFirst) {
 }
 
 TEST_F(SwapFrameYZTest, EmptyModelIsLeftAlone) {
-  ConverterState state;  // a run that loaded nothing
-  state.item.frameName = "stand1";
-  SwapFrameYZ(state.item.model, state.item.frameName);
-  EXPECT_EQ(state.item.model.frameVertices, nullptr);
+  ConverterState empty;  // a run that loaded nothing
+  empty.item.frameName = "stand1";
+  SwapFrameYZ(empty.item.model, empty.item.frameName);
+  EXPECT_EQ(empty.item.model.frameVertices, nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -193,6 +194,76 @@ TEST(GltfRuns, AMissingFolderFailsBothFilesAndWritesNothing) {
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.out.find("  Failed:  \"none/m.glb\" (No such file or directory)\n"), std::string::npos) << run.out;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // m.mdl, pal.lmp
+}
+
+// A .gltf and its .bin are one output: when either cannot be written, the old
+// pair stays as it was and no new file appears.
+TEST(GltfRuns, AFailureOfEitherFileLeavesTheOldPairAndNoNewFile) {
+  enum Setup { OldPairAndASizeLimit, DanglingLink, AFolderInTheWay };
+  for (Setup setup : {OldPairAndASizeLimit, DanglingLink, AFolderInTheWay}) {
+    testdata::TempDir dir;
+    WriteSources(dir, gltfcheck::OneFrameModel());
+    std::string limit;
+    if (setup == OldPairAndASizeLimit) {
+      testdata::WriteText(dir.file("m.gltf"), "old document");
+      testdata::WriteText(dir.file("m.bin"), "old buffer");
+      limit = "ulimit -f 1; ";  // 1 KB at most: the 184-byte buffer fits, the document does not
+    } else if (setup == DanglingLink) {
+      std::filesystem::create_symlink("nowhere/m.gltf", dir.file("m.gltf"));
+    } else {
+      std::filesystem::create_directory(dir.file("m.gltf"));
+    }
+    std::string out;
+    const int code = testdata::RunCommand("cd '" + dir.path() + "' && sh -c \"" + limit + "exec '" + CORVANE_BIN +
+                                              "' -model m -dst m.gltf -replace\" < /dev/null",
+                                          &out, true);
+    EXPECT_NE(code, 0) << setup << out;
+    if (setup == OldPairAndASizeLimit) {
+      EXPECT_EQ(testdata::ReadText(dir.file("m.gltf")), "old document") << out;
+      EXPECT_EQ(testdata::ReadText(dir.file("m.bin")), "old buffer") << out;
+    } else {
+      EXPECT_FALSE(testdata::FileExists(dir.file("m.bin"))) << setup << out;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      EXPECT_NE(entry.path().filename().string().rfind(".corvane-", 0), 0u) << setup;
+  }
+}
+
+// Positions that are not finite numbers would give bounds no reader accepts:
+// the model, or the factor that made them, is refused and nothing is written.
+TEST(GltfRuns, PositionsThatAreNotFiniteNumbersAreRefusedWithTheirCause) {
+  const struct {
+    const char* what;
+    float scale, origin;
+    std::vector<std::string> options;
+    const char* cause;
+  } cases[] = {
+      {"a header scale that is not a number", NAN, 0, {}, "Source model: \"m.mdl\""},
+      {"an infinite header origin", 1, -INFINITY, {}, "Source model: \"m.mdl\""},
+      {"frames a float cannot tell apart", 2e36f, -2.5e38f, {}, "Source model: \"m.mdl\""},
+      {"a factor too large", 1, 0, {"-scale", "1e38"}, "Rescale: the factor 1e+38"},
+  };
+  for (const auto& item : cases) {
+    for (const char* ending : {".glb", ".gltf"}) {
+      testdata::ModelRecipe recipe = testdata::SmallModel();
+      recipe.scale[0] = item.scale;
+      recipe.origin[0] = item.origin;
+      recipe.frames[1].frames[0].positions[0] = {255, 2, 2};
+      testdata::TempDir dir;
+      WriteSources(dir, recipe);
+      std::vector<std::string> args = {"-model", "m", "-dst", std::string("m") + ending, "-report", "m.txt"};
+      args.insert(args.end(), item.options.begin(), item.options.end());
+      RunResult run = RunCorvane(dir.path(), args);
+      EXPECT_EQ(run.code, 1) << item.what << run.out;
+      EXPECT_NE(run.after.find(std::string("!!ERROR!! ") + item.cause + " gives frame \"stand"), std::string::npos)
+          << item.what << run.out;
+      EXPECT_NE(
+          run.after.find("positions that are not finite numbers, which \"m" + std::string(ending) + "\" cannot hold"),
+          std::string::npos)
+          << item.what << run.out;
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << item.what;
+    }
+  }
 }
 
 // The skins are inside a .glb already: files of them only with -outimg. The run

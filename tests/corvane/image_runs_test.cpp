@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "builders.h"
+#include "corvane_run.h"
 #include "files.h"
 #include "image_check.h"
 
@@ -12,10 +13,7 @@ namespace {
 
 using testdata::Bytes;
 
-struct RunResult {
-  int code = -1;
-  std::string out;  // stdout and stderr
-};
+using corvane_test::RunResult;
 
 std::string Quote(const std::string& text) {
   std::string quoted = "'";
@@ -25,12 +23,11 @@ std::string Quote(const std::string& text) {
 
 RunResult Corvane(const testdata::TempDir& dir, const std::vector<std::string>& args, const std::string& answers = "",
                   const std::string& environment = "") {
-  std::string command =
-      "cd " + Quote(dir.path()) + " && printf '%s' " + Quote(answers) + " | " + environment + " " + Quote(CORVANE_BIN);
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  RunResult run;
-  run.code = testdata::RunCommand(command, &run.out, true);
-  return run;
+  corvane_test::Launch launch;
+  launch.args = args;
+  launch.input = answers;
+  launch.environment = environment;
+  return corvane_test::RunCorvaneWith(dir.path(), launch);
 }
 
 size_t Count(const std::string& text, const std::string& needle) {

@@ -111,7 +111,9 @@ TEST_P(SaveImageFormats, DecodesToThePaletteColoursWithTheFirstRowOnTop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LosslessFormats, SaveImageFormats, testing::Values(kTga, kPng, kBmp),
-                         [](const testing::TestParamInfo<ImageFormat>& info) { return std::string(info.param.ext); });
+                         [](const testing::TestParamInfo<ImageFormat>& tested) {
+                           return std::string(tested.param.ext);
+                         });
 
 TEST_F(SaveImageTest, JpegDecodesToTheSavedSize) {
   UseFormat(state, kJpeg);

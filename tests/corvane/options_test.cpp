@@ -118,59 +118,59 @@ TEST_F(CommandLineTest, HandlersStoreWhatTheModesRead) {
     std::function<void(const ConverterState&)> check;
   } cases[] = {
       {{"-model", "progs/x"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.modelFile, "progs\\x.mdl");
-         EXPECT_EQ(state.options.baseName, "x");
-         EXPECT_EQ(state.options.dstFile, "x.ase");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.modelFile, "progs\\x.mdl");
+         EXPECT_EQ(parsed.options.baseName, "x");
+         EXPECT_EQ(parsed.options.dstFile, "x.ase");
        }},
       {{"-dst", "out.obj", "-model", "x"},
-       [](const ConverterState& state) { EXPECT_EQ(state.options.dstFile, "out.obj"); }},
+       [](const ConverterState& parsed) { EXPECT_EQ(parsed.options.dstFile, "out.obj"); }},
       {{"-model", "x", "-dst", "out"},
-       [](const ConverterState& state) { EXPECT_EQ(state.options.dstFile, "out.ase"); }},
+       [](const ConverterState& parsed) { EXPECT_EQ(parsed.options.dstFile, "out.ase"); }},
       {{"-model", "a::b::c"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.modelPack, "");
-         EXPECT_EQ(state.options.modelFile, "");
-         EXPECT_EQ(state.options.dstFile, "");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.modelPack, "");
+         EXPECT_EQ(parsed.options.modelFile, "");
+         EXPECT_EQ(parsed.options.dstFile, "");
        }},
       {{"-model", "pak0::progs/soldier"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.modelPack, "pak0.pak");
-         EXPECT_EQ(state.options.modelFile, "progs\\soldier.mdl");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.modelPack, "pak0.pak");
+         EXPECT_EQ(parsed.options.modelFile, "progs\\soldier.mdl");
        }},
       {{"-pal", "gfx/palette"},
-       [](const ConverterState& state) { EXPECT_EQ(state.options.paletteFile, "gfx\\palette.lmp"); }},
-      {{"-frame", "  WALK1  "}, [](const ConverterState& state) { EXPECT_EQ(state.options.frameName, "walk1"); }},
-      {{"-skinhint", "hint.tga"}, [](const ConverterState& state) { EXPECT_EQ(state.options.hintFile, "hint.tga"); }},
+       [](const ConverterState& parsed) { EXPECT_EQ(parsed.options.paletteFile, "gfx\\palette.lmp"); }},
+      {{"-frame", "  WALK1  "}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.options.frameName, "walk1"); }},
+      {{"-skinhint", "hint.tga"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.options.hintFile, "hint.tga"); }},
       {{"-skinsize", " 64px", "-3"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.skinWidth, 64);
-         EXPECT_EQ(state.options.skinHeight, -3);
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.skinWidth, 64);
+         EXPECT_EQ(parsed.options.skinHeight, -3);
        }},
-      {{"-report", "r"}, [](const ConverterState& state) { EXPECT_EQ(state.options.reportFile, "r.txt"); }},
+      {{"-report", "r"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.options.reportFile, "r.txt"); }},
       {{"-paklist", "pak0.pak::list"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.listPack, "pak0.pak");
-         EXPECT_EQ(state.options.listFile, "list.txt");
-         EXPECT_EQ(state.options.reportFile, "list.txt");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.listPack, "pak0.pak");
+         EXPECT_EQ(parsed.options.listFile, "list.txt");
+         EXPECT_EQ(parsed.options.reportFile, "list.txt");
        }},
       {{"-pakextract", "pak0::progs/player.mdl"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.extractPack, "pak0.pak");
-         EXPECT_EQ(state.options.extractFile, "progs\\player.mdl");
-         EXPECT_EQ(state.options.baseName, "player.mdl");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.extractPack, "pak0.pak");
+         EXPECT_EQ(parsed.options.extractFile, "progs\\player.mdl");
+         EXPECT_EQ(parsed.options.baseName, "player.mdl");
        }},
       {{"-sprite", "progs/s_light"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.spriteFile, "progs\\s_light.spr");
-         EXPECT_EQ(state.options.baseName, "s_light");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.spriteFile, "progs\\s_light.spr");
+         EXPECT_EQ(parsed.options.baseName, "s_light");
        }},
       {{"-lump", "gfx/conback"},
-       [](const ConverterState& state) {
-         EXPECT_EQ(state.options.lumpFile, "gfx\\conback.lmp");
-         EXPECT_EQ(state.options.baseName, "conback");
+       [](const ConverterState& parsed) {
+         EXPECT_EQ(parsed.options.lumpFile, "gfx\\conback.lmp");
+         EXPECT_EQ(parsed.options.baseName, "conback");
        }},
-      {{"-frame", "a", "-frame", "b"}, [](const ConverterState& state) { EXPECT_EQ(state.options.frameName, "b"); }},
+      {{"-frame", "a", "-frame", "b"}, [](const ConverterState& parsed) { EXPECT_EQ(parsed.options.frameName, "b"); }},
   };
   for (Case& c : cases) {
     ConverterState run;

@@ -168,6 +168,36 @@ TEST(OutputConsent, ALinkKeepsPointingAtItsTargetWhichIsAskedAboutAndWritten) {
   EXPECT_EQ(Entries(dir.file("real")), (std::set<std::string>{"t.ase"}));
 }
 
+// In a folder anyone may write to and only owners clear (/tmp), a link is
+// followed only when it belongs to the user or to the folder's owner: another
+// user's link would have root replace a file that user cannot touch.
+TEST(OutputConsent, ALinkOfAnotherUserInASharedFolderIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "a link of another user needs root to be made (lchown)";
+  const uid_t self = geteuid(), nobody = 65534;
+  const struct {
+    uid_t linkOwner, folderOwner;
+    bool followed;
+  } cases[] = {{self, self, true}, {nobody, self, false}, {nobody, nobody, true}};
+  for (const auto& item : cases) {
+    testdata::TempDir dir;
+    WriteModelAndPalette(dir);
+    testdata::WriteText(dir.file("secret"), "root only");
+    ASSERT_EQ(chmod(dir.file("secret").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("shared"));
+    ASSERT_EQ(chmod(dir.file("shared").c_str(), 01777), 0);
+    ASSERT_EQ(chown(dir.file("shared").c_str(), item.folderOwner, item.folderOwner), 0);
+    std::filesystem::create_symlink("../secret", dir.file("shared/m.ase"));
+    ASSERT_EQ(lchown(dir.file("shared/m.ase").c_str(), item.linkOwner, item.linkOwner), 0);
+    RunResult run = RunCorvane(dir.path(), {"-model", "m", "-dst", "shared/m.ase", "-replace"});
+    const std::string secret = testdata::ReadText(dir.file("secret"));
+    EXPECT_EQ(run.code, item.followed ? 0 : 1) << item.linkOwner << run.out;
+    EXPECT_EQ(secret == "root only", !item.followed) << item.linkOwner << " " << item.folderOwner;
+    EXPECT_EQ(Count(run.after, "\"shared/m.ase\" (a symbolic link of another user in a shared folder is not followed)"),
+              item.followed ? 0u : 1u)
+        << run.out;
+  }
+}
+
 TEST(OutputConsent, ALinkToNothingOrToAFolderIsAFailureNeverReplaced) {
   struct Case {
     const char* target;
@@ -195,7 +225,8 @@ TEST(OutputConsent, ALinkToNothingOrToAFolderIsAFailureNeverReplaced) {
 int DuringASlowEncode(const testdata::TempDir& dir, const std::string& action, std::string& log,
                       bool onTerminal = false) {
   testdata::TempDir logs;
-  const std::string corvane = "'" + std::string(CORVANE_BIN) + "' -model m -pal pal -skinsize 8192 8192 -outimg png";
+  const std::string corvane =
+      corvane_test::CorvaneCommand({"-model", "m", "-pal", "pal", "-skinsize", "8192", "8192", "-outimg", "png"});
   // On a terminal the keyboard stays open, typing nothing, until the action is done.
   const std::string keyboard = "(k=0; while [ ! -e \"$log.done\" ] && [ $k -lt 600 ]; do sleep 0.05; k=$((k+1)); done)";
   const std::string start =
@@ -259,11 +290,12 @@ TEST(TemporaryFiles, TheFileSizeSignalRemovesTheTemporaryAndEndsTheRunByIt) {
   testdata::TempDir dir;
   WriteModelAndPalette(dir);
   // The scene and the 32 x 32 TGA are each over 3 KB, more than 2 blocks of at most 1 KB.
-  std::string out;
-  int status = testdata::RunCommand("cd '" + dir.path() + "' && sh -c \"ulimit -f 2; exec '" + CORVANE_BIN +
-                                        "' -model m -pal pal -skinsize 32 32\" < /dev/null",
-                                    &out, true);
-  EXPECT_EQ(status, 128 + SIGXFSZ) << out;
+  corvane_test::Launch launch;
+  launch.args = {"-model", "m", "-pal", "pal", "-skinsize", "32", "32"};
+  launch.closedInput = true;
+  launch.before = "ulimit -f 2;";
+  corvane_test::RunResult run = corvane_test::RunCorvaneWith(dir.path(), launch);
+  EXPECT_EQ(run.code, 128 + SIGXFSZ) << run.out;
   EXPECT_FALSE(HasTemporary(dir.path()));
   EXPECT_FALSE(testdata::FileExists(dir.file("m_0.tga")));
 }

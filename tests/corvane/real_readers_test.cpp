@@ -416,8 +416,8 @@ TEST_P(ImagesOfARun, ImageMagickReadsEverySkin) {
 INSTANTIATE_TEST_SUITE_P(Formats, ImagesOfARun,
                          testing::Values(ImageFormat{"tga", 17, "TGA", true}, ImageFormat{"png", 13, "PNG", true},
                                          ImageFormat{"bmp", 0, "BMP3", true}, ImageFormat{"jpg", 2, "JPEG", false}),
-                         [](const testing::TestParamInfo<ImageFormat>& info) {
-                           return std::string(info.param.option);
+                         [](const testing::TestParamInfo<ImageFormat>& tested) {
+                           return std::string(tested.param.option);
                          });
 
 // A TGA may keep its rows bottom first or top first; a bit of the header says

@@ -344,13 +344,13 @@ TEST_F(ReportFile, CoverageIsCutToTwoDecimals) {
       {{SkinTriangle{{{0, 0}, {2, 0}, {0, 2}}}}, "100.00"},
   };
   for (const auto& c : cases) {
-    ConverterState state;  // a run of its own
-    state.options.arguments = kArguments;
-    state.options.reportFile = dir.file("r.txt");
-    state.options.flags = OPT_REPLACE;
-    FillModel(state);
-    testdata::SetSkinTriangles(state.item.model, c.triangles);
-    EXPECT_EQ(LineStarting(ReportOf(state), "  Skin size:"),
+    ConverterState own;  // a run of its own
+    own.options.arguments = kArguments;
+    own.options.reportFile = dir.file("r.txt");
+    own.options.flags = OPT_REPLACE;
+    FillModel(own);
+    testdata::SetSkinTriangles(own.item.model, c.triangles);
+    EXPECT_EQ(LineStarting(ReportOf(own), "  Skin size:"),
               std::string("  Skin size:       16x16px (") + c.shown + "% covered)");
   }
 }
@@ -404,13 +404,13 @@ TEST_F(ReportFile, OnlyLoadedRecordsGetASection) {
       {FillModel, ":: MODEL INFOS"},
   };
   for (const auto& c : cases) {
-    ConverterState state;  // a run of its own
-    state.options.arguments = kArguments;
-    state.options.reportFile = dir.file("r.txt");
-    state.options.flags = OPT_REPLACE;
-    c.fill(state);
+    ConverterState own;  // a run of its own
+    own.options.arguments = kArguments;
+    own.options.reportFile = dir.file("r.txt");
+    own.options.flags = OPT_REPLACE;
+    c.fill(own);
     std::vector<std::string> titles;
-    for (const std::string& line : Lines(ReportOf(state)))
+    for (const std::string& line : Lines(ReportOf(own)))
       if (line.compare(0, 3, ":: ") == 0) titles.push_back(line);
     EXPECT_EQ(titles, std::vector<std::string>{c.title});
   }
@@ -536,15 +536,15 @@ TEST_F(ReportFile, EveryCorpusModelsBlockTableAddsUpToItsFileSize) {
     if (entry.path().extension() != ".mdl") continue;
     ++models;
     std::string name = entry.path().string();
-    ConverterState state;  // a run of its own
-    state.options.arguments = kArguments;
-    state.options.reportFile = dir.file("r.txt");
-    state.options.flags = OPT_REPLACE;
+    ConverterState own;  // a run of its own
+    own.options.arguments = kArguments;
+    own.options.reportFile = dir.file("r.txt");
+    own.options.flags = OPT_REPLACE;
     std::string pack, file = name;
-    ASSERT_EQ(vnlModelLoad(pack, file, state.item.model), VNL_OK) << name;
-    state.options.modelFile = file;
+    ASSERT_EQ(vnlModelLoad(pack, file, own.item.model), VNL_OK) << name;
+    own.options.modelFile = file;
 
-    std::string text = ReportOf(state);
+    std::string text = ReportOf(own);
     BlockTable table;
     ASSERT_TRUE(ParseBlockTable(text, table)) << name << "\n" << text;
     ExpectBlocksTile(table, int64_t(std::filesystem::file_size(entry.path())), name);

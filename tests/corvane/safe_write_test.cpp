@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "big_model.h"
 #include "builders.h"
+#include "corvane_run.h"
 #include "files.h"
 
 namespace {
@@ -19,24 +21,17 @@ namespace {
 constexpr int kLimitBlocks = 8;
 constexpr uintmax_t kOutputAtLeast = 32 * 1024;
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using CorvaneRun = corvane_test::RunResult;
 
-struct CorvaneRun {
-  int code = -1;
-  std::string out;
-};
-
-// Runs corvane in `folder`, under a file size limit of `limitBlocks` when not 0.
+// Runs corvane in `folder` with the blank-separated `args`, under a file size
+// limit of `limitBlocks` when not 0.
 CorvaneRun Corvane(const std::string& folder, const std::string& args, int limitBlocks) {
-  std::string limit = limitBlocks ? "ulimit -f " + std::to_string(limitBlocks) + "; " : "";
-  std::string inner = "trap \"\" XFSZ; " + limit + "exec " + Quote(CORVANE_BIN) + " " + args;
-  CorvaneRun run;
-  run.code = testdata::RunCommand("cd " + Quote(folder) + " && sh -c " + Quote(inner) + " < /dev/null", &run.out, true);
-  return run;
+  corvane_test::Launch launch;
+  std::istringstream words(args);
+  for (std::string word; words >> word;) launch.args.push_back(word);
+  launch.closedInput = true;
+  launch.before = "trap '' XFSZ; " + (limitBlocks ? "ulimit -f " + std::to_string(limitBlocks) + ";" : "");
+  return corvane_test::RunCorvaneWith(folder, launch);
 }
 
 std::set<std::string> Entries(const std::string& folder) {

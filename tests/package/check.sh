@@ -23,7 +23,8 @@ soname="libvarnel.so.${version%%.*}"
 for entry in ./usr/bin/corvane ./usr/share/man/man1/corvane.1 ./usr/include/varnel/varnel.h \
     "./usr/lib/libvarnel.so.$version" "./usr/lib/$soname -> libvarnel.so.$version" \
     "./usr/lib/libvarnel.so -> $soname" ./usr/lib/pkgconfig/varnel.pc \
-    ./usr/lib/cmake/varnel/varnelConfig.cmake ./usr/lib/cmake/varnel/varnelTargets.cmake; do
+    ./usr/lib/cmake/varnel/varnelConfig.cmake ./usr/lib/cmake/varnel/varnelTargets.cmake \
+    ./usr/lib/python3/dist-packages/varnel.py; do
   grep -qxF "$entry" "$work/contents" || fail "package lacks $entry"
 done
 ! grep -v '^\./usr/' "$work/contents" | grep -q . || fail "files outside /usr: $(grep -v '^\./usr/' "$work/contents")"
@@ -36,4 +37,11 @@ status=0
 [ "$status" -eq 1 ] || fail "corvane without arguments exited with $status"
 grep -q '^Syntax: ' "$work/usage.txt" || fail "no usage from the packaged corvane: $(cat "$work/usage.txt")"
 ldd "$work/root/usr/bin/corvane" | grep -qF "$soname => $work/root/usr/" || fail "packaged corvane does not take its own library"
+# The packaged Python module takes the packaged library.
+if command -v python3 >/dev/null 2>&1; then
+  message="$(PYTHONPATH="$work/root/usr/lib/python3/dist-packages" python3 -B -c \
+    'import varnel; print(varnel._lib._name, varnel.error_string(4))')" || fail "the packaged module does not load"
+  echo "$message" | grep -qF "$work/root/usr/lib/" || fail "the packaged module took another library: $message"
+  echo "$message" | grep -q 'file no found$' || fail "the packaged module reads no message: $message"
+fi
 echo "$(basename "$deb"): $(wc -l <"$work/contents") entries, runs from the unpacked tree"

@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, MapFault,
                                                    43},
                                          FaultCase{"ThreeQuotes", "{\r\n\"a\" \"b\r\n}\r\n", 43},
                                          FaultCase{"NoQuotes", "{\r\nclassname worldspawn\r\n}\r\n", 43}),
-                         [](const testing::TestParamInfo<FaultCase>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<FaultCase>& tested) { return tested.param.label; });
 
 TEST(MapLoad, PairsBeforeAFaultStayPrinted) {
   MapRun run = RunMap("{\r\n\"first\" \"1\"\r\n\"broken\r\n\"never\" \"2\"\r\n}\r\n");
@@ -224,8 +224,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, MapPrintZones,
                                          ZoneCase{79, "\n" + std::string(14, ' ')},
                                          ZoneCase{80, std::string(28, ' ')},   // wrapped to column 0
                                          ZoneCase{85, std::string(23, ' ')}),  // wrapped to 5 -> 14 -> 28
-                         [](const testing::TestParamInfo<ZoneCase>& info) {
-                           return "Key" + std::to_string(info.param.keyLength);
+                         [](const testing::TestParamInfo<ZoneCase>& tested) {
+                           return "Key" + std::to_string(tested.param.keyLength);
                          });
 
 TEST(MapLoad, FileFormForcesTheExtensionAndReadsTheDisk) {

@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderCase{"negative vertices", kVertexCountAt, uint32_t(-5), VNL_MDL_NO_VERTEX},
                       HeaderCase{"triangles beyond 16 bits", kTriangleCountAt, 70000, VNL_MDL_NO_FACE},
                       HeaderCase{"negative frames", kFrameCountAt, 0xFFFFFFFFu, VNL_MDL_NO_FRAME}),
-    [](const ::testing::TestParamInfo<HeaderCase>& info) { return std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<HeaderCase>& tested) { return std::to_string(tested.index); });
 
 TEST(ModelLoadHeader, ZeroSkinCountWinsOverZeroWidth) {
   Bytes bytes = testdata::BuildModel(testdata::SmallModel());
@@ -496,7 +496,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, ModelLoadGroupSize,
                                            GroupCase{"negative frame group", false, -3, VNL_MDL_NO_FRAME},
                                            GroupCase{"frame extra past 16 bits", false, 70000, VNL_MDL_NO_FRAME},
                                            GroupCase{"frame group past 8 bits", false, 256, VNL_MDL_NO_FRAME}),
-                         [](const ::testing::TestParamInfo<GroupCase>& info) { return std::to_string(info.index); });
+                         [](const ::testing::TestParamInfo<GroupCase>& tested) {
+                           return std::to_string(tested.index);
+                         });
 
 TEST(ModelLoadBadInput, SkinExtrasSummingPastSixteenBitsAreRefused) {
   ModelRecipe recipe = testdata::SmallModel();
@@ -592,12 +594,12 @@ TEST_P(ModelLoadHostileHeader, FailsWithNoMemoryBeforeGrowingTheProcess) {
   EXPECT_LT(run.growthKb, 64 * 1024) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ModelLoadHostileHeader,
-                         ::testing::Values(HostileCase{"65535 frames of 65535 vertices in 100 bytes", 65535, 65535,
-                                                       100},
-                                           HostileCase{"786 MB of positions from 2 KB", 65535, 1000, 2048},
-                                           HostileCase{"64 MB of positions from 100 bytes", 65535, 86, 100}),
-                         [](const ::testing::TestParamInfo<HostileCase>& info) { return std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModelLoadHostileHeader,
+    ::testing::Values(HostileCase{"65535 frames of 65535 vertices in 100 bytes", 65535, 65535, 100},
+                      HostileCase{"786 MB of positions from 2 KB", 65535, 1000, 2048},
+                      HostileCase{"64 MB of positions from 100 bytes", 65535, 86, 100}),
+    [](const ::testing::TestParamInfo<HostileCase>& tested) { return std::to_string(tested.index); });
 
 // ---------------------------------------------------------------------------
 // Frame lookup

@@ -49,9 +49,14 @@ TEST(CleanPath, SeparatorsBlanksAndDotsAreNormalised) {
 
 TEST(CleanPath, DotDotCancelsTheSlotBeforeIt) {
   const CleanCase cases[] = {
-      {"a/b/../c", "a\\c"},     {"a/..", ""},           {"a//../b", "a\\b"},  // cancels the empty slot, not the one
-                                                                              // holding a
-      {"../../x", "..\\..\\x"}, {"a/../../x", "..\\x"}, {"./../x", "..\\x"}, {"a/b/c/../../d", "a\\d"},
+      {"a/b/../c", "a\\c"},
+      {"a/..", ""},
+      {"a//../b", "a\\b"},  // cancels the empty slot, not the one
+                            // holding a
+      {"../../x", "..\\..\\x"},
+      {"a/../../x", "..\\x"},
+      {"./../x", "..\\x"},
+      {"a/b/c/../../d", "a\\d"},
       {" a / .. / b ", "b"},
   };
   ExpectCleaned(cases, 1);

@@ -119,7 +119,7 @@ TEST_P(WadMagic, AnythingButWad2IsRejectedAndTheRecordStays) {
 INSTANTIATE_TEST_SUITE_P(Magics, WadMagic,
                          testing::Values(MagicCase{"OtherLastCharacter", "WAD3"}, MagicCase{"LowerCase", "wad2"},
                                          MagicCase{"CutByZero", std::string("WAD\0", 4)}, MagicCase{"Pack", "PACK"}),
-                         [](const testing::TestParamInfo<MagicCase>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<MagicCase>& tested) { return tested.param.label; });
 
 TEST(WadGetInfo, AbsentOrEmptyBlockIsNotWad2) {
   VNLWADENTRY_T marker{};
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HeaderCase{"DirectorySizeWrapsToZero", 0x08000000u, 12}, HeaderCase{"LargestCount", 0xFFFFFFFFu, 0},
                     HeaderCase{"OffsetPlusSizeWrapsPastFourGigabytes", 1, 0xFFFFFFF0u},
                     HeaderCase{"OffsetPastTheEnd", 1, 200}, HeaderCase{"OneEntryMoreThanTheBlockHolds", 3, 24}),
-    [](const testing::TestParamInfo<HeaderCase>& info) { return info.param.label; });
+    [](const testing::TestParamInfo<HeaderCase>& tested) { return tested.param.label; });
 
 TEST(WadGetInfo, OffsetsAndLengthsOfEntriesAreNotCheckedAgainstTheBlock) {
   Bytes bytes = TwoLumps();

@@ -1,4 +1,5 @@
 // The fixed message of every result code that has one.
+#include "text.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -58,11 +59,8 @@ constexpr Message kMessages[] = {
 
 }  // namespace
 
-void vnlErrorString(const int32_t& code, std::string& text) {
-  for (const Message& message : kMessages) {
-    if (message.code == code) {
-      text = message.text;
-      return;
-    }
-  }
+size_t vnlErrorString(int32_t code, char* text, size_t capacity) {
+  for (const Message& message : kMessages)
+    if (message.code == code) return vnl::CopyOut(message.text, text, capacity);
+  return vnl::CopyOut("", text, capacity);
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "text.h"
 #include "varnel/varnel.h"
 
 namespace vnl {
@@ -101,9 +102,9 @@ int32_t DiskRead(const std::string& cleanedName, uint8_t*& block, uint32_t& leng
 int32_t FetchBlock(std::string& packName, std::string& fileName, const char* extension, uint8_t*& block,
                    uint32_t& length) {
   std::string extensions = extension;
-  vnlForceType(fileName, extensions);
+  ForceType(fileName, extensions);
   if (fileName.empty()) return VNL_NO_NAME;
-  int32_t code = vnlPackFileLoad(packName, fileName, block, length);
+  int32_t code = PackFileLoad(packName, fileName, block, length);
   // An empty pack member is as empty as an empty disk file.
   if (code == VNL_OK && length == 0) {
     std::free(block);

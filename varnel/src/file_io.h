@@ -49,8 +49,11 @@ int32_t DiskRead(const std::string& cleanedName, uint8_t*& block, uint32_t& leng
 // Counts free slots of the handle table (for tests and diagnostics).
 int FreeHandleCount();
 
+// vnlPackFileLoad on strings, which it rewrites as the C form rewrites its copies.
+int32_t PackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block, uint32_t& length);
+
 // The steps every file form shares: force `extension` on the file name, fetch the
-// block through vnlPackFileLoad, run `memoryForm` on it, free it.
+// block through PackFileLoad, run `memoryForm` on it, free it.
 template <class MemoryForm>
 int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* extension, MemoryForm&& memoryForm);
 
@@ -67,18 +70,22 @@ void Release(T*& pointer) {
 // What every block loader does first: a missing block is refused (VNL_NO_BLOCK),
 // and the record is emptied, so that a failed load leaves nothing of an older one.
 template <class Record>
-int32_t BeginLoad(const uint8_t* block, uint32_t length, Record& record, void (*kill)(Record&)) {
+int32_t BeginLoad(const uint8_t* block, uint32_t length, Record& record, void (*kill)(Record*)) {
   if (block == nullptr || length == 0) return VNL_NO_BLOCK;
-  kill(record);
+  kill(&record);
   return VNL_OK;
 }
 
-// LoadFileForm for a block loader that fills `record`.
+// LoadFileForm for a block loader that fills `record`, on copies of the caller's
+// names (null reads as empty); a null record is refused as a missing block.
 template <class Record>
-int32_t LoadRecordFile(std::string& packName, std::string& fileName, const char* extension,
-                       int32_t (*load)(uint8_t* const&, const uint32_t&, Record&), Record& record) {
-  return LoadFileForm(packName, fileName, extension,
-                      [&](uint8_t* const& block, uint32_t length) { return load(block, length, record); });
+int32_t LoadRecordFile(const char* packName, const char* fileName, const char* extension,
+                       int32_t (*load)(const uint8_t*, uint32_t, Record*), Record* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  std::string pack = packName != nullptr ? packName : "";
+  std::string file = fileName != nullptr ? fileName : "";
+  return LoadFileForm(pack, file, extension,
+                      [&](const uint8_t* block, uint32_t length) { return load(block, length, record); });
 }
 
 template <class MemoryForm>
@@ -87,8 +94,7 @@ int32_t LoadFileForm(std::string& packName, std::string& fileName, const char* e
   uint32_t length = 0;
   int32_t code = FetchBlock(packName, fileName, extension, block, length);
   if (code != 0) return code;
-  uint8_t* const& constBlock = block;
-  code = memoryForm(constBlock, length);
+  code = memoryForm(static_cast<const uint8_t*>(block), length);
   std::free(block);
   return code;
 }

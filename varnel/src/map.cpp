@@ -128,7 +128,7 @@ int32_t WalkLine(MapWalk& walk, const std::string& line) {
   return VNL_OK;  // brush planes are not read
 }
 
-int32_t WalkMap(uint8_t* block, uint32_t length) {
+int32_t WalkMap(const uint8_t* block, uint32_t length) {
   vnl::BlockReader reader(block, length);
   MapWalk walk;
   uint64_t before;
@@ -145,13 +145,15 @@ int32_t WalkMap(uint8_t* block, uint32_t length) {
 
 }  // namespace
 
-int32_t vnlMapLoad(uint8_t* const& block, const uint32_t& length) {
+int32_t vnlMapLoad(const uint8_t* block, uint32_t length) {
   int32_t code = WalkMap(block, length);
   std::fflush(stdout);
   return code;
 }
 
-int32_t vnlMapLoad(std::string& packName, std::string& fileName) {
-  return vnl::LoadFileForm(packName, fileName, ".map",
-                           [](uint8_t* const& block, uint32_t length) { return vnlMapLoad(block, length); });
+int32_t vnlMapLoadFile(const char* packName, const char* fileName) {
+  std::string pack = packName != nullptr ? packName : "";
+  std::string file = fileName != nullptr ? fileName : "";
+  return vnl::LoadFileForm(pack, file, ".map",
+                           [](const uint8_t* block, uint32_t length) { return vnlMapLoad(block, length); });
 }

@@ -290,7 +290,9 @@ int32_t Fail(VNLMODEL_T& model, int32_t code) {
 
 }  // namespace
 
-int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& model) {
+int32_t vnlModelLoad(const uint8_t* block, uint32_t length, VNLMODEL_T* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  VNLMODEL_T& model = *record;
   int32_t code = vnl::BeginLoad(block, length, model, vnlModelKill);
   Header header{};
   vnl::BlockReader reader(block, length);
@@ -336,11 +338,13 @@ int32_t vnlModelLoad(uint8_t* const& block, const uint32_t& length, VNLMODEL_T& 
   return VNL_OK;
 }
 
-int32_t vnlModelLoad(std::string& packName, std::string& fileName, VNLMODEL_T& model) {
+int32_t vnlModelLoadFile(const char* packName, const char* fileName, VNLMODEL_T* model) {
   return vnl::LoadRecordFile(packName, fileName, ".mdl", vnlModelLoad, model);
 }
 
-void vnlModelKill(VNLMODEL_T& model) {
+void vnlModelKill(VNLMODEL_T* record) {
+  if (record == nullptr) return;
+  VNLMODEL_T& model = *record;
   if (model.skins != nullptr) {
     const uint32_t total = uint32_t(model.skinCount) + model.skinExtra;
     for (uint32_t k = 0; k < total; ++k) vnlPictureKill(model.skins[k]);
@@ -359,7 +363,9 @@ void vnlModelKill(VNLMODEL_T& model) {
   model.seamCount = 0;
 }
 
-int32_t vnlFrameNumber(const VNLMODEL_T& model, const std::string& frameName) {
+int32_t vnlFrameNumber(const VNLMODEL_T* record, const char* frameName) {
+  if (record == nullptr || frameName == nullptr) return 0;
+  const VNLMODEL_T& model = *record;
   const uint64_t stride = uint64_t(model.vertexCount) + model.seamCount;
   const uint32_t total = uint32_t(model.frameCount) + model.frameExtra;
   if (stride == 0 || total == 0 || model.frameNames == nullptr) return 0;
@@ -373,10 +379,12 @@ int32_t vnlFrameNumber(const VNLMODEL_T& model, const std::string& frameName) {
   return 0;
 }
 
-uint32_t vnlFrameOffset(const VNLMODEL_T& model, const std::string& frameName) {
+uint32_t vnlFrameOffset(const VNLMODEL_T* record, const char* frameName) {
+  if (record == nullptr) return 0;
+  const VNLMODEL_T& model = *record;
   const uint64_t stride = uint64_t(model.vertexCount) + model.seamCount;
   if (stride == 0 || uint32_t(model.frameCount) + model.frameExtra == 0) return 0;
-  return uint32_t(uint64_t(vnlFrameNumber(model, frameName)) * stride);
+  return uint32_t(uint64_t(vnlFrameNumber(record, frameName)) * stride);
 }
 
 // ---------------------------------------------------------------------------
@@ -397,8 +405,6 @@ uint64_t DataLoadCost(const Header& header, const Layout& layout) {
          entries * (sizeof(uint32_t) + kBoxSize) + frames * vnl::ItemCost(frameBytes) +
          header.vertexCount * sizeof(VNLSKINVERTEX_T) + header.triangleCount * sizeof(VNLFACE_T);
 }
-
-void KillData(VNLMODELDATA_T& model) { vnlModelDataKill(&model); }
 
 bool AllocateData(VNLMODELDATA_T& m) {
   m.skinEntrySize = Allocate<uint32_t>(m.skinEntryCount);
@@ -505,8 +511,10 @@ int32_t FillData(vnl::BlockReader& reader, const Header& header, const Layout& l
   return VNL_OK;
 }
 
-int32_t LoadData(uint8_t* const& block, const uint32_t& length, VNLMODELDATA_T& model) {
-  int32_t code = vnl::BeginLoad(block, length, model, KillData);
+int32_t LoadData(const uint8_t* block, uint32_t length, VNLMODELDATA_T* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  VNLMODELDATA_T& model = *record;
+  int32_t code = vnl::BeginLoad(block, length, model, vnlModelDataKill);
   Header header{};
   vnl::BlockReader reader(block, length);
   if (code == VNL_OK) code = ReadHeader(reader, header);
@@ -523,17 +531,11 @@ int32_t LoadData(uint8_t* const& block, const uint32_t& length, VNLMODELDATA_T& 
 }  // namespace
 
 int32_t vnlModelDataLoad(const uint8_t* block, uint32_t length, VNLMODELDATA_T* model) {
-  if (model == nullptr) return VNL_NO_BLOCK;
-  uint8_t* const bytes = const_cast<uint8_t*>(block);  // read only, through the block reader
-  return LoadData(bytes, length, *model);
+  return LoadData(block, length, model);
 }
 
 int32_t vnlModelDataLoadFile(const char* packName, const char* fileName, VNLMODELDATA_T* model) {
-  if (model == nullptr) return VNL_NO_BLOCK;
-  // Copies, so that the caller's names stay as given while the pack lookup cleans them.
-  std::string pack = packName != nullptr ? packName : "";
-  std::string file = fileName != nullptr ? fileName : "";
-  return vnl::LoadRecordFile(pack, file, ".mdl", LoadData, *model);
+  return vnl::LoadRecordFile(packName, fileName, ".mdl", LoadData, model);
 }
 
 void vnlModelDataKill(VNLMODELDATA_T* model) {

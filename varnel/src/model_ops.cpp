@@ -17,7 +17,9 @@ bool HasSkinCoords(const VNLMODEL_T& model) {
 
 }  // namespace
 
-void vnlModelScale(VNLMODEL_T& model, const float& factor) {
+void vnlModelScale(VNLMODEL_T* record, float factor) {
+  if (record == nullptr) return;
+  VNLMODEL_T& model = *record;
   if (std::isnan(factor) || factor == 0.0f || factor == 1.0f) return;
   const uint64_t count = FrameTotal(model) * VertexTotal(model);
   if (count == 0 || model.frameVertices == nullptr) return;
@@ -30,7 +32,9 @@ void vnlModelScale(VNLMODEL_T& model, const float& factor) {
   }
 }
 
-void vnlModelSkinInv(VNLMODEL_T& model) {
+void vnlModelSkinInv(VNLMODEL_T* record) {
+  if (record == nullptr) return;
+  VNLMODEL_T& model = *record;
   if (!HasSkinCoords(model)) return;
   const uint64_t count = VertexTotal(model);
   for (uint64_t i = 0; i < count; ++i) {
@@ -41,7 +45,9 @@ void vnlModelSkinInv(VNLMODEL_T& model) {
 
 // The front half (u up to 0.5) and the back half both end up spanning 0..1, so
 // the coordinates address a skin of half the width holding the front only.
-void vnlModelSkinNoBack(VNLMODEL_T& model) {
+void vnlModelSkinNoBack(VNLMODEL_T* record) {
+  if (record == nullptr) return;
+  VNLMODEL_T& model = *record;
   if (!HasSkinCoords(model)) return;
   const uint64_t count = VertexTotal(model);
   for (uint64_t i = 0; i < count; ++i) {
@@ -52,7 +58,9 @@ void vnlModelSkinNoBack(VNLMODEL_T& model) {
   }
 }
 
-void vnlModelSwapTris(VNLMODEL_T& model) {
+void vnlModelSwapTris(VNLMODEL_T* record) {
+  if (record == nullptr) return;
+  VNLMODEL_T& model = *record;
   if (model.triangleCount == 0 || model.triangles == nullptr) return;
   for (uint32_t n = 0; n < model.triangleCount; ++n) {
     uint16_t* index = model.triangles[n].index;

@@ -35,7 +35,7 @@ void DropLeadingSeparator(std::string& name) {
 void StoreEntryName(const uint8_t* field, char (&name)[64]) {
   const char* text0 = reinterpret_cast<const char*>(field);
   std::string text(text0, strnlen(text0, kNameSize));
-  vnlCleanPath(text, 1);
+  vnl::CleanPath(text, 1);
   DropLeadingSeparator(text);
   if (text.size() > sizeof name - 1) text.resize(sizeof name - 1);
   std::memcpy(name, text.data(), text.size());
@@ -135,52 +135,66 @@ int32_t ReadMember(const std::string& packName, uint32_t offset, uint32_t length
   return VNL_OK;
 }
 
-}  // namespace
-
-int32_t vnlPackInfoRead(std::string& packName, VNLPACKINFO_T& info) {
-  vnlPackInfoKill(info);
+int32_t PackInfoRead(std::string& packName, VNLPACKINFO_T& info) {
+  vnlPackInfoKill(&info);
   vnl::FileHandle file;
   if (!file.acquired()) return VNL_NO_HANDLE;
   std::string extension = ".pak";
-  vnlForceType(packName, extension);
+  vnl::ForceType(packName, extension);
   if (packName.empty()) return VNL_NO_NAME;
   if (!vnl::IsExistingFile(packName)) return VNL_NOT_FOUND;
   if (!file.open(packName)) return VNL_IO_ERROR;
   return ReadDirectory(file, info);
 }
 
-void vnlPackInfoKill(VNLPACKINFO_T& info) {
-  std::free(info.entries);
-  info.entries = nullptr;
-  info.dirOffset = 0;
-  info.dirLength = 0;
-  info.entryCount = 0;
+}  // namespace
+
+int32_t vnlPackInfoRead(const char* packName, VNLPACKINFO_T* info) {
+  if (info == nullptr) return VNL_NO_BLOCK;
+  std::string name = packName != nullptr ? packName : "";
+  return PackInfoRead(name, *info);
 }
 
-int32_t vnlPackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block, uint32_t& length) {
+void vnlPackInfoKill(VNLPACKINFO_T* info) {
+  if (info == nullptr) return;
+  std::free(info->entries);
+  info->entries = nullptr;
+  info->dirOffset = 0;
+  info->dirLength = 0;
+  info->entryCount = 0;
+}
+
+int32_t vnl::PackFileLoad(std::string& packName, std::string& fileName, uint8_t*& block, uint32_t& length) {
   length = 0;
   std::free(block);
   block = nullptr;
-  vnlCleanPath(fileName, 1);
+  CleanPath(fileName, 1);
   std::string extension = ".pak";
-  vnlForceType(packName, extension);
-  if (packName.empty()) return vnl::DiskRead(fileName, block, length);
+  ForceType(packName, extension);
+  if (packName.empty()) return DiskRead(fileName, block, length);
 
   DropLeadingSeparator(fileName);
   VNLPACKINFO_T info{};
-  int32_t code = vnlPackInfoRead(packName, info);
+  int32_t code = PackInfoRead(packName, info);
   if (code != VNL_OK) return code;
   const VNLPACKENTRY_T* entry = FindMember(info, fileName);
   if (entry == nullptr) {
-    vnlPackInfoKill(info);
+    vnlPackInfoKill(&info);
     return VNL_NOT_FOUND;
   }
   uint32_t memberOffset = entry->offset, memberLength = entry->length;
-  vnlPackInfoKill(info);
+  vnlPackInfoKill(&info);
 
   code = ReadMember(packName, memberOffset, memberLength, block);
   if (code == VNL_OK) length = memberLength;
   return code;
+}
+
+int32_t vnlPackFileLoad(const char* packName, const char* fileName, uint8_t** block, uint32_t* length) {
+  if (block == nullptr || length == nullptr) return VNL_NO_BLOCK;
+  std::string pack = packName != nullptr ? packName : "";
+  std::string file = fileName != nullptr ? fileName : "";
+  return vnl::PackFileLoad(pack, file, *block, *length);
 }
 
 int32_t vnlPackEntryLoad(const char* packName, const VNLPACKENTRY_T* entry, uint8_t** block, uint32_t* length) {
@@ -192,7 +206,7 @@ int32_t vnlPackEntryLoad(const char* packName, const VNLPACKENTRY_T* entry, uint
   if (entry == nullptr || !entry->usable) return VNL_NOT_FOUND;
   std::string name = packName;
   std::string extension = ".pak";
-  vnlForceType(name, extension);
+  vnl::ForceType(name, extension);
   const int32_t code = ReadMember(name, entry->offset, entry->length, *block);
   if (code == VNL_OK) *length = entry->length;
   return code;

@@ -45,14 +45,17 @@ bool ChooseRow(const VNLPALETTE_T& palette, int32_t& level) {
 
 }  // namespace
 
-void vnlPaletteKill(VNLPALETTE_T& palette) {
-  palette.shadingLevels = 0;
-  palette.brightCount = 0;
-  vnl::Release(palette.colorMap);
-  vnl::Release(palette.colors);
+void vnlPaletteKill(VNLPALETTE_T* palette) {
+  if (palette == nullptr) return;
+  palette->shadingLevels = 0;
+  palette->brightCount = 0;
+  vnl::Release(palette->colorMap);
+  vnl::Release(palette->colors);
 }
 
-int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette) {
+int32_t vnlPaletteLoad(const uint8_t* block, uint32_t length, VNLPALETTE_T* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  VNLPALETTE_T& palette = *record;
   if (int32_t refused = vnl::BeginLoad(block, length, palette, vnlPaletteKill)) return refused;
   if (length != kPaletteLength) return VNL_NOT_PALETTE;
   auto* colors = static_cast<uint32_t*>(AllocateZeroed(kPaletteEntries, sizeof(uint32_t)));
@@ -68,11 +71,13 @@ int32_t vnlPaletteLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE
   return VNL_OK;
 }
 
-int32_t vnlPaletteLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette) {
+int32_t vnlPaletteLoadFile(const char* packName, const char* fileName, VNLPALETTE_T* palette) {
   return vnl::LoadRecordFile(packName, fileName, ".lmp", vnlPaletteLoad, palette);
 }
 
-int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETTE_T& palette) {
+int32_t vnlColorMapLoad(const uint8_t* block, uint32_t length, VNLPALETTE_T* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  VNLPALETTE_T& palette = *record;
   if (IsAbsent(block, length)) return VNL_NO_BLOCK;
   if (palette.colors == nullptr) return VNL_NO_PALETTE;
   if ((length - 1) % kColormapRow != 0) return VNL_NOT_COLORMAP;
@@ -91,17 +96,20 @@ int32_t vnlColorMapLoad(uint8_t* const& block, const uint32_t& length, VNLPALETT
   return VNL_OK;
 }
 
-int32_t vnlColorMapLoad(std::string& packName, std::string& fileName, VNLPALETTE_T& palette) {
+int32_t vnlColorMapLoadFile(const char* packName, const char* fileName, VNLPALETTE_T* palette) {
   return vnl::LoadRecordFile(packName, fileName, ".lmp", vnlColorMapLoad, palette);
 }
 
-void vnlPictureKill(VNLPICTURE_T& picture) {
-  picture.width = 0;
-  picture.height = 0;
-  vnl::Release(picture.pixels);
+void vnlPictureKill(VNLPICTURE_T* picture) {
+  if (picture == nullptr) return;
+  picture->width = 0;
+  picture->height = 0;
+  vnl::Release(picture->pixels);
 }
 
-int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE_T& picture) {
+int32_t vnlPictureLoad(const uint8_t* block, uint32_t length, VNLPICTURE_T* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  VNLPICTURE_T& picture = *record;
   if (int32_t refused = vnl::BeginLoad(block, length, picture, vnlPictureKill)) return refused;
   vnl::BlockReader reader(block, length);
   uint32_t width = reader.u32();
@@ -123,11 +131,16 @@ int32_t vnlPictureLoad(uint8_t* const& block, const uint32_t& length, VNLPICTURE
   return VNL_OK;
 }
 
-int32_t vnlPictureLoad(std::string& packName, std::string& fileName, VNLPICTURE_T& picture) {
+int32_t vnlPictureLoadFile(const char* packName, const char* fileName, VNLPICTURE_T* picture) {
   return vnl::LoadRecordFile(packName, fileName, ".lmp", vnlPictureLoad, picture);
 }
 
-uint32_t* vnlPictureToRGB(const VNLPICTURE_T& picture, const VNLPALETTE_T& palette, int32_t& level) {
+uint32_t* vnlPictureToRGB(const VNLPICTURE_T* image, const VNLPALETTE_T* colours, int32_t* levelOrNull) {
+  if (image == nullptr || colours == nullptr) return nullptr;
+  const VNLPICTURE_T& picture = *image;
+  const VNLPALETTE_T& palette = *colours;
+  int32_t plain = -1;
+  int32_t& level = levelOrNull != nullptr ? *levelOrNull : plain;
   if (picture.width == 0 || picture.height == 0 || picture.pixels == nullptr || palette.colors == nullptr)
     return nullptr;
   uint64_t count = uint64_t(picture.width) * uint64_t(picture.height);

@@ -1,5 +1,6 @@
 // Path cleaning and extension forcing.
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "text.h"
@@ -40,6 +41,15 @@ std::string Printable(const std::string& text) {
     if (byte < 0x20 || byte == 0x7F) c = '?';
   }
   return result;
+}
+
+size_t CopyOut(const std::string& text, char* out, size_t capacity) {
+  if (out != nullptr && capacity > 0) {
+    const size_t count = text.size() < capacity ? text.size() : capacity - 1;
+    std::memcpy(out, text.data(), count);
+    out[count] = '\0';
+  }
+  return text.size();
 }
 
 }  // namespace vnl
@@ -93,7 +103,7 @@ bool IsPlainPath(const std::string& path) {
 
 }  // namespace
 
-void vnlCleanPath(std::string& path, const int32_t& fileFlag) {
+void vnl::CleanPath(std::string& path, int32_t fileFlag) {
   if (IsPlainPath(path)) {
     for (char& c : path)
       if (c == '/') c = '\\';
@@ -123,8 +133,8 @@ void vnlCleanPath(std::string& path, const int32_t& fileFlag) {
   path = vnl::TrimBlanks(joined);
 }
 
-void vnlForceType(std::string& path, std::string& extensions) {
-  vnlCleanPath(path, 1);
+void vnl::ForceType(std::string& path, std::string& extensions) {
+  CleanPath(path, 1);
   extensions = vnl::LowerCase(vnl::TrimBlanks(extensions));
   if (path.empty()) return;
   size_t dot = path.rfind('.');
@@ -132,4 +142,17 @@ void vnlForceType(std::string& path, std::string& extensions) {
   if (dot != std::string::npos && extensions.find(tail) != std::string::npos) return;
   size_t blank = extensions.find(' ');
   path += blank == std::string::npos ? extensions : extensions.substr(0, blank);
+}
+
+size_t vnlCleanPath(const char* path, int32_t fileFlag, char* out, size_t capacity) {
+  std::string text = path != nullptr ? path : "";
+  vnl::CleanPath(text, fileFlag);
+  return vnl::CopyOut(text, out, capacity);
+}
+
+size_t vnlForceType(const char* path, const char* extensions, char* out, size_t capacity) {
+  std::string text = path != nullptr ? path : "";
+  std::string list = extensions != nullptr ? extensions : "";
+  vnl::ForceType(text, list);
+  return vnl::CopyOut(text, out, capacity);
 }

@@ -150,7 +150,9 @@ int32_t ReadFrames(vnl::BlockReader& reader, uint32_t entryCount, VNLSPRITE_T& s
 
 }  // namespace
 
-int32_t vnlSpriteLoad(uint8_t* const& block, const uint32_t& length, VNLSPRITE_T& sprite) {
+int32_t vnlSpriteLoad(const uint8_t* block, uint32_t length, VNLSPRITE_T* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  VNLSPRITE_T& sprite = *record;
   int32_t code = vnl::BeginLoad(block, length, sprite, vnlSpriteKill);
   if (code != VNL_OK) return code;
   vnl::BlockReader reader(block, length);
@@ -177,11 +179,13 @@ int32_t vnlSpriteLoad(uint8_t* const& block, const uint32_t& length, VNLSPRITE_T
   return code;
 }
 
-int32_t vnlSpriteLoad(std::string& packName, std::string& fileName, VNLSPRITE_T& sprite) {
+int32_t vnlSpriteLoadFile(const char* packName, const char* fileName, VNLSPRITE_T* sprite) {
   return vnl::LoadRecordFile(packName, fileName, ".spr", vnlSpriteLoad, sprite);
 }
 
-void vnlSpriteKill(VNLSPRITE_T& sprite) {
+void vnlSpriteKill(VNLSPRITE_T* record) {
+  if (record == nullptr) return;
+  VNLSPRITE_T& sprite = *record;
   if (sprite.frames != nullptr) FreeFrames(sprite);
   vnl::Release(sprite.rate);
   vnl::Release(sprite.originX);

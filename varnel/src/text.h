@@ -7,6 +7,8 @@
 #ifndef VARNEL_TEXT_H
 #define VARNEL_TEXT_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,15 @@ std::string LowerAscii(std::string text);
 // Every control byte (below 0x20, and 0x7F) shown as '?': text from a file that
 // goes to the console must not carry terminal escape sequences or line ends.
 std::string Printable(const std::string& text);
+
+// What vnlCleanPath and vnlForceType do, on strings: the library's own callers
+// clean names in place.
+void CleanPath(std::string& path, int32_t fileFlag);
+void ForceType(std::string& path, std::string& extensions);
+
+// Copies `text` into the caller's buffer as much as fits, always terminated when
+// capacity is not 0; returns the length the whole text needs (as snprintf does).
+size_t CopyOut(const std::string& text, char* out, size_t capacity);
 
 }  // namespace vnl
 

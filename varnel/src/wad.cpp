@@ -27,7 +27,9 @@ void ReadEntry(vnl::BlockReader& reader, VNLWADENTRY_T& entry) {
 
 }  // namespace
 
-int32_t VNLWADGETINFO(uint8_t* const& block, const uint32_t& length, VNLWADINFO_T& wad) {
+int32_t VNLWADGETINFO(const uint8_t* block, uint32_t length, VNLWADINFO_T* record) {
+  if (record == nullptr) return VNL_NO_BLOCK;
+  VNLWADINFO_T& wad = *record;
   vnl::BlockReader reader(block, length);
   if (reader.text(4) != "WAD2") return VNL_NOT_WAD2;
   uint32_t entryCount = reader.u32();
@@ -55,7 +57,9 @@ int32_t VNLWADGETINFO(uint8_t* const& block, const uint32_t& length, VNLWADINFO_
   return VNL_OK;
 }
 
-void VNLWADKILL(VNLWADINFO_T& wad) {
+void VNLWADKILL(VNLWADINFO_T* record) {
+  if (record == nullptr) return;
+  VNLWADINFO_T& wad = *record;
   std::free(wad.entries);
   wad.entries = nullptr;
   std::memset(wad.magic, 0, sizeof wad.magic);

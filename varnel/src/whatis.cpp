@@ -42,11 +42,12 @@ int32_t TypeOf(const uint8_t* block, uint32_t length) {
 
 }  // namespace
 
-int32_t vnlWhatIs(uint8_t* const& block, const uint32_t& length, int32_t& type) {
-  type = TypeOf(block, length);
-  return type == VNL_TYPE_UNKNOWN ? VNL_UNSUPPORTED : VNL_OK;
+int32_t vnlWhatIs(const uint8_t* block, uint32_t length, int32_t* type) {
+  if (type == nullptr) return VNL_NO_BLOCK;
+  *type = TypeOf(block, length);
+  return *type == VNL_TYPE_UNKNOWN ? VNL_UNSUPPORTED : VNL_OK;
 }
 
-int32_t vnlWhatIs(std::string& packName, std::string& fileName, int32_t& type) {
+int32_t vnlWhatIsFile(const char* packName, const char* fileName, int32_t* type) {
   return vnl::LoadRecordFile(packName, fileName, "", vnlWhatIs, type);
 }
