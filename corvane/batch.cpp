@@ -89,7 +89,9 @@ bool OptionsForItem(const RunOptions& patterns, ModeKind kind, const std::string
     }
     return true;
   }
-  options.baseName = PrintableName(BaseNameOf(name));
+  // A WAD2 lump's name has no ending to drop.
+  const bool wadLump = kind == ModeKind::Lump && IsWadName(options.lumpPack);
+  options.baseName = PrintableName(wadLump ? name : BaseNameOf(name));
   // "progs/...mdl" would put "*/x.obj" in the folder above.
   if (options.baseName.empty() || options.baseName == "." || options.baseName == "..") {
     failure = "its base name \"" + options.baseName + "\" cannot name a file";
@@ -121,36 +123,10 @@ HeldBytes ReadMember(const std::string& pack, const VNLPACKENTRY_T& entry) {
 // A disk file whose name the loaders would clean into another, read by the
 // name that matched; false with `failure`.
 bool ReadByHostPath(const std::string& path, HeldBytes& held, std::string& failure) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat info;
-  bool ok = fd >= 0 && fstat(fd, &info) == 0;
-  if (ok && (info.st_size <= 0 || uint64_t(info.st_size) > UINT32_MAX)) {
-    failure = info.st_size <= 0 ? "the file is empty" : "the file is larger than 4 GiB";
-    ok = false;
-  } else if (ok) {
-    held.size = uint32_t(info.st_size);
-    held.data = static_cast<uint8_t*>(std::calloc(held.size, 1));
-    uint32_t got = 0;
-    while (held.data != nullptr && got < held.size) {
-      const ssize_t done = read(fd, held.data + got, held.size - got);
-      if (done < 0 && errno == EINTR) continue;
-      if (done <= 0) break;
-      got += uint32_t(done);
-    }
-    ok = held.data != nullptr && got == held.size;
-    if (!ok)
-      failure = std::string("the file cannot be read: ") + std::strerror(held.data == nullptr ? ENOMEM
-                                                                         : errno              ? errno
-                                                                                              : EIO);
-  } else {
-    failure = std::string("the file cannot be read: ") + std::strerror(errno);
-  }
-  if (fd >= 0) close(fd);
-  if (!ok) {
-    std::free(held.data);
-    held = {};
-  }
-  return ok;
+  if (!ReadHostFile(path, held.data, held.size, failure)) return false;
+  if (held.size > 0) return true;
+  failure = "the file is empty";
+  return false;
 }
 
 // The palette member, read once for the run (with the ending its loader would
@@ -268,6 +244,8 @@ bool FindMatches(RunOutcome& outcome, const std::string& pack, const std::string
 bool SourceIsPattern(const RunOptions& options) {
   switch (ChosenMode(options)) {
     case ModeKind::PackList:
+    case ModeKind::PackCreate:  // these two take their patterns whole
+    case ModeKind::Image:
       return false;
     case ModeKind::PackExtract:
       return !options.extractPack.empty() && HasWildcard(options.extractFile);

@@ -50,7 +50,14 @@ bool Load(const std::string& soname, ImageLibrary& calls, std::string& failure) 
         Resolve(handle, "FreeImage_OpenMemory", calls.OpenMemory, failure) &&
         Resolve(handle, "FreeImage_SaveToMemory", calls.SaveToMemory, failure) &&
         Resolve(handle, "FreeImage_AcquireMemory", calls.AcquireMemory, failure) &&
-        Resolve(handle, "FreeImage_CloseMemory", calls.CloseMemory, failure)))
+        Resolve(handle, "FreeImage_CloseMemory", calls.CloseMemory, failure) &&
+        Resolve(handle, "FreeImage_GetFileTypeFromMemory", calls.GetFileTypeFromMemory, failure) &&
+        Resolve(handle, "FreeImage_LoadFromMemory", calls.LoadFromMemory, failure) &&
+        Resolve(handle, "FreeImage_ConvertTo32Bits", calls.ConvertTo32Bits, failure) &&
+        Resolve(handle, "FreeImage_GetWidth", calls.GetWidth, failure) &&
+        Resolve(handle, "FreeImage_GetHeight", calls.GetHeight, failure) &&
+        Resolve(handle, "FreeImage_GetPitch", calls.GetPitch, failure) &&
+        Resolve(handle, "FreeImage_GetBits", calls.GetBits, failure)))
     return false;
   // The library's own words for a failure, when it has a hook for them.
   void (*setOutputMessage)(MessageHook) = nullptr;

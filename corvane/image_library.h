@@ -23,14 +23,24 @@ struct ImageLibrary {
   int32_t (*SaveToMemory)(int format, ImageBitmap* bitmap, ImageMemory* stream, int flags);
   int32_t (*AcquireMemory)(ImageMemory* stream, uint8_t** data, uint32_t* size);
   void (*CloseMemory)(ImageMemory* stream);
+  // Reading images back.
+  int32_t (*GetFileTypeFromMemory)(ImageMemory* stream, int size);
+  ImageBitmap* (*LoadFromMemory)(int format, ImageMemory* stream, int flags);
+  ImageBitmap* (*ConvertTo32Bits)(ImageBitmap* bitmap);
+  unsigned (*GetWidth)(ImageBitmap* bitmap);
+  unsigned (*GetHeight)(ImageBitmap* bitmap);
+  unsigned (*GetPitch)(ImageBitmap* bitmap);
+  uint8_t* (*GetBits)(ImageBitmap* bitmap);
 };
 
 // FreeImage's format ids and save flags that the converter uses.
-constexpr int32_t kImageFormatBmp = 0;     // FIF_BMP
-constexpr int32_t kImageFormatJpeg = 2;    // FIF_JPEG
-constexpr int32_t kImageFormatPng = 13;    // FIF_PNG
-constexpr int32_t kImageFormatTarga = 17;  // FIF_TARGA
+constexpr int32_t kImageFormatBmp = 0;       // FIF_BMP
+constexpr int32_t kImageFormatJpeg = 2;      // FIF_JPEG
+constexpr int32_t kImageFormatPng = 13;      // FIF_PNG
+constexpr int32_t kImageFormatTarga = 17;    // FIF_TARGA
+constexpr int32_t kImageFormatUnknown = -1;  // FIF_UNKNOWN
 constexpr int32_t kImageFlagsNone = 0;
+constexpr int32_t kPngIgnoreGamma = 1;         // PNG_IGNOREGAMMA: the stored colours, not corrected ones
 constexpr int32_t kPngDefaultCompression = 6;  // PNG_Z_DEFAULT_COMPRESSION
 constexpr int32_t kJpegGoodQuality = 128;      // JPEG_QUALITYGOOD
 

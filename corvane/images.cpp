@@ -146,6 +146,55 @@ void SavePicture(const RunOptions& options, RunOutcome& outcome, const std::stri
   std::free(pixels);
 }
 
+namespace {
+
+// Copies a 32-bit bitmap (bottom row first in memory) into `pixels`, top row first.
+void CopyRows(const ImageLibrary& fi, ImageBitmap* bitmap, uint32_t width, uint32_t height,
+              std::vector<uint32_t>& pixels) {
+  const uint8_t* bits = fi.GetBits(bitmap);
+  const size_t pitch = fi.GetPitch(bitmap);
+  pixels.resize(size_t(width) * height);
+  for (uint32_t y = 0; y < height; ++y)
+    std::memcpy(&pixels[size_t(y) * width], bits + (height - 1 - y) * pitch, size_t(width) * 4);
+}
+
+}  // namespace
+
+bool DecodeImage(const uint8_t* bytes, uint32_t size, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height,
+                 std::string& failure) {
+  const ImageLibrary* fi = ImageLibraryOrSayWhy();
+  if (fi == nullptr) {
+    failure = "FreeImage is not available";
+    return false;
+  }
+  ImageMemory* memory = fi->OpenMemory(const_cast<uint8_t*>(bytes), size);
+  TakeImageLibraryMessage();
+  const int32_t format = memory == nullptr ? kImageFormatUnknown : fi->GetFileTypeFromMemory(memory, 0);
+  ImageBitmap* loaded = nullptr;
+  if (format != kImageFormatUnknown)
+    loaded = fi->LoadFromMemory(format, memory, format == kImageFormatPng ? kPngIgnoreGamma : kImageFlagsNone);
+  ImageBitmap* bitmap = loaded == nullptr ? nullptr : fi->ConvertTo32Bits(loaded);
+  if (loaded != nullptr) fi->Unload(loaded);
+  if (memory != nullptr) fi->CloseMemory(memory);
+  if (bitmap == nullptr) {
+    const std::string said = TakeImageLibraryMessage();
+    failure = format == kImageFormatUnknown ? "not an image FreeImage knows"
+                                            : "the image does not decode" + (said.empty() ? "" : " (" + said + ")");
+    return false;
+  }
+  const uint32_t w = fi->GetWidth(bitmap), h = fi->GetHeight(bitmap);
+  const bool sane = ImageSizeIsSane(w, h);
+  if (sane) CopyRows(*fi, bitmap, w, h, pixels);
+  fi->Unload(bitmap);
+  if (!sane) {
+    failure = SizeText(w, h) + ": more than the converter reads";
+    return false;
+  }
+  width = int32_t(w);
+  height = int32_t(h);
+  return true;
+}
+
 const ImageKind& ImageKindNamed(const std::string& name) {
   const std::string wanted = LowerAscii(name);
   for (const ImageKind& kind : kImageKinds)

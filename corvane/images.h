@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "state.h"
 
@@ -23,6 +24,11 @@ extern const char kNoColoursReason[];
 // its failure.
 void SavePicture(const RunOptions& options, RunOutcome& outcome, const std::string& name, const VNLPICTURE_T& picture,
                  const VNLPALETTE_T& palette, int32_t level, int32_t newWidth, int32_t newHeight, bool halve);
+// Decodes an image file's bytes (any format FreeImage reads) into width x height
+// colours 0xAARRGGBB, top row first; an image without alpha is opaque. False with
+// `failure` when it does not decode or passes the size the converter handles.
+bool DecodeImage(const uint8_t* bytes, uint32_t size, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height,
+                 std::string& failure);
 // An image format -outimg offers.
 struct ImageKind {
   const char* extension;  // the file ending, lower case, without its dot

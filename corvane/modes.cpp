@@ -5,6 +5,10 @@ int RunMode(ModeKind kind, const RunOptions& options, ItemState& item, RunOutcom
   switch (kind) {
     case ModeKind::PackList:
       return RunPackList(options, item, outcome);
+    case ModeKind::PackCreate:
+      return RunPackCreate(options, outcome);
+    case ModeKind::Image:
+      return RunImageConversion(options, item, outcome);
     case ModeKind::PackExtract:
       return RunPackExtract(options, item, outcome);
     case ModeKind::Sprite:

@@ -6,6 +6,7 @@
 #include "console.h"
 #include "images.h"
 #include "model_writers.h"
+#include "sources.h"
 #include "state.h"
 #include "text_rules.h"
 
@@ -27,7 +28,7 @@ auto FindOption(Table& table, const std::string& name) -> decltype(&table[0]) {
   return nullptr;
 }
 
-// ---- the 18 options ----
+// ---- the 22 options ----
 
 // The first of the model endings, which a model's own name is given.
 std::string DefaultModelEnding() {
@@ -64,6 +65,8 @@ void OnDestination(RunOptions& options, std::vector<std::string>& p) {
   // Two separators empty the source and leave the old name: that is no name either.
   const bool usable = !p[0].empty() && IsModelOutputName(options.dstFile);
   options.dstRefused = usable ? "" : typed;
+  options.dstTyped = TrimBlanks(typed);
+  if (!options.dstTyped.empty()) vnlCleanPath(options.dstTyped, 1);
 }
 
 // The hint and the report are written to disk: a pack part of their names is dropped.
@@ -102,9 +105,28 @@ void OnSprite(RunOptions& options, std::vector<std::string>& p) {
   options.baseName = BaseNameOf(options.spriteFile);
 }
 
+// A lump of a WAD2 ("gfx.wad::conback") is named as stored: no ending is forced on it.
 void OnLump(RunOptions& options, std::vector<std::string>& p) {
-  SplitPackedName(p[0], options.lumpPack, options.lumpFile, ".lmp");
-  options.baseName = BaseNameOf(options.lumpFile);
+  const size_t separator = p[0].find("::");
+  const bool inWad = separator != std::string::npos && IsWadName(TrimBlanks(p[0].substr(0, separator)));
+  SplitPackedName(p[0], options.lumpPack, options.lumpFile, inWad ? "" : ".lmp", ".pak .wad");
+  options.baseName = inWad ? WithoutFolder(options.lumpFile) : BaseNameOf(options.lumpFile);
+}
+
+void OnPackCreate(RunOptions& options, std::vector<std::string>& p) {
+  options.createPattern = TrimBlanks(p[0]);
+  options.createAsked = true;
+}
+
+void OnImage(RunOptions& options, std::vector<std::string>& p) {
+  options.imagePattern = TrimBlanks(p[0]);
+  options.imageAsked = true;
+}
+
+// An interval that is not a number above 0 leaves the frames single.
+void OnGroup(RunOptions& options, std::vector<std::string>& p) {
+  const float interval = float(ReadDecimal(p[0]));
+  options.groupInterval = interval > 0 && std::isfinite(interval) ? interval : 0;
 }
 
 void AddHandlerOption(OptionTable& table, const char* name, OptionHandler handler, int32_t count, const char* text) {
@@ -231,6 +253,10 @@ OptionTable ProgramOptions() {
   AddHandlerOption(table, "-pakextract", OnPackExtract, 1, "[Source(.PAK)::File]");
   AddHandlerOption(table, "-sprite", OnSprite, 1, "[Source(.SPR)]");
   AddHandlerOption(table, "-lump", OnLump, 1, "[Source(.LMP)]");
+  AddHandlerOption(table, "-pakcreate", OnPackCreate, 1, "[Files] -dst [Output(.PAK)]");
+  AddHandlerOption(table, "-image", OnImage, 1, "[Images] -dst [Output(.LMP|.SPR|.WAD)]");
+  AddHandlerOption(table, "-group", OnGroup, 1, "[FrameInterval]");
+  AddFlagOption(table, "-wadpics", OPT_WADPICS, "Make WAD2 lumps pictures, not mip textures");
   return table;
 }
 
@@ -259,7 +285,8 @@ int32_t ReadInteger(const std::string& text) {
   return int32_t(value);
 }
 
-void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList) {
+void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList,
+                     const std::string& packExtList) {
   size_t first = source.find("::");
   if (first != std::string::npos) {
     // Overlapping pairs count: ":::" holds two separators and is as ambiguous as "a::b::c".
@@ -276,7 +303,7 @@ void SplitPackedName(std::string& source, std::string& packOut, std::string& fil
     packOut.clear();
     fileOut = source;
   }
-  std::string packExt = ".pak";
+  std::string packExt = packExtList;
   std::string fileExt = extList;
   vnlForceType(packOut, packExt);
   vnlForceType(fileOut, fileExt);

@@ -1,5 +1,5 @@
 // The command line: a table of options, the parser that walks the arguments
-// against it, the usage screen built from it, and the 18 options of the program.
+// against it, the usage screen built from it, and the 22 options of the program.
 #ifndef CORVANE_OPTIONS_H
 #define CORVANE_OPTIONS_H
 
@@ -48,12 +48,13 @@ enum class CommandRequest { Run, Help, Version };
 // names are; Run when there is none.
 CommandRequest FindCommandRequest(const OptionTable& table, const std::vector<std::string>& arguments);
 
-// The program's 18 options, in their usage-screen order.
+// The program's 22 options, in their usage-screen order.
 OptionTable ProgramOptions();
 
 // Splits "PAK::FILE" into its pack and file parts and forces their extensions
-// (".pak" for the pack, `extList` for the file); two separators empty `source`.
-void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList);
+// (`packExtList` for the pack, `extList` for the file); two separators empty `source`.
+void SplitPackedName(std::string& source, std::string& packOut, std::string& fileOut, const std::string& extList,
+                     const std::string& packExtList = ".pak");
 
 // Reading numbers the way the options do: blanks skipped, reading stops at the
 // first character that cannot continue the number, no number gives 0.

@@ -6,9 +6,12 @@
 #include "images.h"
 #include "modes.h"
 #include "report.h"
+#include "sources.h"
 #include "state.h"
 
 namespace {
+
+constexpr uint32_t kFontSide = 128;
 
 bool FitsImage(const VNLPICTURE_T& picture) {
   const uint32_t limit = uint32_t(std::numeric_limits<int32_t>::max());
@@ -22,6 +25,40 @@ void ConvertPicture(const RunOptions& options, const ItemState& item, RunOutcome
   if (!FitsImage(picture)) return;
   if (announce != nullptr) SectionLine(announce);
   SavePicture(options, outcome, name, picture, item.palette, -1, 0, 0, false);
+}
+
+// The picture a WAD2 lump holds: a picture lump, a mip texture's full-size level,
+// or the console font (a bare 128 x 128 picture).
+int32_t LoadWadPicture(const std::string& wadName, const std::string& lumpName, VNLPICTURE_T& picture) {
+  std::string noPack, wadFile = wadName;
+  uint8_t* wad = nullptr;
+  uint32_t wadLength = 0;
+  int32_t code = vnlPackFileLoad(noPack, wadFile, wad, wadLength);
+  uint8_t* lump = nullptr;
+  uint32_t length = 0;
+  uint8_t type = 0;
+  if (code == VNL_OK) code = vnlWadLumpLoad(wad, wadLength, lumpName.c_str(), &lump, &length, &type);
+  std::free(wad);
+  if (code != VNL_OK) return code;
+  if (type == VNL_LUMP_PICTURE) {
+    code = vnlPictureLoad(lump, length, picture);
+  } else if (type == VNL_LUMP_MIPTEX) {
+    VNLMIPTEX_T texture{};
+    code = vnlMipTexLoad(lump, length, &texture);
+    if (code == VNL_OK) {
+      picture = texture.levels[0];  // the record takes the full-size level over
+      texture.levels[0] = VNLPICTURE_T{};
+    } else if (length == kFontSide * kFontSide) {
+      code = VNL_OK;
+      picture = VNLPICTURE_T{kFontSide, kFontSide, lump};
+      lump = nullptr;
+    }
+    vnlMipTexKill(&texture);
+  } else {
+    code = VNL_NOT_PICTURE;
+  }
+  std::free(lump);
+  return code;
 }
 
 }  // namespace
@@ -51,8 +88,11 @@ int RunPictureConversion(const RunOptions& options, ItemState& item, RunOutcome&
     for (uint64_t i = 0; loaded.frames != nullptr && i < frameCount; ++i)
       ConvertPicture(options, item, outcome, loaded.frames[i], options.baseName + "_" + std::to_string(i), nullptr);
   } else {
-    code = held != nullptr ? vnlPictureLoad(held, item.sourceBytes.size, item.picture)
-                           : vnlPictureLoad(pack, file, item.picture);
+    if (IsWadName(pack))
+      code = LoadWadPicture(pack, file, item.picture);
+    else
+      code = held != nullptr ? vnlPictureLoad(held, item.sourceBytes.size, item.picture)
+                             : vnlPictureLoad(pack, file, item.picture);
     if (code != VNL_OK) return FailWith(outcome, "Source lump: ", code);
     ConvertPicture(options, item, outcome, item.picture, options.baseName, ":: OUTPUTS");
   }

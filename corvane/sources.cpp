@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -107,8 +108,50 @@ bool MatchPattern(const std::string& pattern, const std::string& name) {
   return reach[n] != 0;
 }
 
+bool IsWadName(const std::string& name) {
+  return name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".wad";
+}
+
+std::string LibraryFailure(int32_t code) {
+  std::string failure;
+  vnlErrorString(code, failure);
+  return failure.empty() ? "error " + std::to_string(code) : failure;
+}
+
+bool ExpandWadPattern(const std::string& wadName, const std::string& pattern, std::vector<SourceMatch>& matches,
+                      std::string& failure) {
+  std::string noPack, file = wadName;
+  uint8_t* block = nullptr;
+  uint32_t length = 0;
+  int32_t code = vnlPackFileLoad(noPack, file, block, length);
+  VNLWADINFO_T info{};
+  if (code == VNL_OK) code = VNLWADGETINFO(block, length, info);
+  std::free(block);
+  if (code != VNL_OK) {
+    failure = LibraryFailure(code);
+    return false;
+  }
+  // Lump names are looked up with the case aside, so they are matched that way too.
+  const std::string wanted = LowerAscii(TrimBlanks(pattern));
+  std::set<std::string> seen;
+  for (uint32_t i = 0; i < info.entryCount; ++i) {
+    const std::string name = info.entries[i].name;
+    if (wanted.empty() || !MatchPattern(wanted, LowerAscii(name))) continue;
+    SourceMatch match;
+    match.name = name;
+    if (name.empty())
+      match.refusal = "a lump without a name";
+    else if (!seen.insert(LowerAscii(name)).second)
+      match.refusal = "the name repeats an earlier lump's";
+    matches.push_back(match);
+  }
+  VNLWADKILL(info);
+  return true;
+}
+
 bool ExpandPackPattern(std::string packName, const std::string& pattern, std::vector<SourceMatch>& matches,
                        std::string& failure) {
+  if (IsWadName(packName)) return ExpandWadPattern(packName, pattern, matches, failure);
   VNLPACKINFO_T info{};
   const int32_t code = vnlPackInfoRead(packName, info);
   if (code != VNL_OK) {
@@ -134,6 +177,20 @@ bool ExpandPackPattern(std::string packName, const std::string& pattern, std::ve
   }
   vnlPackInfoKill(info);
   return true;
+}
+
+std::string PatternFolder(const std::string& pattern, size_t* depthOut, size_t* levelCount) {
+  std::string cleaned = pattern;
+  vnlCleanPath(cleaned, 1);
+  if (cleaned.empty()) return "";
+  const bool rooted = cleaned.front() == '\\';
+  std::vector<std::string> levels = SplitLevels(rooted ? cleaned.substr(1) : cleaned);
+  std::string fixed = rooted ? "\\" : "";
+  size_t depth = 0;
+  for (; depth < levels.size() && !HasWildcard(levels[depth]); ++depth) fixed += levels[depth] + "\\";
+  if (depthOut != nullptr) *depthOut = depth;
+  if (levelCount != nullptr) *levelCount = levels.size();
+  return fixed;
 }
 
 namespace {
@@ -207,24 +264,57 @@ void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& mat
   std::string cleaned = pattern;
   vnlCleanPath(cleaned, 1);
   if (cleaned.empty()) return;
-  const bool rooted = cleaned.front() == '\\';
   // The folder to walk: the levels before the first one with a wildcard.
-  std::vector<std::string> levels = SplitLevels(rooted ? cleaned.substr(1) : cleaned);
-  std::string fixed = rooted ? "\\" : "";
-  size_t depth = 0;
-  for (; depth < levels.size() && !HasWildcard(levels[depth]); ++depth) fixed += levels[depth] + "\\";
-  if (depth == levels.size()) return;
+  size_t depth = 0, levelCount = 0;
+  const std::string fixed = PatternFolder(pattern, &depth, &levelCount);
+  if (depth == levelCount) return;
 
   DiskWalk walk;
   walk.pattern = cleaned;
   walk.anyDepth = cleaned.find("**") != std::string::npos;
-  walk.below = levels.size() - depth;
+  walk.below = levelCount - depth;
   std::string host = fixed.empty() ? "." : fixed.substr(0, fixed.size() - (fixed.size() > 1 ? 1 : 0));
   std::replace(host.begin(), host.end(), '\\', '/');
   WalkFolder(walk, host, fixed, 0, false);
   std::sort(walk.found.begin(), walk.found.end(),
             [](const SourceMatch& a, const SourceMatch& b) { return a.name < b.name; });
   matches.insert(matches.end(), walk.found.begin(), walk.found.end());
+}
+
+bool ReadHostFile(const std::string& path, uint8_t*& data, uint32_t& size, std::string& failure) {
+  data = nullptr;
+  size = 0;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info;
+  bool ok = fd >= 0 && fstat(fd, &info) == 0;
+  if (ok && uint64_t(info.st_size) > UINT32_MAX) {
+    failure = "the file is larger than 4 GiB";
+    ok = false;
+  } else if (ok && info.st_size > 0) {
+    size = uint32_t(info.st_size);
+    data = static_cast<uint8_t*>(std::calloc(size, 1));
+    uint32_t got = 0;
+    while (data != nullptr && got < size) {
+      const ssize_t done = read(fd, data + got, size - got);
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) break;
+      got += uint32_t(done);
+    }
+    ok = data != nullptr && got == size;
+    if (!ok)
+      failure = std::string("the file cannot be read: ") + std::strerror(data == nullptr ? ENOMEM
+                                                                         : errno         ? errno
+                                                                                         : EIO);
+  } else if (!ok) {
+    failure = std::string("the file cannot be read: ") + std::strerror(errno);
+  }
+  if (fd >= 0) close(fd);
+  if (!ok) {
+    std::free(data);
+    data = nullptr;
+    size = 0;
+  }
+  return ok;
 }
 
 std::string PathInsideFolder(const std::string& memberName) {

@@ -28,7 +28,11 @@ struct SourceMatch {
   std::string hostPath;  // a disk file whose name the loaders would clean into another: read by this path
 };
 
-// The members of `packName` that match `pattern`, in pack order; a member whose
+// True for a name ending in ".wad" (case aside): a WAD2 archive, whose lumps are
+// sources as a pack's members are.
+bool IsWadName(const std::string& name);
+// The members of `packName` that match `pattern`, in pack order (for a WAD2, its
+// lumps, matched with the case aside); a member whose
 // name repeats an earlier one is kept with its refusal (loading by name would
 // give the earlier one). False when the pack cannot be read (`failure` says why).
 bool ExpandPackPattern(std::string packName, const std::string& pattern, std::vector<SourceMatch>& matches,
@@ -37,6 +41,14 @@ bool ExpandPackPattern(std::string packName, const std::string& pattern, std::ve
 // through a symbolic link are not walked; a folder that cannot be read is kept
 // as a match with its refusal, and the walk goes on.
 void ExpandDiskPattern(const std::string& pattern, std::vector<SourceMatch>& matches);
+// The fixed part of a disk pattern: its cleaned levels before the first one with a
+// wildcard, each followed by "\" ("" for a pattern that starts with one). The
+// number of those levels and of all levels go to the counts when asked.
+std::string PatternFolder(const std::string& pattern, size_t* depth = nullptr, size_t* levelCount = nullptr);
+// Reads the disk file at `path` (a match's hostPath) into a new calloc block that
+// the caller frees; an empty file gives no block and a size of 0. False with
+// `failure`.
+bool ReadHostFile(const std::string& path, uint8_t*& data, uint32_t& size, std::string& failure);
 
 // The path below the current folder that a stored member name extracts to, "\"
 // separators: empty, "." and ".." levels, a leading separator and a drive-like

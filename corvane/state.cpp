@@ -8,6 +8,8 @@ bool AnyNotEmpty(const std::string& a, const std::string& b) { return !a.empty()
 
 ModeKind ChosenMode(const RunOptions& options) {
   if (AnyNotEmpty(options.listPack, options.listFile)) return ModeKind::PackList;
+  if (options.createAsked) return ModeKind::PackCreate;
+  if (options.imageAsked) return ModeKind::Image;
   if (AnyNotEmpty(options.extractPack, options.extractFile)) return ModeKind::PackExtract;
   if (AnyNotEmpty(options.spritePack, options.spriteFile)) return ModeKind::Sprite;
   if (AnyNotEmpty(options.lumpPack, options.lumpFile)) return ModeKind::Lump;

@@ -28,6 +28,7 @@ constexpr uint32_t OPT_REPLACE = 8;
 constexpr uint32_t OPT_SWAPYZ = 16;
 // Set by -outimg: a glTF destination, which embeds the skins, then saves them as files too.
 constexpr uint32_t OPT_OUTIMG = 32;
+constexpr uint32_t OPT_WADPICS = 64;
 
 // The program's name as the usage screen and the writers' file heads show it.
 constexpr char kProgramName[] = "CORVANE.EXE";
@@ -43,7 +44,13 @@ struct RunOptions {
   std::string extractPack, extractFile;
   std::string lumpPack, lumpFile;
   std::string spritePack, spriteFile;
-  std::string frameName;  // as asked for: lower case, no surrounding blanks
+  std::string frameName;      // as asked for: lower case, no surrounding blanks
+  std::string createPattern;  // -pakcreate: the files a pack is made of
+  std::string imagePattern;   // -image: the images a lump, sprite or WAD2 is made of
+  bool createAsked = false;   // -pakcreate was given (an empty pattern included)
+  bool imageAsked = false;    // likewise -image
+  std::string dstTyped;       // -dst as typed (cleaned), for the modes that write other than models
+  float groupInterval = 0;    // -group: the sprite's frames are one group, this many seconds apart
   float scale = 0;
   int32_t skinWidth = 0;  // as asked for; below 1 takes the skin's own
   int32_t skinHeight = 0;
@@ -65,7 +72,7 @@ inline std::string NameAsRead(const std::string& pack, const std::string& file) 
 
 // What a command line asks for, by the first source it names in this order. The
 // driver, the batch and the picture mode all choose by it.
-enum class ModeKind { PackList, PackExtract, Sprite, Lump, Model };
+enum class ModeKind { PackList, PackCreate, Image, PackExtract, Sprite, Lump, Model };
 ModeKind ChosenMode(const RunOptions& options);
 
 // A pack member's bytes read ahead by a batch, which frees them (library memory).

@@ -60,20 +60,22 @@ TEST(OptionTable, SlotWithoutDescriptionIsTakenByTheNextOption) {
   EXPECT_EQ(table[0].value, 2);
 }
 
-TEST(OptionTable, ProgramRegistersEighteenOptionsInUsageOrder) {
+TEST(OptionTable, ProgramRegistersTwentyTwoOptionsInUsageOrder) {
   const OptionTable options = ProgramOptions();
-  const char* names[] = {"-model",    "-pal",     "-frame",      "-scale",      "-dst",    "-skinhint",
-                         "-skinsize", "-outimg",  "-skinnoback", "-report",     "-swap",   "-swapyz",
-                         "-invh",     "-replace", "-paklist",    "-pakextract", "-sprite", "-lump"};
-  ASSERT_EQ(options.size(), 18u);
-  for (size_t i = 0; i < 18; ++i) {
+  const char* names[] = {"-model",     "-pal",     "-frame",      "-scale",      "-dst",    "-skinhint",
+                         "-skinsize",  "-outimg",  "-skinnoback", "-report",     "-swap",   "-swapyz",
+                         "-invh",      "-replace", "-paklist",    "-pakextract", "-sprite", "-lump",
+                         "-pakcreate", "-image",   "-group",      "-wadpics"};
+  ASSERT_EQ(options.size(), 22u);
+  for (size_t i = 0; i < 22; ++i) {
     EXPECT_EQ(options[i].name, names[i]);
     EXPECT_TRUE((options[i].handler != nullptr) != options[i].flag) << names[i];
   }
   struct Flag {
     size_t index;
     uint32_t bit;
-  } flags[] = {{8, OPT_SKINNOBACK}, {10, OPT_SWAP}, {11, OPT_SWAPYZ}, {12, OPT_INVH}, {13, OPT_REPLACE}};
+  } flags[] = {{8, OPT_SKINNOBACK}, {10, OPT_SWAP},    {11, OPT_SWAPYZ},
+               {12, OPT_INVH},      {13, OPT_REPLACE}, {21, OPT_WADPICS}};
   for (const Flag& f : flags) {
     EXPECT_TRUE(options[f.index].flag);
     EXPECT_EQ(uint32_t(options[f.index].value), f.bit);

@@ -30,6 +30,10 @@ TEST(ErrorString, EveryCodeWithAMessageWritesItExactly) {
       {11, "Quake PAK corrupted"},
       {12, "file is not a Quake WAD2"},
       {13, "Quake WAD2 corrupted"},
+      {14, "member name unfit for a pack"},
+      {15, "member name repeated, case aside"},
+      {16, "lump name unfit for a WAD2"},
+      {17, "lump name repeated, case aside"},
       {20, "file is not a Quake MDL"},
       {21, "model version unsupported"},
       {22, "no skin found"},
@@ -44,6 +48,7 @@ TEST(ErrorString, EveryCodeWithAMessageWritesItExactly) {
       {32, "file is not a Quake PICTURE"},
       {33, "tried to load the colormap before the palette"},
       {34, "colormap already loaded for this palette"},
+      {35, "picture size unfit for the format"},
       {40, "scope too high (higher than 2)"},
       {41, "scope too low (lower than 0)"},
       {42, "statements found on the root scope"},
@@ -53,6 +58,7 @@ TEST(ErrorString, EveryCodeWithAMessageWritesItExactly) {
       {52, "sprite width invalid"},
       {53, "sprite height invalid"},
       {54, "no frame found"},
+      {55, "group intervals not rising from above 0"},
       {60, "count too large for the model format"},
       {61, "frame name longer than 15 bytes"},
       {62, "interval of 0 or less"},
@@ -62,7 +68,7 @@ TEST(ErrorString, EveryCodeWithAMessageWritesItExactly) {
 }
 
 TEST(ErrorString, CodesWithoutAMessageLeaveTheTextAsItWas) {
-  const int32_t codes[] = {0, 9, 14, 19, 29, 35, 44, 49, 55, 99, -1, INT32_MIN, INT32_MAX};
+  const int32_t codes[] = {0, 9, 18, 19, 29, 36, 44, 49, 56, 99, -1, INT32_MIN, INT32_MAX};
   for (int32_t code : codes) {
     EXPECT_EQ(MessageOf(code), "untouched") << "code " << code;
     EXPECT_EQ(MessageOf(code, ""), "") << "code " << code;

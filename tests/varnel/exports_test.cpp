@@ -22,7 +22,8 @@ std::set<std::string> InterfaceSignatures() {
           "vnlModelSkinInv",    "vnlModelSkinNoBack", "vnlModelSwapTris",    "vnlModelDataLoad", "vnlModelDataLoadFile",
           "vnlModelDataKill",   "vnlNormal",          "vnlNearestNormal",    "vnlModelSave",     "vnlSpriteLoad",
           "vnlSpriteLoadFile",  "vnlSpriteKill",      "vnlMapLoad",          "vnlMapLoadFile",   "VNLWADGETINFO",
-          "VNLWADKILL"};
+          "VNLWADKILL",         "vnlPackSave",        "vnlPictureSave",      "vnlSpriteSave",    "vnlWadLumpLoad",
+          "vnlWadSave",         "vnlMipTexLoad",      "vnlMipTexKill",       "vnlMipTexSave"};
 }
 
 struct Symbol {

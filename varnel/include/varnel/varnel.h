@@ -81,6 +81,10 @@ enum {
   VNL_PAK_CORRUPT = 11,         // "Quake PAK corrupted"
   VNL_NOT_WAD2 = 12,            // "file is not a Quake WAD2"
   VNL_WAD2_CORRUPT = 13,        // "Quake WAD2 corrupted"
+  VNL_PAK_NAME = 14,            // "member name unfit for a pack" (saving)
+  VNL_PAK_REPEAT = 15,          // "member name repeated, case aside" (saving)
+  VNL_WAD2_NAME = 16,           // "lump name unfit for a WAD2" (saving)
+  VNL_WAD2_REPEAT = 17,         // "lump name repeated, case aside" (saving)
   VNL_NOT_MDL = 20,             // "file is not a Quake MDL"
   VNL_MDL_VERSION = 21,         // "model version unsupported"
   VNL_MDL_NO_SKIN = 22,         // "no skin found"
@@ -95,6 +99,7 @@ enum {
   VNL_NOT_PICTURE = 32,         // "file is not a Quake PICTURE"
   VNL_NO_PALETTE = 33,          // "tried to load the colormap before the palette"
   VNL_COLORMAP_LOADED = 34,     // "colormap already loaded for this palette"
+  VNL_PICTURE_SIZE = 35,        // "picture size unfit for the format" (saving; mip textures)
   VNL_MAP_SCOPE_HIGH = 40,      // "scope too high (higher than 2)"
   VNL_MAP_SCOPE_LOW = 41,       // "scope too low (lower than 0)"
   VNL_MAP_ROOT_STATEMENT = 42,  // "statements found on the root scope"
@@ -104,6 +109,7 @@ enum {
   VNL_SPR_NO_WIDTH = 52,        // "sprite width invalid"
   VNL_SPR_NO_HEIGHT = 53,       // "sprite height invalid"
   VNL_SPR_NO_FRAME = 54,        // "no frame found"
+  VNL_SPR_BAD_INTERVAL = 55,    // "group intervals not rising from above 0" (saving)
   VNL_MDL_COUNT = 60,           // "count too large for the model format" (saving)
   VNL_MDL_LONG_NAME = 61,       // "frame name longer than 15 bytes" (saving)
   VNL_MDL_BAD_INTERVAL = 62,    // "interval of 0 or less" (saving)
@@ -298,6 +304,27 @@ typedef struct VNLWADINFO_T {
   VNLWADENTRY_T* entries;
 } VNLWADINFO_T;
 
+// One member of an archive to be written: a pack member, or a WAD2 lump.
+typedef struct VNLMEMBER_T {
+  const char* name;     // a pack member's path ("/" or "\" separators), or a lump's name
+  const uint8_t* data;  // `length` bytes (may be null when length is 0)
+  uint32_t length;
+  uint8_t type;  // a WAD2 lump's type: VNL_LUMP_PICTURE, VNL_LUMP_MIPTEX, ...; unused in packs
+} VNLMEMBER_T;
+
+// WAD2 lump types.
+enum {
+  VNL_LUMP_PALETTE = 0x40,  // '@'
+  VNL_LUMP_PICTURE = 0x42,  // 'B': a picture lump as vnlPictureLoad reads it
+  VNL_LUMP_MIPTEX = 0x44,   // 'D': a mip texture (the console font is a bare 128 x 128 picture of this type)
+};
+
+// A wall texture with its three smaller levels, as WAD2 archives store it.
+typedef struct VNLMIPTEX_T {
+  char name[16];           // at most 15 bytes, zero-terminated
+  VNLPICTURE_T levels[4];  // full size (sides multiples of 16), then 1/2, 1/4, 1/8
+} VNLMIPTEX_T;
+
 // ---------------------------------------------------------------------------
 // Frame: messages, names, detection
 // ---------------------------------------------------------------------------
@@ -338,6 +365,13 @@ VNLAPI int32_t vnlPackFileLoad(const char* packName, const char* fileName, uint8
 // A null or unusable entry gives 4, an empty name 3, a failed read 2 or 6; on
 // failure *block is null, *length 0.
 VNLAPI int32_t vnlPackEntryLoad(const char* packName, const VNLPACKENTRY_T* entry, uint8_t** block, uint32_t* length);
+// Writes a pack of `count` members, in the given order, into a new calloc block that
+// the caller frees; the directory goes last. A name must be relative and plain (no
+// empty, "." or ".." level, no ':' or control byte, no blank around a level), at
+// most 55 bytes; it is stored with "/" separators. An unfit name gives 14, one that
+// repeats an earlier one (A-Z matching a-z) 15, a pack past 4 GiB 8. On failure
+// *block is null and *length 0.
+VNLAPI int32_t vnlPackSave(const VNLMEMBER_T* members, uint32_t count, uint8_t** block, uint32_t* length);
 
 // ---------------------------------------------------------------------------
 // Palettes, colormaps, pictures
@@ -358,6 +392,9 @@ VNLAPI int32_t vnlPictureLoad(const uint8_t* block, uint32_t length, VNLPICTURE_
 VNLAPI int32_t vnlPictureLoadFile(const char* packName, const char* fileName, VNLPICTURE_T* picture);
 // Frees the pixels.
 VNLAPI void vnlPictureKill(VNLPICTURE_T* picture);
+// Writes a picture lump (width, height, indices) into a new calloc block that the
+// caller frees; a side of 0 gives 35, no pixels 1.
+VNLAPI int32_t vnlPictureSave(const VNLPICTURE_T* picture, uint8_t** block, uint32_t* length);
 // Returns width x height colours (free them), or null (also when they would pass
 // VNL_MAX_ALLOCATION). A level below 0 uses the plain palette; 0 or more uses that
 // colormap row, clamped, and *level becomes row x 256. A colormap of 0 rows falls
@@ -439,6 +476,14 @@ VNLAPI int32_t vnlSpriteLoad(const uint8_t* block, uint32_t length, VNLSPRITE_T*
 VNLAPI int32_t vnlSpriteLoadFile(const char* packName, const char* fileName, VNLSPRITE_T* sprite);
 // Frees the frames and their arrays.
 VNLAPI void vnlSpriteKill(VNLSPRITE_T* sprite);
+// Writes `sprite` as an "IDSP" version 1 file into a new calloc block that the
+// caller frees. `entrySize` gives, per header entry (sheetCount of them), 0 for a
+// single frame or the frame count of a group; null makes every frame its own entry.
+// A group's frames take their `rate` as stored: cumulative times, rising from above 0
+// (else 55). The header's sizes are the largest frame's, its radius that frame's
+// half diagonal. No frame, or entries that do not cover the frames, give 54; a
+// frame side of 0 gives 52 or 53.
+VNLAPI int32_t vnlSpriteSave(const VNLSPRITE_T* sprite, const uint32_t* entrySize, uint8_t** block, uint32_t* length);
 
 // ---------------------------------------------------------------------------
 // Map entity text
@@ -459,6 +504,29 @@ VNLAPI int32_t vnlMapLoadFile(const char* packName, const char* fileName);
 VNLAPI int32_t VNLWADGETINFO(const uint8_t* block, uint32_t length, VNLWADINFO_T* wad);
 // Frees the directory and empties the record.
 VNLAPI void VNLWADKILL(VNLWADINFO_T* wad);
+// Copies the first lump named `name` (A-Z matching a-z) of the WAD2 in `block` into
+// a new calloc block that the caller frees, and gives its type. 4 when there is no
+// such lump, 13 when its bytes lie outside the block, else the directory's codes.
+VNLAPI int32_t vnlWadLumpLoad(const uint8_t* block, uint32_t length, const char* name, uint8_t** lump,
+                              uint32_t* lumpLength, uint8_t* type);
+// Writes a WAD2 of `count` lumps, in the given order, into a new calloc block that the
+// caller frees. Names are 1 to 15 bytes without control bytes (else 16) and do not
+// repeat, case aside (else 17). On failure *block is null and *length 0.
+VNLAPI int32_t vnlWadSave(const VNLMEMBER_T* lumps, uint32_t count, uint8_t** block, uint32_t* length);
+// Loads a mip texture lump: its name and its four levels. A header whose sizes are
+// not positive multiples of 16, or levels outside the block, give 35; the budget 8.
+VNLAPI int32_t vnlMipTexLoad(const uint8_t* block, uint32_t length, VNLMIPTEX_T* texture);
+// Frees the levels and empties the record.
+VNLAPI void vnlMipTexKill(VNLMIPTEX_T* texture);
+// Writes a mip texture lump into a new calloc block that the caller frees. Level 0
+// and the name are required (35 for sides that are not positive multiples of 16, 16
+// for a name of 0 or more than 15 bytes). A smaller level that is absent (no
+// pixels) is made from the level above: each 2 x 2 block averaged through
+// `palette` and mapped back with vnlPaletteMap; in a texture whose name starts with
+// '{', index 255 is see-through and wins a block where it holds half the pixels or
+// more. Missing levels without a palette give 1.
+VNLAPI int32_t vnlMipTexSave(const VNLMIPTEX_T* texture, const VNLPALETTE_T* palette, uint8_t** block,
+                             uint32_t* length);
 
 #ifdef __cplusplus
 }  // extern "C"
