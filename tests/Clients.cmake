@@ -33,6 +33,13 @@ if(Python3_Interpreter_FOUND)
       "${VARNEL_CORPUS_DIR}/progs/*.mdl" "${VARNEL_CORPUS_DIR}/pak0.pak::progs/*.mdl" "${VARNEL_CORPUS_DIR}/progs/*.spr")
   set_tests_properties(Clients.EngineDrawsEveryCorpusModel PROPERTIES
     TIMEOUT 600 RUN_SERIAL TRUE SKIP_RETURN_CODE 77 LABELS clients)
+  # The engine again, its game files only in a pack corvane made, drawing a sprite
+  # corvane made from another's frames written as PNG; see tests/engine/from_corvane.sh.
+  add_test(NAME Clients.EngineLoadsAPackAndASpriteCorvaneMade
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/engine/from_corvane.sh $<TARGET_FILE:corvane> ${VARNEL_CORPUS_DIR}
+            ${VARNEL_CORPUS_DIR}/qc/defs.qc)
+  set_tests_properties(Clients.EngineLoadsAPackAndASpriteCorvaneMade PROPERTIES
+    TIMEOUT 600 RUN_SERIAL TRUE SKIP_RETURN_CODE 77 LABELS clients)
 else()
-  message(STATUS "No python3: Clients.EngineDrawsEveryCorpusModel is left out")
+  message(STATUS "No python3: the Clients.Engine tests are left out")
 endif()
