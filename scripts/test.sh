@@ -17,9 +17,10 @@ ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DVARNEL_SANITIZE=ON -DVARNEL_BUILD_BENCH=OFF \
   -DVARNEL_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
-# The install and package tests take the shipped build; they run in the first pass.
+# The install and package tests take the shipped build, and the client tests judge
+# what other programs make of corvane's files: they run in the first pass.
 # intercept_tls_get_addr=0: with Debian 12's glibc, the leak checker's tracking of
 # dynamic TLS reads a bad range once FreeImage's plugins are loaded and crashes at
 # exit; leaks are still found (the bit only drops TLS blocks from the roots).
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" -E '^(Install|Package)\.'
+  ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" -E '^(Install|Package|Clients)\.'
