@@ -795,12 +795,53 @@ bool ReadStoredValues(const Json& q, const Soup& soup, GltfModel& model, std::ve
   return true;
 }
 
+// What of the "quake" object holds whatever became of the mesh (another tool
+// reorders and splits vertices on a round trip): the frame layout, when it covers
+// the morph targets, with the header values and the skin layout. False when even
+// these do not fit; then nothing is kept.
+bool ReadLayoutValues(const Json& q, size_t targets, GltfModel& model) {
+  if (!q.is_object() || targets == 0 || !q.contains("flags") || !q.contains("syncType")) return false;
+  if (!Numbers(q, "frameEntrySize", q.value("frameEntrySize", Json::array()).size(), model.frameEntrySize) ||
+      Covered(model.frameEntrySize) != targets || !Numbers(q, "frameIntervals", targets, model.frameIntervals) ||
+      !Vector(q, "eye", model.eye))
+    return false;
+  model.flags = q["flags"].get<uint32_t>();
+  model.syncType = q["syncType"].get<uint32_t>();
+  if (Numbers(q, "skinEntrySize", q.value("skinEntrySize", Json::array()).size(), model.skinEntrySize) &&
+      Numbers(q, "skinIntervals", Covered(model.skinEntrySize), model.skinIntervals))
+    return true;
+  model.skinEntrySize.clear();
+  model.skinIntervals.clear();
+  return true;
+}
+
+// The skin layout kept from the extras, when the skins read are as many as it covers.
+void KeepSkinLayoutIfItFits(GltfModel& model) {
+  if (Covered(model.skinEntrySize) == model.skinPixels.size() && !model.skinEntrySize.empty()) return;
+  model.skinEntrySize.clear();
+  model.skinIntervals.clear();
+}
+
 bool OnLattice(double p, float scale, float origin, uint8_t& step) {
   if (scale == 0.0f) return false;
   const double r = std::nearbyint((p - double(origin)) / double(scale));
   if (!(r >= 0.0 && r <= 255.0)) return false;
   step = uint8_t(r);
   return true;
+}
+
+// The extras' lattice for positions read as from elsewhere, when every position
+// lies within its 256 steps; else the saver fits one.
+void KeepLatticeIfPositionsFit(const Json& q, GltfModel& model) {
+  VNLVEC3_T scale, origin;
+  if (!Vector(q, "scale", scale) || !Vector(q, "origin", origin)) return;
+  uint8_t step;
+  for (const VNLVEC3_T& p : model.positions)
+    if (!OnLattice(p.x, scale.x, origin.x, step) || !OnLattice(p.y, scale.y, origin.y, step) ||
+        !OnLattice(p.z, scale.z, origin.z, step))
+      return;
+  model.scale = scale;
+  model.origin = origin;
 }
 
 // The stored vertices from the positions: exact on the kept lattice, else positions to fit.
@@ -1051,13 +1092,22 @@ bool ReadModel(const GltfSource& source, GltfModel& model, std::string& failure)
   } catch (const Json::exception&) {
     stored = false;  // a value of the wrong type: the values do not fit, as below
   }
+  bool layout = false;
   if (extras.contains("quake") && !stored) {
     model = GltfModel{};
-    model.notes.push_back(
-        "the corvane values in the mesh's extras do not fit its mesh: read as a model from elsewhere");
+    try {
+      layout = ReadLayoutValues(extras["quake"], soup.targets.size(), model);
+    } catch (const Json::exception&) {
+      layout = false;
+    }
+    if (!layout) model = GltfModel{};
+    model.notes.push_back(layout ? "the corvane values in the mesh's extras do not fit its mesh: its frames and "
+                                   "header values are kept, its mesh is read as one from elsewhere"
+                                 : "the corvane values in the mesh's extras do not fit its mesh: read as a model "
+                                   "from elsewhere");
   }
   Frames frames;
-  frames.baseFirst = !stored && !soup.targets.empty();
+  frames.baseFirst = !stored && !layout && !soup.targets.empty();
   frames.count = uint32_t(soup.targets.empty() ? 1 : soup.targets.size() + (frames.baseFirst ? 1 : 0));
   NameFrames(extras, frames, model);
   if (stored) {
@@ -1080,9 +1130,12 @@ bool ReadModel(const GltfSource& source, GltfModel& model, std::string& failure)
     model.skinWidth = (pictures[0].width + 3) / 4 * 4;
     model.skinHeight = pictures[0].height;
     BuildForeignMesh(soup, frames, model, pictures[0].width, pictures[0].height);
+    if (layout) KeepLatticeIfPositionsFit(extras["quake"], model);
   }
   if (!CountsHold(model, model.faces.size(), failure)) return false;
-  return IndexSkins(pictures, model.skinWidth, source, model, failure);
+  if (!IndexSkins(pictures, model.skinWidth, source, model, failure)) return false;
+  if (layout) KeepSkinLayoutIfItFits(model);
+  return true;
 }
 
 }  // namespace

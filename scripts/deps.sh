@@ -10,13 +10,14 @@
 #         the fuzz targets use, with the JSON library of the glTF writer and
 #         tinygltf and libspng of the glTF sources (the default); also the
 #         Khronos glTF validator (npm) into the user's cache folder, and the
-#         clients that the client tests run: Godot 3, Chromium with three.js
-#         and playwright-core (npm, into the cache folder too), the game engine
-#         with its QuakeC compiler (and Python, which drives that test), and Xvfb
+#         clients that the client tests run: Blender (its glTF importer needs
+#         numpy), Godot 3, Chromium with three.js and playwright-core (npm, into
+#         the cache folder too), the game engine with its QuakeC compiler (and
+#         Python, which drives that test), and Xvfb
 set -eu
 DEMO="build-essential cmake libfreeimage3 libspng0"
-TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev libtinygltf-dev libspng-dev clang-format libc++-dev python3 git"
-CLIENTS="godot3 chromium quakespasm fteqcc xvfb xauth python3"
+TEST="$DEMO file pkg-config libgtest-dev libbenchmark-dev assimp-utils imagemagick clang libclang-rt-14-dev man-db nlohmann-json3-dev libtinygltf-dev libspng-dev clang-format libc++-dev libc++abi-dev python3 git"
+CLIENTS="blender python3-numpy godot3 chromium quakespasm fteqcc xvfb xauth python3"
 SET="${1:-test}"
 case "$SET" in
   demo) PACKAGES="$DEMO" ;;

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -543,14 +542,6 @@ TEST(PackFileLoad, FailingLoadsGiveTheirHandlesBack) {
 
 // ---- real data ----
 
-// Loaders written elsewhere in the library, reached through the shared library
-// so that this file builds whether or not they exist yet.
-template <class Function>
-Function* SharedLibraryFunction(const char* mangledName) {
-  static void* library = dlopen(VARNEL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-  return library ? reinterpret_cast<Function*>(dlsym(library, mangledName)) : nullptr;
-}
-
 std::string CorpusPack() { return testdata::CorpusFile("pak0.pak"); }
 
 TEST(PackCorpus, DirectoryListsTwentyThreeUsableEntries) {
@@ -577,22 +568,16 @@ TEST(PackCorpus, MembersEqualTheLooseFiles) {
 
 TEST(PackCorpus, PaletteFromThePackEqualsTheLoosePalette) {
   SKIP_WITHOUT_CORPUS();
-  using Load = int32_t(std::string&, std::string&, VNLPALETTE_T&);
-  using Kill = void(VNLPALETTE_T&);
-  auto* load = SharedLibraryFunction<Load>(
-      "_Z14vnlPaletteLoadRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_R12VNLPALETTE_T");
-  auto* kill = SharedLibraryFunction<Kill>("_Z14vnlPaletteKillR12VNLPALETTE_T");
-  if (load == nullptr || kill == nullptr) GTEST_SKIP() << "palette loader not in the library yet";
   VNLPALETTE_T packed{}, loose{};
   std::string pack = CorpusPack(), file = "gfx/palette", none, path = testdata::CorpusFile("gfx/palette.lmp");
-  ASSERT_EQ(load(pack, file, packed), VNL_OK);
+  ASSERT_EQ(vnlPaletteLoad(pack, file, packed), VNL_OK);
   EXPECT_EQ(file, "gfx\\palette.lmp");
-  ASSERT_EQ(load(none, path, loose), VNL_OK);
+  ASSERT_EQ(vnlPaletteLoad(none, path, loose), VNL_OK);
   ASSERT_NE(packed.colors, nullptr);
   ASSERT_NE(loose.colors, nullptr);
   EXPECT_EQ(std::memcmp(packed.colors, loose.colors, 256 * sizeof(uint32_t)), 0);
-  kill(packed);
-  kill(loose);
+  vnlPaletteKill(packed);
+  vnlPaletteKill(loose);
 }
 
 template <class T>
@@ -604,17 +589,11 @@ bool SameArray(const T* a, const T* b, size_t count) {
 
 TEST(PackCorpus, ModelFromThePackEqualsTheLooseModel) {
   SKIP_WITHOUT_CORPUS();
-  using Load = int32_t(std::string&, std::string&, VNLMODEL_T&);
-  using Kill = void(VNLMODEL_T&);
-  auto* load = SharedLibraryFunction<Load>(
-      "_Z12vnlModelLoadRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_R10VNLMODEL_T");
-  auto* kill = SharedLibraryFunction<Kill>("_Z12vnlModelKillR10VNLMODEL_T");
-  if (load == nullptr || kill == nullptr) GTEST_SKIP() << "model loader not in the library yet";
   VNLMODEL_T a{}, b{};
   std::string pack = CorpusPack(), file = "progs/h_dog", none, path = testdata::CorpusFile("progs/h_dog.mdl");
-  ASSERT_EQ(load(pack, file, a), VNL_OK);
+  ASSERT_EQ(vnlModelLoad(pack, file, a), VNL_OK);
   EXPECT_EQ(file, "progs\\h_dog.mdl");
-  ASSERT_EQ(load(none, path, b), VNL_OK);
+  ASSERT_EQ(vnlModelLoad(none, path, b), VNL_OK);
   EXPECT_EQ(a.fileSize, b.fileSize);
   ASSERT_EQ(a.skinCount, b.skinCount);
   ASSERT_EQ(a.skinExtra, b.skinExtra);
@@ -634,8 +613,8 @@ TEST(PackCorpus, ModelFromThePackEqualsTheLooseModel) {
   EXPECT_TRUE(SameArray(a.triangles, b.triangles, a.triangleCount));
   EXPECT_TRUE(SameArray(a.skinCoords, b.skinCoords, vertices));
   EXPECT_TRUE(SameArray(a.frameVertices, b.frameVertices, frames * vertices));
-  kill(a);
-  kill(b);
+  vnlModelKill(a);
+  vnlModelKill(b);
 }
 
 }  // namespace
