@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +61,16 @@ std::string CorpusFile(const std::string& relative) {
   if (dir.empty()) return "";
   std::string path = dir + "/" + relative;
   return FileExists(path) ? path : "";
+}
+
+std::vector<std::string> CorpusModels() {
+  std::vector<std::string> models;
+  const std::string dir = CorpusDir() + "/progs";
+  if (CorpusDir().empty() || !std::filesystem::is_directory(dir)) return models;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    if (entry.path().extension() == ".mdl") models.push_back(entry.path().string());
+  std::sort(models.begin(), models.end());
+  return models;
 }
 
 int RunCommand(const std::string& command, std::string* output, bool mergeStderr) {

@@ -4,6 +4,7 @@
 #define TESTDATA_FILES_H
 
 #include <string>
+#include <vector>
 
 #include "bytes.h"
 
@@ -33,6 +34,8 @@ bool FileExists(const std::string& path);
 std::string CorpusDir();
 // `relative` inside the corpus, or "" when the corpus or the file is missing.
 std::string CorpusFile(const std::string& relative);
+// The corpus's progs/*.mdl in name order, or none when the corpus is missing.
+std::vector<std::string> CorpusModels();
 
 // Runs `command` through the shell; returns its exit status (or -1) and fills `output`
 // with its stdout (and stderr when `mergeStderr`).

@@ -20,16 +20,6 @@ using nlohmann::json;
 
 bool Have(const std::string& tool) { return testdata::RunCommand("command -v " + tool + " >/dev/null 2>&1") == 0; }
 
-std::vector<std::string> CorpusModels() {
-  std::vector<std::string> models;
-  std::string dir = testdata::CorpusFile("progs/h_dog.mdl").empty() ? "" : testdata::CorpusDir() + "/progs";
-  if (dir.empty()) return models;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    if (entry.path().extension() == ".mdl") models.push_back(entry.path().string());
-  std::sort(models.begin(), models.end());
-  return models;
-}
-
 // Writes `name`.glb, `name`.gltf and `name`.bin of the model into `dir`; returns the two documents.
 std::vector<std::string> WriteBoth(const LoadedModel& model, const testdata::TempDir& dir, const std::string& name) {
   GltfInput input = model.input(name);
@@ -52,7 +42,7 @@ void ExpectClean(const std::vector<std::string>& files) {
 
 TEST(GltfValidator, EveryCorpusModelAsGlbAndGltfWithItsSkins) {
   SKIP_WITHOUT_CORPUS();
-  std::vector<std::string> sources = CorpusModels();
+  std::vector<std::string> sources = testdata::CorpusModels();
   ASSERT_FALSE(sources.empty());
   testdata::TempDir dir;
   std::vector<std::string> files;

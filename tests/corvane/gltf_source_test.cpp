@@ -244,15 +244,6 @@ bool KeepsStoredValues(const testdata::Bytes& glb) {
          doc["meshes"][0]["extras"].contains("quake");
 }
 
-std::vector<std::string> CorpusModels() {
-  std::vector<std::string> models;
-  if (testdata::CorpusDir().empty() || !std::filesystem::is_directory(testdata::CorpusDir() + "/progs")) return models;
-  for (const auto& entry : std::filesystem::directory_iterator(testdata::CorpusDir() + "/progs"))
-    if (entry.path().extension() == ".mdl") models.push_back(entry.path().string());
-  std::sort(models.begin(), models.end());
-  return models;
-}
-
 // ---------------------------------------------------------------------------
 // Tests
 // ---------------------------------------------------------------------------
@@ -260,7 +251,7 @@ std::vector<std::string> CorpusModels() {
 // Needs the glTF writer to keep the stored values in mesh.extras.
 TEST(GltfSource, EveryCorpusModelThroughAGlbComesBackAsItsBytesUpToTheEndOfItsFrames) {
   SKIP_WITHOUT_CORPUS();
-  const std::vector<std::string> models = CorpusModels();
+  const std::vector<std::string> models = testdata::CorpusModels();
   const std::string palette = testdata::CorpusFile("gfx/palette.lmp");
   if (models.empty() || palette.empty()) GTEST_SKIP() << "no models or palette in the corpus";
   testdata::TempDir dir;
@@ -324,7 +315,7 @@ TEST(GltfSource, EveryCorpusModelThroughBlenderKeepsItsFramesAndLiesWithinHalfAS
   if (testdata::RunCommand("command -v blender >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "Blender is not installed: the round trip through it is not checked here";
   SKIP_WITHOUT_CORPUS();
-  const std::vector<std::string> models = CorpusModels();
+  const std::vector<std::string> models = testdata::CorpusModels();
   const std::string palette = testdata::CorpusFile("gfx/palette.lmp");
   if (models.empty() || palette.empty()) GTEST_SKIP() << "no models or palette in the corpus";
   testdata::TempDir dir;

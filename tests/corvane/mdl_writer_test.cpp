@@ -42,18 +42,9 @@ uint64_t FramesEnd(const testdata::Bytes& b) {
   return at;
 }
 
-std::vector<std::string> CorpusModels() {
-  std::vector<std::string> models;
-  if (testdata::CorpusDir().empty() || !std::filesystem::is_directory(testdata::CorpusDir() + "/progs")) return models;
-  for (const auto& entry : std::filesystem::directory_iterator(testdata::CorpusDir() + "/progs"))
-    if (entry.path().extension() == ".mdl") models.push_back(entry.path().string());
-  std::sort(models.begin(), models.end());
-  return models;
-}
-
 TEST(MdlOutput, EveryCorpusModelComesBackAsItsBytesUpToTheEndOfItsFrames) {
   SKIP_WITHOUT_CORPUS();
-  const std::vector<std::string> models = CorpusModels();
+  const std::vector<std::string> models = testdata::CorpusModels();
   if (models.empty()) GTEST_SKIP() << "no models in the corpus";
   testdata::TempDir dir;
   for (const std::string& model : models) {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "block_writer.h"
 #include "varnel/varnel.h"
 
 namespace {
@@ -22,35 +23,18 @@ constexpr uint32_t kLargestFrameGroup = 0xFF;  // likewise for one frame group
 constexpr uint32_t kNameSize = 16;
 constexpr double kSteps = 255.0;
 
-class Writer {
- public:
-  void u32(uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(uint8_t(value >> shift));
-  }
-  void i32(int32_t value) { u32(uint32_t(value)); }
-  void f32(float value) {
-    uint32_t word;
-    std::memcpy(&word, &value, sizeof word);
-    u32(word);
-  }
-  void raw(const void* data, size_t count) {
-    const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    bytes_.insert(bytes_.end(), bytes, bytes + count);
-  }
-  void vertex(const VNLTRIVERTEX_T& v) {
-    raw(v.v, 3);
-    bytes_.push_back(v.normal);
-  }
-  void vec(const VNLVEC3_T& v) {
-    f32(v.x);
-    f32(v.y);
-    f32(v.z);
-  }
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
+using vnl::BlockWriter;
 
- private:
-  std::vector<uint8_t> bytes_;
-};
+void WriteVertex(BlockWriter& w, const VNLTRIVERTEX_T& v) {
+  w.raw(v.v, 3);
+  w.u8(v.normal);
+}
+
+void WriteVec(BlockWriter& w, const VNLVEC3_T& v) {
+  w.f32(v.x);
+  w.f32(v.y);
+  w.f32(v.z);
+}
 
 // The group sizes of the entries (0 for a single item). A record without entry
 // arrays makes every item its own entry; otherwise the entries must cover the
@@ -270,7 +254,7 @@ float MeanArea(const VNLMODELDATA_T& m, const std::vector<VNLTRIVERTEX_T>& verti
   return float(total / m.triangleCount);
 }
 
-void WriteSkins(Writer& w, const VNLMODELDATA_T& m, const Plan& plan) {
+void WriteSkins(BlockWriter& w, const VNLMODELDATA_T& m, const Plan& plan) {
   const size_t pictureBytes = size_t(m.skinWidth) * m.skinHeight;
   uint32_t k = 0;
   for (uint32_t size : plan.skinSizes) {
@@ -286,7 +270,7 @@ void WriteSkins(Writer& w, const VNLMODELDATA_T& m, const Plan& plan) {
   }
 }
 
-void WriteMesh(Writer& w, const VNLMODELDATA_T& m) {
+void WriteMesh(BlockWriter& w, const VNLMODELDATA_T& m) {
   for (uint32_t i = 0; i < m.vertexCount; ++i) {
     w.i32(m.skinVertices[i].onSeam);
     w.i32(m.skinVertices[i].s);
@@ -298,15 +282,15 @@ void WriteMesh(Writer& w, const VNLMODELDATA_T& m) {
   }
 }
 
-void WriteFrame(Writer& w, const VNLMODELDATA_T& m, uint32_t f, const Box& box,
+void WriteFrame(BlockWriter& w, const VNLMODELDATA_T& m, uint32_t f, const Box& box,
                 const std::vector<VNLTRIVERTEX_T>& vertices) {
-  w.vertex(box[0]);
-  w.vertex(box[1]);
+  WriteVertex(w, box[0]);
+  WriteVertex(w, box[1]);
   w.raw(m.frameNames[f], kNameSize);
-  for (uint32_t i = 0; i < m.vertexCount; ++i) w.vertex(vertices[uint64_t(f) * m.vertexCount + i]);
+  for (uint32_t i = 0; i < m.vertexCount; ++i) WriteVertex(w, vertices[uint64_t(f) * m.vertexCount + i]);
 }
 
-void WriteFrames(Writer& w, const VNLMODELDATA_T& m, const Plan& plan, const std::vector<Box>& boxes,
+void WriteFrames(BlockWriter& w, const VNLMODELDATA_T& m, const Plan& plan, const std::vector<Box>& boxes,
                  const std::vector<VNLTRIVERTEX_T>& vertices, bool ownBoxes) {
   uint32_t f = 0;
   for (size_t e = 0; e < plan.frameSizes.size(); ++e) {
@@ -329,8 +313,8 @@ void WriteFrames(Writer& w, const VNLMODELDATA_T& m, const Plan& plan, const std
     }
     w.u32(1);
     w.u32(size);
-    w.vertex(group[0]);
-    w.vertex(group[1]);
+    WriteVertex(w, group[0]);
+    WriteVertex(w, group[1]);
     for (uint32_t i = 0; i < size; ++i) w.f32(m.frameIntervals[f + i]);
     for (uint32_t i = 0; i < size; ++i, ++f) WriteFrame(w, m, f, boxes[f], vertices);
   }
@@ -375,13 +359,13 @@ int32_t vnlModelSave(const VNLMODELDATA_T* model, uint8_t** block, uint32_t* len
   const float radius = ownBoxes && m.radius != 0.0f ? m.radius : Radius(vertices, lattice);
   const float size = m.size != 0.0f ? m.size : MeanArea(m, vertices, lattice);
 
-  Writer w;
+  BlockWriter w;
   w.raw("IDPO", 4);
   w.u32(kVersion);
-  w.vec(lattice.scale);
-  w.vec(lattice.origin);
+  WriteVec(w, lattice.scale);
+  WriteVec(w, lattice.origin);
   w.f32(radius);
-  w.vec(m.eye);
+  WriteVec(w, m.eye);
   for (uint32_t v : {uint32_t(plan.skinSizes.size()), m.skinWidth, m.skinHeight, m.vertexCount, m.triangleCount,
                      uint32_t(plan.frameSizes.size()), m.syncType, m.flags})
     w.u32(v);
@@ -390,10 +374,5 @@ int32_t vnlModelSave(const VNLMODELDATA_T* model, uint8_t** block, uint32_t* len
   WriteMesh(w, m);
   WriteFrames(w, m, plan, boxes, vertices, ownBoxes);
 
-  uint8_t* out = static_cast<uint8_t*>(std::calloc(w.bytes().size(), 1));
-  if (out == nullptr) return VNL_NO_MEMORY;
-  std::memcpy(out, w.bytes().data(), w.bytes().size());
-  *block = out;
-  *length = uint32_t(w.bytes().size());
-  return VNL_OK;
+  return w.handOver(block, length);
 }
