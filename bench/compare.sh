@@ -10,8 +10,8 @@
 # megabyte should stay flat.
 #
 # Last, the whole model: `corvane -model M -pal palette -dst M.glb` (every frame,
-# its animations, the skins embedded, and the skins also saved as TGA files as
-# ever with -pal) against `assimp export M M.glb` (one frame, no animation), each
+# its animations, the skins embedded; no image files beside it without -outimg)
+# against `assimp export M M.glb` (one frame, no animation), each
 # run in a new folder so that nothing is replaced; and the size of each .glb
 # beside that of the .mdl plus its skins as PNG files (one more, untimed, run
 # with -outimg png).
