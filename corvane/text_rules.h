@@ -9,6 +9,7 @@
 #ifndef CORVANE_TEXT_RULES_H
 #define CORVANE_TEXT_RULES_H
 
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -85,10 +86,17 @@ inline std::string WithoutFolder(const std::string& name) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-// A file's own name less its four-character extension; "" when nothing is left.
+// A file's own name less its four-character extension (".gltf", the one longer
+// ending a source may have, less all five); "" when nothing is left.
 inline std::string BaseNameOf(const std::string& path) {
   std::string name = WithoutFolder(path);
-  return name.size() > 4 ? name.substr(0, name.size() - 4) : "";
+  size_t ending = 4;
+  if (name.size() > 5) {
+    std::string last = name.substr(name.size() - 5);
+    for (char& c : last) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (last == ".gltf") ending = 5;
+  }
+  return name.size() > ending ? name.substr(0, name.size() - ending) : "";
 }
 
 // The game's 8-bit names as JSON text: each byte is the Latin-1 character of its

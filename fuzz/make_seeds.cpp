@@ -137,6 +137,39 @@ std::string MapText() {
 
 }  // namespace
 
+std::string Base64(const Bytes& bytes) {
+  static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t word = uint32_t(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) word |= uint32_t(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) word |= bytes[i + 2];
+    for (size_t k = 0; k < 4; ++k) out += i + k <= bytes.size() ? digits[(word >> (18 - 6 * k)) & 63] : '=';
+  }
+  return out;
+}
+
+// One textured triangle with a morph target, its buffer and a 1 x 1 PNG inline.
+std::string TriangleGltf() {
+  ByteWriter w;
+  for (float v : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}) w.f32(v);  // positions
+  for (float v : {0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f}) w.f32(v);                    // coordinates
+  for (float v : {0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f}) w.f32(v);  // target
+  const std::string png =
+      "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==";
+  return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],)"
+         R"("meshes":[{"primitives":[{"attributes":{"POSITION":0,"TEXCOORD_0":1},"targets":[{"POSITION":2}],)"
+         R"("material":0}],"extras":{"targetNames":["up"]}}],)"
+         R"("materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}}],)"
+         R"("textures":[{"source":0}],"images":[{"uri":"data:image/png;base64,)" +
+         png + R"("}],"buffers":[{"byteLength":96,"uri":"data:application/octet-stream;base64,)" + Base64(w.take()) +
+         R"("}],"bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},{"buffer":0,"byteOffset":36,)"
+         R"("byteLength":24},{"buffer":0,"byteOffset":60,"byteLength":36}],"accessors":[)"
+         R"({"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]},)"
+         R"({"bufferView":1,"componentType":5126,"count":3,"type":"VEC2"},)"
+         R"({"bufferView":2,"componentType":5126,"count":3,"type":"VEC3"}]})";
+}
+
 int main(int argc, char** argv) {
   std::string root = argc > 1 ? argv[1] : "seeds";
   Bytes model = BuildModel(SmallModel());
@@ -181,6 +214,8 @@ int main(int argc, char** argv) {
   Seed(root, "fuzz_wad", "two.wad", Wad());
   CopyCorpus(root, "fuzz_wad", ".wad");
   Seed(root, "fuzz_wad", "wrapping_count.wad", ByteWriter().text("WAD2").u32(0x08000000u).u32(12).zeros(64).take());
+  const std::string triangle = TriangleGltf();
+  Seed(root, "fuzz_gltf", "triangle.gltf", Bytes(triangle.begin(), triangle.end()));
   std::string map = MapText();
   Seed(root, "fuzz_map", "small.map", Bytes(map.begin(), map.end()));
   CopyCorpus(root, "fuzz_map", ".map");

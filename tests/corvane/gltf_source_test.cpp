@@ -407,6 +407,11 @@ TEST(GltfSource, GltfBesideItsBufferAndGlbInAPackAreRead) {
     EXPECT_NE(run.after.find("  Warning:  frame name \"a_name_of_twenty_one\" cut to 15 bytes"), std::string::npos)
         << run.after;
   }
+  // Outputs are named after the file less its whole ".gltf".
+  RunResult named = RunCorvane(dir.path(), {"-model", "box.gltf", "-pal", "pal.lmp"}, "", true);
+  ASSERT_EQ(named.code, 0) << named.out;
+  EXPECT_TRUE(testdata::FileExists(dir.file("box.ase"))) << named.out;
+  EXPECT_TRUE(testdata::FileExists(dir.file("box_0.tga"))) << named.out;
 }
 
 // A quad seen from both sides, the back on the skin's right half: one vertex per
