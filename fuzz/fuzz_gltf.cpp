@@ -2,33 +2,14 @@
 // temporary file (.glb when it starts as one, else .gltf). A file the reader
 // takes must save to a model that loads back with the counts read, or be refused
 // by the saver with one of its codes.
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "gltf_reader.h"
 #include "harness.h"
+#include "temporary_folder.h"
 
 namespace {
-
-std::string gFolder;
-
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(gFolder, ignored);
-}
-
-const std::string& Folder() {
-  if (gFolder.empty()) {
-    char name[] = "/tmp/fuzz-gltf-XXXXXX";
-    if (!mkdtemp(name)) std::abort();
-    gFolder = name;
-    std::atexit(RemoveFolder);
-  }
-  return gFolder;
-}
 
 // A grey ramp: true-colour skins map to it.
 const VNLPALETTE_T& Palette() {
@@ -66,7 +47,7 @@ std::string SaveAndReload(GltfModel& read) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool binary = size >= 4 && std::string(reinterpret_cast<const char*>(data), 4) == "glTF";
-  const std::string path = Folder() + (binary ? "/in.glb" : "/in.gltf");
+  const std::string path = harness::TemporaryFolder("fuzz-gltf") + (binary ? "/in.glb" : "/in.gltf");
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), long(size));
   GltfSource source;
   source.fileName = path;
