@@ -124,12 +124,12 @@ def pack_directory(path):
     return members
 
 
-def read_source(spec):
+def read_source(source):
     """Bytes of a file, or of PACK::MEMBER."""
-    if "::" not in spec:
-        with open(spec, "rb") as f:
+    if "::" not in source:
+        with open(source, "rb") as f:
             return f.read()
-    pack, member = spec.split("::", 1)
+    pack, member = source.split("::", 1)
     start, length = pack_directory(pack)[member]
     with open(pack, "rb") as f:
         f.seek(start)
@@ -341,33 +341,33 @@ class Stage:
         self.work = os.path.join(base, "work")
         self.drawn = {}  # digest of the bytes shown -> the model that showed them
 
-    def place(self, spec):
+    def place(self, source):
         """Writes the game folder for one model; the model's name there, or the
         model drawn already with the same bytes."""
-        name = os.path.basename(spec.split("::")[-1])
+        name = os.path.basename(source.split("::")[-1])
         folder = os.path.join(self.base, self.game)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(os.path.join(folder, "progs"))
         os.makedirs(os.path.join(folder, "maps"))
         shown = os.path.join(folder, "progs", name)
         if name.lower().endswith(".mdl"):
-            run = subprocess.run([self.args.corvane, "-model", spec, "-dst", shown], capture_output=True, text=True)
+            run = subprocess.run([self.args.corvane, "-model", source, "-dst", shown], capture_output=True, text=True)
             if run.returncode != 0 or not os.path.isfile(shown):
                 fail("corvane -model %s -dst %s exited with %d:\n%s%s" %
-                     (spec, name, run.returncode, run.stdout, run.stderr))
+                     (source, name, run.returncode, run.stdout, run.stderr))
             with open(shown, "rb") as f:
                 bad = missing_vertices(f.read())
             if bad:
                 fail("%s: corvane wrote %d triangles naming a missing vertex (triangle %d names %d)" %
-                     (spec, len(bad), *bad[0]))
+                     (source, len(bad), *bad[0]))
         else:
             with open(shown, "wb") as f:
-                f.write(read_source(spec))
+                f.write(read_source(source))
         with open(shown, "rb") as f:
             digest = hashlib.sha256(f.read()).hexdigest()
         if digest in self.drawn:
             return name, self.drawn[digest]
-        self.drawn[digest] = spec
+        self.drawn[digest] = source
         os.symlink(name, os.path.join(folder, "progs", "player.mdl"))
         shutil.copy(self.progs, folder)
         with open(os.path.join(folder, "maps", MAP + ".ent"), "w") as f:
@@ -377,29 +377,29 @@ class Stage:
                                         wait_turn=waits(4)))
         return name, None
 
-    def show(self, spec):
+    def show(self, source):
         """Shows one model and says what was seen; fails when it is not drawn."""
-        name, same = self.place(spec)
+        name, same = self.place(source)
         if same:  # a pack's copy of a loose file, say
             return "same bytes written as %s, drawn above" % same
         stem = os.path.splitext(name)[0]
         status, text, pictures = run_engine(self.base, self.game, self.display, self.user,
                                             os.path.join(self.work, stem + ".log"))
         if status != 0 or len(pictures) != PICTURES:
-            fail("%s: %s" % (spec, engine_complaint(status, text)))
+            fail("%s: %s" % (source, engine_complaint(status, text)))
         if self.args.keep:
             for picture, when in zip(pictures, ("without", "with", "with.later")):
                 shutil.copy(picture, os.path.join(self.args.keep, "%s.%s.tga" % (stem, when)))
         before = read_tga(pictures[0])
         if not is_flat(before):
-            fail("%s: the view without the model is not clear: the comparison would see more than the model" % spec)
+            fail("%s: the view without the model is not clear: the comparison would see more than the model" % source)
         count, box = max(changed_pixels(before, read_tga(p)) for p in pictures[1:])
         width, height = before[0], before[1]
         if count < MIN_CHANGED_SHARE * width * height:
-            fail("%s: the model changed %d pixels of %d: not drawn" % (spec, count, width * height))
+            fail("%s: the model changed %d pixels of %d: not drawn" % (source, count, width * height))
         middle = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
         if not (width / 4 <= middle[0] <= width * 3 / 4 and height / 4 <= middle[1] <= height * 3 / 4):
-            fail("%s: the pixels changed around %s, not in front of the player" % (spec, middle))
+            fail("%s: the pixels changed around %s, not in front of the player" % (source, middle))
         return "drawn: %6d pixels changed, box %d,%d to %d,%d" % (count, *box)
 
 
@@ -430,18 +430,18 @@ def main():
     base = tempfile.mkdtemp(prefix="draw_models.")
     server = stage = None
     try:
-        specs = []
+        shown_sources = []
         for pattern in args.models:
             named = expand(pattern)
             if not named:
                 fail("no model matches " + pattern)
-            specs += named
+            shown_sources += named
         server, display = start_x_server()
         build_base_game(base, args.game_files)
         os.makedirs(os.path.join(base, "work"))
         stage = Stage(args, base, display, compile_program(os.path.join(base, "work"), args.defs))
-        for spec in specs:
-            print("%-40s %s" % (spec, stage.show(spec)), flush=True)
+        for source in shown_sources:
+            print("%-40s %s" % (source, stage.show(source)), flush=True)
     except (OSError, ValueError, struct.error) as error:
         fail(str(error))
     finally:
@@ -452,7 +452,7 @@ def main():
             stage.user.tidy()
         shutil.rmtree(base, ignore_errors=True)
     print("%d models named, %d drawn by the engine (one run each), in %.1f s" %
-          (len(specs), len(stage.drawn), time.monotonic() - started))
+          (len(shown_sources), len(stage.drawn), time.monotonic() - started))
 
 
 if __name__ == "__main__":
