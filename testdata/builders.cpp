@@ -54,6 +54,25 @@ void WriteSimpleFrame(ByteWriter& w, const ModelFrame& frame, size_t vertexCount
 
 }  // namespace
 
+uint64_t ModelFramesEnd(const Bytes& b, std::vector<uint64_t>* names) {
+  const uint64_t skins = GetU32(b, 48), picture = uint64_t(GetU32(b, 52)) * GetU32(b, 56);
+  const uint64_t vertices = GetU32(b, 60), triangles = GetU32(b, 64), frames = GetU32(b, 68);
+  uint64_t at = 84;
+  for (uint64_t e = 0; e < skins; ++e) {
+    const uint64_t n = GetU32(b, at) == 0 ? 0 : GetU32(b, at + 4);
+    at += n == 0 ? 4 + picture : 8 + n * (4 + picture);
+  }
+  at += 12 * vertices + 16 * triangles;
+  const uint64_t frame = 24 + 4 * vertices;
+  for (uint64_t e = 0; e < frames && at < b.size(); ++e) {
+    const uint64_t n = GetU32(b, at) == 0 ? 0 : GetU32(b, at + 4);
+    const uint64_t first = n == 0 ? at + 4 : at + 16 + 4 * n;
+    for (uint64_t k = 0; names != nullptr && k < std::max<uint64_t>(n, 1); ++k) names->push_back(first + k * frame + 8);
+    at += n == 0 ? 4 + frame : 16 + n * (4 + frame);
+  }
+  return at;
+}
+
 Bytes BuildModel(const ModelRecipe& recipe) {
   ByteWriter w;
   w.text("IDPO").i32(6);

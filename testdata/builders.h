@@ -80,6 +80,9 @@ struct ModelRecipe {
 // The whole file: 84-byte header, skins, skin vertices, triangles, frames. The
 // header's counts are taken from the vectors.
 Bytes BuildModel(const ModelRecipe& recipe);
+// Where a well-formed model file's frames block ends, walked from its header;
+// `names`, when given, gets the offset of every frame's 16-byte name.
+uint64_t ModelFramesEnd(const Bytes& file, std::vector<uint64_t>* names = nullptr);
 // A small valid model: an 8 x 8 skin (pixel i = i), four vertices (vertex 1 on the
 // seam), two triangles (the second back-facing), frames "stand1" and "stand2".
 ModelRecipe SmallModel();

@@ -52,6 +52,13 @@ class ByteWriter {
   Bytes bytes_;
 };
 
+// The 32-bit little-endian word at `offset`, 0 past the end.
+inline uint32_t GetU32(const Bytes& bytes, uint64_t offset) {
+  if (offset + 4 > bytes.size()) return 0;
+  return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 | uint32_t(bytes[offset + 2]) << 16 |
+         uint32_t(bytes[offset + 3]) << 24;
+}
+
 // Overwrites the 32-bit word at `offset` (for hostile headers).
 inline void PutU32(Bytes& bytes, size_t offset, uint32_t v) {
   if (bytes.size() < offset + 4) bytes.resize(offset + 4, 0);

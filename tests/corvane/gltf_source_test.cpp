@@ -202,44 +202,26 @@ struct Written {
   std::string name(uint32_t f) const { return std::string(m.frameNames[f], strnlen(m.frameNames[f], 16)); }
 };
 
-uint32_t WordAt(const testdata::Bytes& b, uint64_t at) {
-  if (at + 4 > b.size()) return 0;
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 // The bytes up to the end of the frames block, each frame name's bytes after its
 // first zero made zero.
 testdata::Bytes UpToFramesEnd(testdata::Bytes b) {
-  const uint64_t skins = WordAt(b, 48), picture = uint64_t(WordAt(b, 52)) * WordAt(b, 56);
-  const uint64_t vertices = WordAt(b, 60), triangles = WordAt(b, 64), frames = WordAt(b, 68);
-  uint64_t at = 84;
-  for (uint64_t e = 0; e < skins; ++e) {
-    const uint64_t n = WordAt(b, at) == 0 ? 0 : WordAt(b, at + 4);
-    at += n == 0 ? 4 + picture : 8 + n * (4 + picture);
-  }
-  at += 12 * vertices + 16 * triangles;
-  const uint64_t frame = 24 + 4 * vertices;
-  auto clearName = [&b](uint64_t name) {
+  std::vector<uint64_t> names;
+  const uint64_t end = testdata::ModelFramesEnd(b, &names);
+  for (uint64_t name : names) {
     bool ended = false;
     for (uint64_t i = name; i < name + 16 && i < b.size(); ++i) {
       if (ended) b[i] = 0;
       ended = ended || b[i] == 0;
     }
-  };
-  for (uint64_t e = 0; e < frames && at < b.size(); ++e) {
-    const uint64_t n = WordAt(b, at) == 0 ? 0 : WordAt(b, at + 4);
-    const uint64_t first = n == 0 ? at + 4 : at + 16 + 4 * n;
-    for (uint64_t k = 0; k < std::max<uint64_t>(n, 1); ++k) clearName(first + k * frame + 8);
-    at += n == 0 ? 4 + frame : 16 + n * (4 + frame);
   }
-  b.resize(std::min<uint64_t>(b.size(), at));
+  b.resize(std::min<uint64_t>(b.size(), end));
   return b;
 }
 
 // True when the .glb's mesh carries corvane's stored values.
 bool KeepsStoredValues(const testdata::Bytes& glb) {
   if (glb.size() < 20) return false;
-  const Json doc = Json::parse(glb.begin() + 20, glb.begin() + 20 + WordAt(glb, 12), nullptr, false);
+  const Json doc = Json::parse(glb.begin() + 20, glb.begin() + 20 + testdata::GetU32(glb, 12), nullptr, false);
   return doc.is_object() && doc.contains("meshes") && doc["meshes"][0].contains("extras") &&
          doc["meshes"][0]["extras"].contains("quake");
 }

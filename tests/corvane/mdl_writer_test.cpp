@@ -19,29 +19,6 @@ namespace {
 using corvane_test::RunCorvane;
 using corvane_test::RunResult;
 
-uint32_t WordAt(const testdata::Bytes& b, uint64_t at) {
-  if (at + 4 > b.size()) return 0;
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-// Where a well-formed model's frames block ends, walked from its header.
-uint64_t FramesEnd(const testdata::Bytes& b) {
-  const uint64_t skins = WordAt(b, 48), picture = uint64_t(WordAt(b, 52)) * WordAt(b, 56);
-  const uint64_t vertices = WordAt(b, 60), triangles = WordAt(b, 64), frames = WordAt(b, 68);
-  uint64_t at = 84;
-  for (uint64_t e = 0; e < skins; ++e) {
-    const uint64_t n = WordAt(b, at) == 0 ? 0 : WordAt(b, at + 4);
-    at += n == 0 ? 4 + picture : 8 + n * (4 + picture);
-  }
-  at += 12 * vertices + 16 * triangles;
-  const uint64_t frame = 24 + 4 * vertices;
-  for (uint64_t e = 0; e < frames; ++e) {
-    const uint64_t n = WordAt(b, at) == 0 ? 0 : WordAt(b, at + 4);
-    at += n == 0 ? 4 + frame : 16 + n * (4 + frame);
-  }
-  return at;
-}
-
 TEST(MdlOutput, EveryCorpusModelComesBackAsItsBytesUpToTheEndOfItsFrames) {
   SKIP_WITHOUT_CORPUS();
   const std::vector<std::string> models = testdata::CorpusModels();
@@ -51,7 +28,7 @@ TEST(MdlOutput, EveryCorpusModelComesBackAsItsBytesUpToTheEndOfItsFrames) {
     RunResult run = RunCorvane(dir.path(), {"-model", model, "-dst", "o.mdl", "-replace"}, "", true);
     ASSERT_EQ(run.code, 0) << model << "\n" << run.out;
     testdata::Bytes source = testdata::ReadFile(model);
-    source.resize(std::min<uint64_t>(source.size(), FramesEnd(source)));
+    source.resize(std::min<uint64_t>(source.size(), testdata::ModelFramesEnd(source)));
     EXPECT_TRUE(testdata::ReadFile(dir.file("o.mdl")) == source) << model;
     EXPECT_NE(run.after.find("  Rounding:"), std::string::npos) << run.after;
   }
