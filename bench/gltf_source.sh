@@ -31,7 +31,6 @@ for model in "$corpus"/progs/*.mdl; do
   name="$(basename "$model" .mdl)"
   (cd "$work" && "$corvane" -model "$model" -pal "$palette" -dst "$name.glb" -replace >/dev/null) ||
     { echo "could not write $name.glb" >&2; exit 1; }
-  rm -f "$work/$name"_*.tga
 done
 
 echo "corvane: $corvane; assimp: $(command -v assimp); $runs pairs per model"
